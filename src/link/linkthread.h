@@ -1,0 +1,104 @@
+#pragma once
+
+#include "link/meterlink.h"
+#include "link/portdetector.h"
+
+#include <QObject>
+#include <QThread>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+
+class QTimer;
+
+namespace serial {
+
+// What the link thread works with. Both are created on the link thread and die there.
+struct Backend {
+    std::unique_ptr<Port> port;
+    std::unique_ptr<Clock> clock;
+};
+using BackendFactory = std::function<Backend()>;
+
+// Handed to every job: the link operations and the port search, on the link thread.
+struct LinkSession {
+    MeterLink& link;
+    PortDetector& detector;
+    std::function<void(bool)> setPolling; // live poll on/off from inside a job
+};
+using Job = std::function<void(LinkSession&)>;
+
+class LinkWorker;
+
+// One thread owns the port and runs one job at a time: the live poll tick, a key, a settings
+// exchange, a port search. The window never touches the port; it posts jobs and gets status
+// texts and results back as queued signals. Any wait inside a job ends within 50 ms when the
+// job is cancelled (a new port choice) or the thread stops (the window closes).
+class LinkThread : public QObject {
+    Q_OBJECT
+public:
+    explicit LinkThread(BackendFactory factory, QObject* parent = nullptr);
+    ~LinkThread() override;
+
+    // The live poll tick run by the 100 ms timer while polling is on. Set before start().
+    void setPollJob(Job job);
+    // Starts the thread and the automatic search of all ports.
+    void start();
+    // Ends the running job and the thread; returns when the thread has finished.
+    void stop();
+
+    // Runs after the jobs already queued.
+    void post(Job job);
+    // Ends the running job (and skips queued ones) before running this one.
+    void postCancelling(Job job);
+    // The user's pick in the port list: "Auto" or "COM1".."COM16" stop the live poll, end a
+    // running search and start the new one. Any other text does nothing and returns false.
+    bool choosePort(const QString& text);
+    // Live poll on or off ("Timer1").
+    void setPolling(bool on);
+    bool polling() const { return m_pollWanted.load(); }
+
+signals:
+    void statusText(const QString& text);
+    void searchStarted();
+    void connected(int portNumber, const QString& device);
+    void fixedPortFailed(const QString& detail);
+    void jobFailed(const QString& message);
+
+private:
+    friend class LinkWorker;
+    QThread m_thread;
+    LinkWorker* m_worker = nullptr;
+    std::atomic<quint64> m_generation{0};
+    std::atomic<bool> m_stopping{false};
+    std::atomic<bool> m_pollWanted{false};
+    bool m_started = false;
+};
+
+// Lives on the link thread. Internal to LinkThread.
+class LinkWorker : public QObject {
+    Q_OBJECT
+public:
+    LinkWorker(LinkThread& owner, BackendFactory factory);
+    ~LinkWorker() override;
+
+    void init();
+    void run(const Job& job, quint64 generation);
+    void tick();
+    void applyPolling();
+    void shutdown();
+    Job pollJob;
+
+private:
+    LinkThread& m_owner;
+    BackendFactory m_factory;
+    Backend m_backend;
+    std::unique_ptr<MeterLink> m_link;
+    std::unique_ptr<PortDetector> m_detector;
+    std::unique_ptr<LinkSession> m_session;
+    QTimer* m_timer1 = nullptr;
+    quint64 m_jobGeneration = 0;
+};
+
+} // namespace serial

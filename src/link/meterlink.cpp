@@ -1,0 +1,100 @@
+#include "link/meterlink.h"
+
+#include "link/meterprofile.h"
+
+#include <algorithm>
+
+namespace serial {
+
+namespace {
+const QByteArray kHandshakeReply("\x02\x41\x0D", 3);
+}
+
+MeterLink::MeterLink(Port& port, Clock& clock)
+    : m_port(port)
+    , m_clock(clock) {}
+
+void MeterLink::throwIfCancelled() const {
+    if (m_hooks.cancelled && m_hooks.cancelled())
+        throw Cancelled{};
+}
+
+void MeterLink::delay(double seconds) {
+    // Slices keep a cancel (new port choice, window closed) noticed within a short time even
+    // during a long wait; the full time always passes otherwise.
+    const double end = m_clock.now() + seconds;
+    for (;;) {
+        throwIfCancelled();
+        const double left = end - m_clock.now();
+        if (left <= 0)
+            return;
+        m_clock.wait(std::min(left, profile::kCancelSlice));
+    }
+}
+
+void MeterLink::setStatus(const QString& text) {
+    if (m_hooks.status)
+        m_hooks.status(text);
+}
+
+void MeterLink::meterLost() {
+    setStatus(QStringLiteral(" No COM"));
+    if (m_hooks.recover)
+        m_hooks.recover();
+}
+
+void MeterLink::checkMeter() {
+    m_port.readAll();
+    int wrongSeries = 0;
+    for (;;) {
+        int attempts = 0;
+        QByteArray reply;
+        do {
+            ++attempts;
+            m_port.readAll();
+            m_port.write(QByteArrayLiteral("A"));
+            delay(profile::kHandshakeWait);
+            reply = m_port.readAll();
+        } while (attempts < profile::kHandshakeAttempts &&
+                 reply.size() < profile::kHandshakeLength);
+
+        if (reply.size() < profile::kHandshakeLength) {
+            meterLost();
+            return;
+        }
+        if (reply.startsWith(kHandshakeReply))
+            return;
+        if (++wrongSeries >= profile::kWrongHandshakeSeries) {
+            meterLost();
+            return;
+        }
+    }
+}
+
+bool MeterLink::isFramed(const QByteArray& reply, int length) {
+    return reply.size() >= length && quint8(reply.at(0)) == 0x02 &&
+           quint8(reply.at(length - 1)) == 0x0D;
+}
+
+std::optional<QByteArray> MeterLink::requestReply(char letter, int length, double wait,
+                                                  int attempts) {
+    for (int attempt = 0; attempt < attempts; ++attempt) {
+        m_port.readAll();
+        checkMeter();
+        m_port.write(QByteArray(1, letter));
+        delay(wait);
+        const QByteArray reply = m_port.readAll();
+        if (isFramed(reply, length))
+            return reply.left(length);
+    }
+    return std::nullopt;
+}
+
+void MeterLink::sendCommand(char letter, const QByteArray& payload) {
+    checkMeter();
+    m_port.write(QByteArray(1, letter));
+    delay(profile::kPayloadGap);
+    m_port.write(payload);
+}
+
+} // namespace serial

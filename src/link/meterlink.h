@@ -1,0 +1,55 @@
+#pragma once
+
+#include "link/port.h"
+
+#include <QByteArray>
+#include <QString>
+
+#include <functional>
+#include <optional>
+
+namespace serial {
+
+// The exchanges every part of the program makes with the meter, written in the order the
+// meter expects them: flush, handshake "A", command, wait, read.
+class MeterLink {
+public:
+    struct Hooks {
+        std::function<void(const QString&)> status; // status-bar connection text
+        std::function<void()> recover;              // search the port again (by AutoPort)
+        std::function<bool()> cancelled;            // the running job must end
+    };
+
+    MeterLink(Port& port, Clock& clock);
+
+    void setHooks(Hooks hooks) { m_hooks = std::move(hooks); }
+    Port& port() { return m_port; }
+    Clock& clock() { return m_clock; }
+
+    // Waits at least `seconds`; throws Cancelled when the job is cancelled meanwhile.
+    void delay(double seconds);
+    // Reads once and throws away whatever arrived unasked.
+    void flush() { m_port.readAll(); }
+    // Returns once the meter has answered the handshake, searching the port again when it
+    // stays silent or keeps answering wrong bytes.
+    void checkMeter();
+    // Handshake, letter, wait, read; repeated while the reply is short or badly framed, at
+    // most `attempts` times. Returns the first `length` bytes, or nothing after the last try.
+    std::optional<QByteArray> requestReply(char letter, int length, double wait, int attempts);
+    // Handshake, letter, 2 ms, payload in one write. No reply is read.
+    void sendCommand(char letter, const QByteArray& payload);
+    // Writes the status-bar connection text through the hook.
+    void setStatus(const QString& text);
+    void throwIfCancelled() const;
+
+    static bool isFramed(const QByteArray& reply, int length);
+
+private:
+    void meterLost();
+
+    Port& m_port;
+    Clock& m_clock;
+    Hooks m_hooks;
+};
+
+} // namespace serial

@@ -1,0 +1,43 @@
+#pragma once
+
+#include <QByteArray>
+#include <QString>
+
+namespace serial {
+
+// One serial connection as the link sees it: slots 1..16 stand for COM1..COM16. Reads never
+// block; waiting for bytes is the Clock's business.
+class Port {
+public:
+    virtual ~Port() = default;
+    // Opens slot n with 38400 8N1. On failure returns false and says why in `error`.
+    virtual bool open(int slot, QString* error) = 0;
+    virtual void close() = 0;
+    virtual bool isOpen() const = 0;
+    // Everything received so far; empties the receive buffer. Empty when closed.
+    virtual QByteArray readAll() = 0;
+    // Writes the bytes at once. False when the port is closed or the device is gone.
+    virtual bool write(const QByteArray& bytes) = 0;
+    // The device behind a slot, for tool tips ("" when the slot is empty).
+    virtual QString deviceName(int slot) const = 0;
+};
+
+// Monotonic time and waiting. A wait lets received bytes accumulate in the port; it never
+// ends early and never spans a jump of the time of day.
+class Clock {
+public:
+    virtual ~Clock() = default;
+    virtual double now() const = 0; // seconds, monotonic
+    virtual void wait(double seconds) = 0;
+};
+
+// Thrown out of a wait when the running job was cancelled (a new port choice, the program
+// closing); the link thread catches it at the job boundary.
+struct Cancelled {};
+
+// Thrown when a fixed port cannot be opened: the job ends and the user must choose again.
+struct FixedPortFailed {
+    QString detail; // why the open failed, for the message's details
+};
+
+} // namespace serial

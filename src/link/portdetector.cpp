@@ -1,0 +1,109 @@
+#include "link/portdetector.h"
+
+#include "link/meterprofile.h"
+
+namespace serial {
+
+namespace {
+const QByteArray kHandshakeReply("\x02\x41\x0D", 3);
+}
+
+std::optional<PortChoice> parsePortChoice(const QString& text) {
+    if (text == QLatin1String("Auto"))
+        return PortChoice{true, 1};
+    if (!text.startsWith(QLatin1String("COM")))
+        return std::nullopt;
+    const QStringView digits = QStringView(text).mid(3);
+    // "COM01" or "COM 5" are not items of the list; only the exact texts count.
+    if (digits.isEmpty() || digits.startsWith(u'0'))
+        return std::nullopt;
+    bool ok = false;
+    const int n = digits.toInt(&ok);
+    if (!ok || n < 1 || n > profile::kPortSlots)
+        return std::nullopt;
+    return PortChoice{false, n};
+}
+
+PortDetector::PortDetector(MeterLink& link)
+    : m_link(link) {}
+
+void PortDetector::setChoice(PortChoice choice) {
+    m_autoPort = choice.autoPort;
+    m_portNumber = choice.portNumber;
+}
+
+bool PortDetector::openPort(int p, QString* error) {
+    m_portNumber = p;
+    Port& port = m_link.port();
+    if (port.isOpen())
+        port.close();
+    return port.open(p, error);
+}
+
+PortDetector::ProbeResult PortDetector::probe() {
+    Port& port = m_link.port();
+    for (int wrongReplies = 0;;) {
+        int attempts = 0;
+        QByteArray reply;
+        do {
+            ++attempts;
+            port.readAll();
+            port.write(QByteArrayLiteral("A"));
+            m_link.delay(profile::kHandshakeWait);
+            reply = port.readAll();
+        } while (attempts < profile::kProbeAttempts && reply.size() < profile::kHandshakeLength);
+
+        if (reply.size() < profile::kHandshakeLength)
+            return ProbeResult::NoMeter;
+        if (reply.startsWith(kHandshakeReply))
+            return ProbeResult::Found;
+        if (++wrongReplies >= profile::kWrongProbeRepeats)
+            return ProbeResult::NoMeter;
+    }
+}
+
+void PortDetector::connected() {
+    m_link.setStatus(QStringLiteral("COM") + QString::number(m_portNumber));
+    if (m_hooks.connected)
+        m_hooks.connected(m_portNumber);
+}
+
+void PortDetector::scanPorts() {
+    if (m_hooks.searchStarted)
+        m_hooks.searchStarted();
+    for (;;) {
+        for (int p = 1; p <= profile::kPortSlots; ++p) {
+            m_link.setStatus(QStringLiteral("Connecting..."));
+            // A slot that does not exist or is in use simply stays silent for the probe.
+            QString ignored;
+            openPort(p, &ignored);
+            if (probe() == ProbeResult::Found) {
+                connected();
+                return;
+            }
+        }
+    }
+}
+
+void PortDetector::openFixedPort() {
+    if (m_hooks.searchStarted)
+        m_hooks.searchStarted();
+    for (;;) {
+        QString error;
+        if (!openPort(m_portNumber, &error))
+            throw FixedPortFailed{error};
+        if (probe() == ProbeResult::Found) {
+            connected();
+            return;
+        }
+    }
+}
+
+void PortDetector::recover() {
+    if (m_autoPort)
+        scanPorts();
+    else
+        openFixedPort();
+}
+
+} // namespace serial

@@ -1,0 +1,142 @@
+#include "link/serialport.h"
+
+#include "link/meterprofile.h"
+
+#include <QSerialPort>
+#include <QThread>
+
+#include <cmath>
+
+namespace serial {
+
+SerialPort::SerialPort(PortCatalog catalog)
+    : m_catalog(std::move(catalog))
+    , m_port(std::make_unique<QSerialPort>()) {}
+
+SerialPort::~SerialPort() = default;
+
+QString SerialPort::openErrorText(const QString& device, int error, const QString& systemText) {
+    switch (error) {
+    case QSerialPort::PermissionError:
+#ifdef Q_OS_LINUX
+        return QStringLiteral("Permission denied for %1. Add your user to the dialout group "
+                              "(sudo usermod -aG dialout $USER), then log out and in again.")
+            .arg(device);
+#else
+        return QStringLiteral("Permission denied for %1, or another program is using it.")
+            .arg(device);
+#endif
+    case QSerialPort::DeviceNotFoundError:
+        return QStringLiteral("%1 does not exist (is the meter's cable plugged in?).").arg(device);
+    default:
+        return QStringLiteral("%1 could not be opened: %2").arg(device, systemText);
+    }
+}
+
+bool SerialPort::open(int slot, QString* error) {
+    if (m_port->isOpen())
+        m_port->close();
+    // A new pass of the search looks at the system's ports again, so an adapter plugged in
+    // while searching gets found.
+    if (slot == 1)
+        m_catalog.refresh();
+    const QString device = m_catalog.device(slot);
+    if (device.isEmpty()) {
+        if (error)
+            *error = QStringLiteral("COM%1 has no serial device on this computer.").arg(slot);
+        return false;
+    }
+    m_port->setPortName(device);
+    m_port->setBaudRate(profile::kBaudRate);
+    m_port->setDataBits(QSerialPort::Data8);
+    m_port->setParity(QSerialPort::NoParity);
+    m_port->setStopBits(QSerialPort::OneStop);
+    m_port->setFlowControl(QSerialPort::NoFlowControl);
+    if (!m_port->open(QIODevice::ReadWrite)) {
+        if (error)
+            *error = openErrorText(device, m_port->error(), m_port->errorString());
+        m_port->clearError();
+        return false;
+    }
+    m_port->clearError();
+    return true;
+}
+
+void SerialPort::close() {
+    if (m_port->isOpen())
+        m_port->close();
+    m_port->clearError();
+}
+
+bool SerialPort::isOpen() const {
+    return m_port->isOpen();
+}
+
+void SerialPort::checkGone() {
+    // An unplugged adapter raises ResourceError: from then on the port is closed and the
+    // meter simply looks silent, which starts the normal search without any error storm.
+    if (m_port->error() == QSerialPort::ResourceError)
+        m_port->close();
+    // Everything else (pseudo-terminals refuse the modem-line ioctls with "Invalid argument",
+    // time-outs of the waits) is noise for a polled protocol.
+    m_port->clearError();
+}
+
+QByteArray SerialPort::readAll() {
+    if (!m_port->isOpen())
+        return {};
+    QByteArray data = m_port->readAll();
+    checkGone();
+    return data;
+}
+
+bool SerialPort::write(const QByteArray& bytes) {
+    if (!m_port->isOpen())
+        return false;
+    const bool ok = m_port->write(bytes) == bytes.size();
+    // No event loop on this thread: push the bytes out now, so the waits that follow are
+    // measured from when they left.
+    m_port->waitForBytesWritten(100);
+    checkGone();
+    return ok;
+}
+
+void SerialPort::waitForBytes(int ms) {
+    if (!m_port->isOpen()) {
+        QThread::msleep(ms);
+        return;
+    }
+    QElapsedTimer timer;
+    timer.start();
+    const bool arrived = m_port->waitForReadyRead(ms);
+    checkGone();
+    // A device that reports an error at once would make the caller spin: sleep the rest.
+    const qint64 left = ms - timer.elapsed();
+    if (!arrived && left > 1)
+        QThread::msleep(left);
+}
+
+RealClock::RealClock(SerialPort* port)
+    : m_port(port) {
+    m_timer.start();
+}
+
+double RealClock::now() const {
+    return m_timer.nsecsElapsed() / 1e9;
+}
+
+void RealClock::wait(double seconds) {
+    const double end = now() + seconds;
+    for (;;) {
+        const double left = end - now();
+        if (left <= 0)
+            return;
+        const int ms = std::max(1, int(std::ceil(left * 1000)));
+        if (m_port)
+            m_port->waitForBytes(ms);
+        else
+            QThread::msleep(ms);
+    }
+}
+
+} // namespace serial

@@ -1,0 +1,53 @@
+#pragma once
+
+#include "link/port.h"
+#include "link/portcatalog.h"
+
+#include <QElapsedTimer>
+#include <memory>
+
+class QSerialPort;
+
+namespace serial {
+
+// The real serial port. Created on the link thread and used only there: it has no event
+// loop, so waits block on the device with a deadline (no spinning, an idle link costs
+// nothing).
+class SerialPort : public Port {
+public:
+    explicit SerialPort(PortCatalog catalog);
+    ~SerialPort() override;
+
+    bool open(int slot, QString* error) override;
+    void close() override;
+    bool isOpen() const override;
+    QByteArray readAll() override;
+    bool write(const QByteArray& bytes) override;
+    QString deviceName(int slot) const override { return m_catalog.device(slot); }
+
+    // Blocks until bytes arrive or `ms` have passed; received bytes are kept for readAll.
+    void waitForBytes(int ms);
+
+    // The message for a failed open, naming the device and what the user can do.
+    static QString openErrorText(const QString& device, int error, const QString& systemText);
+
+private:
+    void checkGone();
+
+    PortCatalog m_catalog;
+    std::unique_ptr<QSerialPort> m_port;
+};
+
+// Real monotonic time; waiting blocks on the serial port so that bytes keep arriving.
+class RealClock : public Clock {
+public:
+    explicit RealClock(SerialPort* port = nullptr);
+    double now() const override;
+    void wait(double seconds) override;
+
+private:
+    SerialPort* m_port = nullptr;
+    QElapsedTimer m_timer;
+};
+
+} // namespace serial

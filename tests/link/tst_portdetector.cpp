@@ -1,0 +1,187 @@
+// Finding the meter: the automatic search over the sixteen slots, the fixed port, and the
+// recovery that the handshake starts when the meter falls silent, on virtual meters with
+// virtual time.
+
+#include "link/meterlink.h"
+#include "link/meterprofile.h"
+#include "link/portdetector.h"
+#include "link/simport.h"
+#include "link/virtualclock.h"
+#include "sim/virtualmeter.h"
+
+#include <QTest>
+
+using namespace serial;
+
+namespace {
+struct Rig {
+    VirtualClock clock;
+    SimPort port{clock};
+    MeterLink link{port, clock};
+    PortDetector detector{link};
+    QStringList statuses;
+    QList<int> connections;
+    int searches = 0;
+    double cancelAfter = 1e9; // virtual seconds from the start
+
+    Rig() {
+        const double start = clock.now();
+        link.setHooks({[this](const QString& s) { statuses << s; }, [this] { detector.recover(); },
+                       [this, start] { return clock.now() - start > cancelAfter; }});
+        detector.setHooks({[this] { ++searches; }, [this](int p) { connections << p; }});
+    }
+    void attach(int slot, sim::VirtualMeter& meter) {
+        port.attach(slot, &meter);
+        clock.onAdvance([&meter](double t) { meter.advance(t); });
+    }
+};
+
+sim::Faults silent() {
+    sim::Faults f;
+    f.silent = true;
+    return f;
+}
+} // namespace
+
+class TestPortDetector : public QObject {
+    Q_OBJECT
+private slots:
+    void scanFindsTheMeterOnItsSlot_data();
+    void scanFindsTheMeterOnItsSlot();
+    void checkMeterRecoversThroughTheSearch();
+    void wrongBytesDoNotHoldTheSearch();
+    void searchWithoutMeterCyclesUntilCancelled();
+    void fixedPortThatCannotOpenFails();
+    void fixedPortKeepsTryingASilentMeter();
+    void fixedPortConnects();
+};
+
+void TestPortDetector::scanFindsTheMeterOnItsSlot_data() {
+    QTest::addColumn<int>("slot");
+    QTest::addColumn<bool>("busyBefore");
+    QTest::newRow("COM1") << 1 << false;
+    QTest::newRow("COM5 after four empty slots") << 5 << false;
+    QTest::newRow("COM5 with a busy COM2") << 5 << true;
+    QTest::newRow("COM16") << 16 << false;
+}
+
+void TestPortDetector::scanFindsTheMeterOnItsSlot() {
+    QFETCH(int, slot);
+    QFETCH(bool, busyBefore);
+    Rig rig;
+    sim::VirtualMeter meter;
+    rig.attach(slot, meter);
+    sim::VirtualMeter other;
+    if (busyBefore) {
+        rig.attach(2, other);
+        rig.port.setBusy(2, true);
+    }
+    rig.detector.setChoice({true, 1});
+    rig.detector.scanPorts();
+
+    QStringList expected(slot, QStringLiteral("Connecting..."));
+    expected << QStringLiteral("COM%1").arg(slot);
+    QCOMPARE(rig.statuses, expected);
+    QCOMPARE(rig.connections, QList<int>{slot});
+    QCOMPARE(rig.searches, 1);
+    QCOMPARE(rig.port.openSlot(), slot);
+    QCOMPARE(rig.detector.portNumber(), slot);
+    // Every empty slot costs its 50 silent probes of 10 ms.
+    QVERIFY(rig.clock.waited() >= (slot - 1) * profile::kProbeAttempts * 0.01 - 1e-6);
+}
+
+void TestPortDetector::checkMeterRecoversThroughTheSearch() {
+    Rig rig;
+    sim::VirtualMeter com3;
+    sim::VirtualMeter com5;
+    rig.attach(3, com3);
+    rig.attach(5, com5);
+    rig.detector.setChoice({false, 3});
+    rig.detector.openFixedPort();
+    QCOMPARE(rig.statuses, QStringList{"COM3"});
+
+    // The meter on COM3 falls silent; the automatic search finds the one on COM5.
+    com3.setFaults(silent());
+    rig.detector.setChoice({true, 3});
+    rig.statuses.clear();
+    rig.link.checkMeter();
+
+    QCOMPARE(rig.statuses.first(), QStringLiteral(" No COM"));
+    QCOMPARE(rig.statuses.last(), QStringLiteral("COM5"));
+    QCOMPARE(rig.statuses.mid(1, 5), QStringList(5, QStringLiteral("Connecting...")));
+    QCOMPARE(rig.statuses.size(), 7);
+    QCOMPARE(rig.connections, (QList<int>{3, 5}));
+    QCOMPARE(rig.port.openSlot(), 5);
+}
+
+void TestPortDetector::wrongBytesDoNotHoldTheSearch() {
+    Rig rig;
+    sim::Faults wrong;
+    wrong.wrongHandshake = true;
+    sim::VirtualMeter liar({}, wrong);
+    sim::VirtualMeter meter;
+    rig.attach(2, liar);
+    rig.attach(4, meter);
+    rig.detector.scanPorts();
+    QCOMPARE(rig.connections, QList<int>{4});
+    // The liar was asked a bounded number of times.
+    int toLiar = 0;
+    for (const auto& w : rig.port.writes())
+        toLiar += w.slot == 2;
+    QCOMPARE(toLiar, profile::kWrongProbeRepeats);
+}
+
+void TestPortDetector::searchWithoutMeterCyclesUntilCancelled() {
+    Rig rig;
+    rig.cancelAfter = 20.0; // two and a half passes of 16 slots x 0.5 s
+    bool cancelled = false;
+    try {
+        rig.detector.scanPorts();
+    } catch (const Cancelled&) {
+        cancelled = true;
+    }
+    QVERIFY(cancelled);
+    QVERIFY(rig.connections.isEmpty());
+    QVERIFY2(rig.statuses.size() > 2 * profile::kPortSlots,
+             qPrintable(QString::number(rig.statuses.size())));
+    QVERIFY(rig.statuses.count(QStringLiteral("Connecting...")) == rig.statuses.size());
+}
+
+void TestPortDetector::fixedPortThatCannotOpenFails() {
+    Rig rig;
+    rig.detector.setChoice({false, 9});
+    bool failed = false;
+    try {
+        rig.detector.openFixedPort();
+    } catch (const FixedPortFailed& f) {
+        failed = true;
+        QVERIFY(f.detail.contains(QStringLiteral("COM9")));
+    }
+    QVERIFY(failed);
+    QCOMPARE(rig.searches, 1);
+    QVERIFY(rig.statuses.isEmpty()); // no status text while opening a fixed port
+}
+
+void TestPortDetector::fixedPortKeepsTryingASilentMeter() {
+    Rig rig;
+    sim::VirtualMeter meter({}, silent());
+    rig.attach(7, meter);
+    rig.detector.setChoice({false, 7});
+    rig.cancelAfter = 3.0;
+    QVERIFY_THROWS_EXCEPTION(Cancelled, rig.detector.openFixedPort());
+    QVERIFY(rig.port.openCount() >= 5); // reopened about every half second
+    QVERIFY(rig.statuses.isEmpty());
+}
+
+void TestPortDetector::fixedPortConnects() {
+    Rig rig;
+    sim::VirtualMeter meter;
+    rig.attach(12, meter);
+    rig.detector.setChoice({false, 12});
+    rig.detector.openFixedPort();
+    QCOMPARE(rig.statuses, QStringList{"COM12"});
+    QCOMPARE(rig.connections, QList<int>{12});
+}
+
+QTEST_GUILESS_MAIN(TestPortDetector)
+#include "tst_portdetector.moc"
