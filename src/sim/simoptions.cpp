@@ -1,0 +1,150 @@
+#include "sim/simoptions.h"
+
+#include <QCommandLineParser>
+
+namespace sim {
+
+namespace {
+
+// Generous ceilings for the fault timings: anything longer is a typo, not a test case.
+constexpr double kMaxSeconds = 60.0;
+constexpr int kMaxEvery = 1000000;
+
+bool readInt(const QCommandLineParser& parser, const QString& name, int low, int high, int* out,
+             QString* error) {
+    if (!parser.isSet(name))
+        return true;
+    bool ok = false;
+    const QString text = parser.value(name);
+    const int v = text.toInt(&ok);
+    if (!ok || v < low || v > high) {
+        *error =
+            QStringLiteral("invalid value \"%1\" for --%2: expected a whole number from %3 to %4")
+                .arg(text, name)
+                .arg(low)
+                .arg(high);
+        return false;
+    }
+    *out = v;
+    return true;
+}
+
+bool readSeconds(const QCommandLineParser& parser, const QString& name, double* out,
+                 QString* error) {
+    if (!parser.isSet(name))
+        return true;
+    bool ok = false;
+    const QString text = parser.value(name);
+    const double v = text.toDouble(&ok);
+    if (!ok || !(v >= 0.0) || v > kMaxSeconds) {
+        *error = QStringLiteral("invalid value \"%1\" for --%2: expected seconds from 0 to %3")
+                     .arg(text, name)
+                     .arg(kMaxSeconds);
+        return false;
+    }
+    *out = v;
+    return true;
+}
+
+bool readLetter(const QCommandLineParser& parser, const QString& name, const QString& allowed,
+                char* out, QString* error) {
+    if (!parser.isSet(name))
+        return true;
+    const QString text = parser.value(name).trimmed().toUpper();
+    if (text.size() != 1 || !allowed.contains(text)) {
+        QStringList letters;
+        for (QChar c : allowed)
+            letters << QString(c);
+        *error = QStringLiteral("invalid value \"%1\" for --%2: expected one of %3")
+                     .arg(parser.value(name), name, letters.join(QLatin1Char('|')));
+        return false;
+    }
+    *out = text.at(0).toLatin1();
+    return true;
+}
+
+} // namespace
+
+void addSimOptions(QCommandLineParser& parser) {
+    parser.setApplicationDescription(QStringLiteral(
+        "Virtual QR512 meter on a pseudo-terminal. Prints the device path, then answers the "
+        "meter protocol until interrupted."));
+    parser.addHelpOption();
+    parser.addOptions({
+        {QStringLiteral("channels"), QStringLiteral("Number of channels: 1, 2 or 4."),
+         QStringLiteral("N"), QStringLiteral("4")},
+        {QStringLiteral("type"), QStringLiteral("Thermocouple type: K, J, E, T, N, R or S."),
+         QStringLiteral("TYPE"), QStringLiteral("K")},
+        {QStringLiteral("unit"), QStringLiteral("Display unit: C, F or K."), QStringLiteral("UNIT"),
+         QStringLiteral("C")},
+        {QStringLiteral("records"), QStringLiteral("Records in memory at start (0..16800)."),
+         QStringLiteral("N"), QStringLiteral("0")},
+        {QStringLiteral("interval"),
+         QStringLiteral("The meter's sampling interval in seconds (1..86400)."),
+         QStringLiteral("S"), QStringLiteral("2")},
+        {QStringLiteral("fixed"), QStringLiteral("Readings stay fixed (no drift).")},
+        {QStringLiteral("silent"), QStringLiteral("Fault: answer nothing at all.")},
+        {QStringLiteral("wrong-handshake"),
+         QStringLiteral("Fault: answer the handshake with three wrong bytes.")},
+        {QStringLiteral("short-every"), QStringLiteral("Fault: cut every Nth reply short."),
+         QStringLiteral("N")},
+        {QStringLiteral("garble-every"),
+         QStringLiteral("Fault: break the first or last byte of every Nth fixed-length reply."),
+         QStringLiteral("N")},
+        {QStringLiteral("byte-gap"), QStringLiteral("Fault: seconds between the bytes of a reply."),
+         QStringLiteral("SECONDS")},
+        {QStringLiteral("unplug-after"),
+         QStringLiteral("Fault: unplug (close the device) after N commands."), QStringLiteral("N")},
+        {QStringLiteral("reply-delay"),
+         QStringLiteral("Fault: extra seconds before every reply starts."),
+         QStringLiteral("SECONDS")},
+    });
+}
+
+bool parseSimOptions(QCommandLineParser& parser, const QStringList& args, SimOptions* options,
+                     QString* error) {
+    if (!parser.parse(args)) {
+        *error = parser.errorText();
+        return false;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        *error =
+            QStringLiteral("unexpected argument \"%1\"").arg(parser.positionalArguments().first());
+        return false;
+    }
+    SimOptions o;
+    o.helpRequested = parser.isSet(QStringLiteral("help"));
+    if (parser.isSet(QStringLiteral("channels"))) {
+        const QString text = parser.value(QStringLiteral("channels"));
+        if (text != QLatin1String("1") && text != QLatin1String("2") &&
+            text != QLatin1String("4")) {
+            *error =
+                QStringLiteral("invalid value \"%1\" for --channels: expected 1, 2 or 4").arg(text);
+            return false;
+        }
+        o.config.channels = text.toInt();
+    }
+    if (!readLetter(parser, QStringLiteral("type"), QStringLiteral("KJETNRS"), &o.config.type,
+                    error) ||
+        !readLetter(parser, QStringLiteral("unit"), QStringLiteral("CFK"), &o.config.unit, error) ||
+        !readInt(parser, QStringLiteral("records"), 0, VirtualMeter::kCapacity,
+                 &o.config.storedRecords, error) ||
+        !readInt(parser, QStringLiteral("interval"), 1, VirtualMeter::kMaxInterval,
+                 &o.config.intervalSeconds, error) ||
+        !readInt(parser, QStringLiteral("short-every"), 0, kMaxEvery, &o.faults.shortEvery,
+                 error) ||
+        !readInt(parser, QStringLiteral("garble-every"), 0, kMaxEvery, &o.faults.garbleEvery,
+                 error) ||
+        !readInt(parser, QStringLiteral("unplug-after"), 0, kMaxEvery, &o.faults.unplugAfter,
+                 error) ||
+        !readSeconds(parser, QStringLiteral("byte-gap"), &o.faults.byteGap, error) ||
+        !readSeconds(parser, QStringLiteral("reply-delay"), &o.faults.replyDelay, error))
+        return false;
+    o.config.drift = !parser.isSet(QStringLiteral("fixed"));
+    o.faults.silent = parser.isSet(QStringLiteral("silent"));
+    o.faults.wrongHandshake = parser.isSet(QStringLiteral("wrong-handshake"));
+    *options = o;
+    return true;
+}
+
+} // namespace sim

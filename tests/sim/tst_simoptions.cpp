@@ -1,0 +1,108 @@
+// Covers the qr512-sim command line: each option reaches the meter configuration or the
+// faults, and every bad value is refused with a message naming its option.
+
+#include "sim/simoptions.h"
+
+#include <QCommandLineParser>
+#include <QTest>
+
+using sim::SimOptions;
+
+namespace {
+
+bool parse(const QStringList& args, SimOptions* options, QString* error) {
+    QCommandLineParser parser;
+    sim::addSimOptions(parser);
+    return sim::parseSimOptions(parser, QStringList{QStringLiteral("qr512-sim")} + args, options,
+                                error);
+}
+
+} // namespace
+
+class TestSimOptions : public QObject {
+    Q_OBJECT
+private slots:
+    void defaults() {
+        SimOptions o;
+        QString error;
+        QVERIFY(parse({}, &o, &error));
+        QCOMPARE(o.config.channels, 4);
+        QCOMPARE(o.config.type, 'K');
+        QCOMPARE(o.config.unit, 'C');
+        QVERIFY(o.config.drift);
+        QVERIFY(!o.faults.silent);
+        QVERIFY(!o.helpRequested);
+    }
+
+    void everyOptionArrives() {
+        SimOptions o;
+        QString error;
+        QVERIFY2(parse({"--channels",
+                        "2",
+                        "--type",
+                        "r",
+                        "--unit",
+                        "F",
+                        "--records",
+                        "16800",
+                        "--interval",
+                        "86400",
+                        "--fixed",
+                        "--silent",
+                        "--wrong-handshake",
+                        "--short-every",
+                        "3",
+                        "--garble-every",
+                        "4",
+                        "--byte-gap",
+                        "0.01",
+                        "--unplug-after",
+                        "5",
+                        "--reply-delay",
+                        "0.3"},
+                       &o, &error),
+                 qPrintable(error));
+        QCOMPARE(o.config.channels, 2);
+        QCOMPARE(o.config.type, 'R');
+        QCOMPARE(o.config.unit, 'F');
+        QCOMPARE(o.config.storedRecords, 16800);
+        QCOMPARE(o.config.intervalSeconds, 86400);
+        QVERIFY(!o.config.drift);
+        QVERIFY(o.faults.silent);
+        QVERIFY(o.faults.wrongHandshake);
+        QCOMPARE(o.faults.shortEvery, 3);
+        QCOMPARE(o.faults.garbleEvery, 4);
+        QCOMPARE(o.faults.byteGap, 0.01);
+        QCOMPARE(o.faults.unplugAfter, 5);
+        QCOMPARE(o.faults.replyDelay, 0.3);
+    }
+
+    void badValuesNameTheirOption_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<QString>("named");
+        QTest::newRow("3 channels") << QStringList{"--channels", "3"} << "--channels";
+        QTest::newRow("type X") << QStringList{"--type", "X"} << "--type";
+        QTest::newRow("type KJ") << QStringList{"--type", "KJ"} << "--type";
+        QTest::newRow("unit R") << QStringList{"--unit", "R"} << "--unit";
+        QTest::newRow("too many records") << QStringList{"--records", "16801"} << "--records";
+        QTest::newRow("interval 0") << QStringList{"--interval", "0"} << "--interval";
+        QTest::newRow("interval text") << QStringList{"--interval", "soon"} << "--interval";
+        QTest::newRow("negative every") << QStringList{"--short-every", "-1"} << "--short-every";
+        QTest::newRow("negative gap") << QStringList{"--byte-gap", "-0.1"} << "--byte-gap";
+        QTest::newRow("nan delay") << QStringList{"--reply-delay", "nan"} << "--reply-delay";
+        QTest::newRow("unknown option") << QStringList{"--bogus"} << "bogus";
+        QTest::newRow("stray argument") << QStringList{"extra"} << "extra";
+    }
+
+    void badValuesNameTheirOption() {
+        QFETCH(QStringList, args);
+        QFETCH(QString, named);
+        SimOptions o;
+        QString error;
+        QVERIFY(!parse(args, &o, &error));
+        QVERIFY2(error.contains(named), qPrintable(error));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSimOptions)
+#include "tst_simoptions.moc"
