@@ -1,0 +1,46 @@
+#pragma once
+
+// One recorded or downloaded reading, kept as the meter sent it. Ten days of one-second
+// samples are 864000 rows, so a row holds raw words and a plain second count instead of
+// twelve texts; the texts are made only when a file or a caption needs them.
+
+#include <QByteArray>
+#include <QByteArrayView>
+#include <QDateTime>
+#include <QtGlobal>
+
+#include <array>
+#include <optional>
+
+namespace recording {
+
+struct DataRow {
+    // Local wall-clock date and time as seconds since 1970-01-01 00:00:00 of the same
+    // wall clock. No time zone is involved, so adding seconds never meets a DST gap.
+    qint64 stamp = 0;
+    std::array<quint16, 4> raw{}; // raw temperature words of T1..T4 as received
+    char type = 'K';              // thermocouple type letter
+};
+
+// Length of "yyyy/mm/dd hh:nn:ss".
+constexpr int kStampLength = 19;
+
+// The date and time the clock shows, milliseconds dropped; the time zone is ignored.
+// An invalid date-time gives 0.
+qint64 stampFromDateTime(const QDateTime& dateTime);
+
+// The same wall-clock date and time, as a UTC QDateTime so that no zone rule moves it.
+QDateTime dateTimeFromStamp(qint64 stamp);
+
+// Appends "yyyy/mm/dd hh:nn:ss". Stamps outside the years 0000..9999 are clamped to them so
+// the field keeps its 19 characters.
+void appendStamp(QByteArray& out, qint64 stamp);
+// The same 19 characters written at `out`, for writers that fill a buffer directly.
+void writeStamp(char* out, qint64 stamp);
+QByteArray stampText(qint64 stamp);
+
+// Reads exactly "yyyy/mm/dd hh:nn:ss" with a real calendar date and time; anything else
+// gives no value.
+std::optional<qint64> stampFromText(QByteArrayView text);
+
+} // namespace recording

@@ -1,0 +1,443 @@
+// The PC recorder driven tick by tick with a fake clock and a fake live reading, writing into a
+// temporary directory: when samples are due and which date-time they carry, both stop rules,
+// the 864000-row limit, the final file byte for byte, the captions, rows reaching the disk at
+// every tick, and the single message and kept rows when a write fails.
+
+#include "recording/recorder.h"
+
+#include "recording/datafile.h"
+
+#include <QDir>
+#include <QFile>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <memory>
+
+using recording::Recorder;
+using recording::Sample;
+
+namespace {
+
+const QDateTime kStart(QDate(2024, 1, 5), QTime(9, 30, 15));
+
+// 25.0 C / 77.0 F / 298.0 K, 0.0 C / 32.0 F / 273.0 K, over range, under range
+constexpr std::array<quint16, 4> kRaw{5130, 4680, 65535, 0};
+
+const QByteArray kHeader4 = "No.s \t      Date Time    \tType\t   T1C\t   T2C\t   T3C\t   T4C\t   "
+                            "T1F\t   T2F\t   T3F\t   T4F\t   T1K\t   T2K\t   T3K\t   T4K\r\n";
+const QByteArray kValues4 = "\t  25.0\t   0.0\t    OL\t   -OL\t  77.0\t  32.0\t    OL\t   -OL\t "
+                            "298.0\t 273.0\t    OL\t   -OL\r\n";
+const QByteArray kSeparator4 = QByteArray(135, '-') + "\r\n";
+
+QByteArray readAll(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly)) {
+        return {};
+    }
+    return file.readAll();
+}
+
+QList<QByteArray> lines(const QByteArray& text) {
+    QList<QByteArray> result = text.split('\n');
+    if (!result.isEmpty() && result.last().isEmpty()) {
+        result.removeLast();
+    }
+    for (QByteArray& line : result) {
+        if (line.endsWith('\r')) {
+            line.chop(1);
+        }
+    }
+    return result;
+}
+
+// A file on a disk that fills up after a given number of writes.
+class FillingFile : public QFile {
+public:
+    FillingFile(const QString& path, int writesThatFit)
+        : QFile(path)
+        , m_left(writesThatFit) {}
+
+protected:
+    qint64 writeData(const char* data, qint64 length) override {
+        if (m_left-- <= 0) {
+            setErrorString(QStringLiteral("No space left on device"));
+            return -1;
+        }
+        return QFile::writeData(data, length);
+    }
+
+private:
+    int m_left = 0;
+};
+
+} // namespace
+
+class TestRecorder : public QObject {
+    Q_OBJECT
+
+private:
+    QDateTime m_now;
+    Sample m_sample;
+    std::unique_ptr<QTemporaryDir> m_dir;
+    std::unique_ptr<Recorder> m_recorder;
+
+    Recorder& makeRecorder(const QDateTime& now) {
+        m_now = now;
+        m_recorder =
+            std::make_unique<Recorder>([this] { return m_now; }, [this] { return m_sample; });
+        m_recorder->setWorkingDirectory(m_dir->path());
+        return *m_recorder;
+    }
+
+    // Ticks until the recording ends; the number of ticks it took.
+    int tickUntilStopped(Recorder& recorder, int limit) {
+        int ticks = 0;
+        while (recorder.isRecording() && ticks < limit) {
+            recorder.tick();
+            ++ticks;
+        }
+        return ticks;
+    }
+
+private slots:
+    void init() {
+        m_dir = std::make_unique<QTemporaryDir>();
+        QVERIFY(m_dir->isValid());
+        m_sample = Sample{kRaw, 'K', 4, live::TempUnit::Celsius};
+    }
+
+    void cleanup() {
+        m_recorder.reset();
+        m_dir.reset();
+    }
+
+    void byRecordsWritesTheTargetThenTheFinalFile() {
+        Recorder& recorder = makeRecorder(kStart);
+        QSignalSpy finished(&recorder, &Recorder::finished);
+        QVERIFY(recorder.startByRecords(3));
+        QCOMPARE(recorder.finalFileName(), QStringLiteral("20240105093015.txt"));
+
+        for (int i = 1; i <= 3; ++i) {
+            recorder.tick();
+            QVERIFY(recorder.isRecording());
+            QCOMPARE(recorder.recordCount(), i);
+        }
+        QCOMPARE(finished.count(), 0);
+        recorder.tick();
+        QVERIFY(!recorder.isRecording());
+        QCOMPARE(finished.count(), 1);
+        const QString path = QDir(m_dir->path()).filePath("20240105093015.txt");
+        QCOMPARE(finished.at(0).at(0).toString(), path);
+        QCOMPARE(finished.at(0).at(1).toInt(), 3);
+
+        const QByteArray blockEnd = kSeparator4 + "\r\n";
+        const QByteArray expected =
+            "Total Records : 3\r\n" + kHeader4 + kSeparator4 + "1     \t2024/01/05 09:30:16\tK" +
+            kValues4 + "2     \t2024/01/05 09:30:17\tK" + kValues4 +
+            "3     \t2024/01/05 09:30:18\tK" + kValues4 + blockEnd + blockEnd;
+        QCOMPARE(readAll(path), expected);
+        QCOMPARE(recorder.recordCount(), 0);
+    }
+
+    void rowsAreOnDiskAfterEveryTick() {
+        Recorder& recorder = makeRecorder(kStart);
+        QVERIFY(recorder.startByRecords(10));
+        const QString work = QDir(m_dir->path()).filePath("QR512.temp");
+        QCOMPARE(readAll(work), kHeader4 + kSeparator4);
+        QVERIFY(recorder.ownsWorkFile());
+        QVERIFY(recording::WorkFileGuard::isHeld(m_dir->path() + "/./QR512.temp"));
+
+        m_sample.raw = {6480, 6480, 6480, 6480}; // 100.0 C everywhere
+        recorder.tick();
+        recorder.tick();
+        const QList<QByteArray> onDisk = lines(readAll(work));
+        QCOMPARE(onDisk.size(), 4);
+        QCOMPARE(onDisk.at(3),
+                 QByteArray("2     \t2024/01/05 09:30:17\tK\t 100.0\t 100.0\t 100.0\t "
+                            "100.0\t 212.0\t 212.0\t 212.0\t 212.0\t 373.0\t 373.0\t "
+                            "373.0\t 373.0"));
+
+        recorder.finishRecording();
+        QVERIFY(!recorder.ownsWorkFile());
+        QVERIFY(!recording::WorkFileGuard::isHeld(work));
+        // The working file keeps its rows until something else replaces it.
+        QCOMPARE(lines(readAll(work)).size(), 4);
+    }
+
+    void byTimeEndsAtTheFirstSampleLaterThanTheStopTime_data() {
+        QTest::addColumn<QDateTime>("start");
+        QTest::addColumn<QDateTime>("stopAt");
+        QTest::addColumn<int>("interval");
+        QTest::addColumn<int>("ticks");
+        QTest::addColumn<int>("rows");
+        QTest::addColumn<QByteArray>("lastStamp");
+
+        const QDate day(2024, 3, 10);
+        QTest::newRow("stop equal to now")
+            << QDateTime(day, QTime(10, 0, 0)) << QDateTime(day, QTime(10, 0, 0)) << 1 << 1 << 0
+            << QByteArray();
+        QTest::newRow("23:59:59 ends on the next day")
+            << QDateTime(QDate(2024, 12, 31), QTime(23, 59, 50))
+            << QDateTime(QDate(2024, 12, 31), QTime(23, 59, 59)) << 1 << 10 << 9
+            << QByteArray("2024/12/31 23:59:59");
+        QTest::newRow("sample on the stop time is kept")
+            << QDateTime(day, QTime(10, 0, 0)) << QDateTime(day, QTime(10, 0, 20)) << 10 << 21 << 2
+            << QByteArray("2024/03/10 10:00:20");
+        QTest::newRow("stop between samples")
+            << QDateTime(day, QTime(10, 0, 0)) << QDateTime(day, QTime(10, 0, 25)) << 10 << 21 << 2
+            << QByteArray("2024/03/10 10:00:20");
+    }
+
+    void byTimeEndsAtTheFirstSampleLaterThanTheStopTime() {
+        QFETCH(QDateTime, start);
+        QFETCH(QDateTime, stopAt);
+        QFETCH(int, interval);
+        QFETCH(int, ticks);
+        QFETCH(int, rows);
+        QFETCH(QByteArray, lastStamp);
+
+        Recorder& recorder = makeRecorder(start);
+        recorder.setSamplingTime(interval);
+        QVERIFY(recorder.startByTime(stopAt));
+        QCOMPARE(tickUntilStopped(recorder, 1000), ticks);
+
+        const QList<QByteArray> file =
+            lines(readAll(QDir(m_dir->path()).filePath(start.toString("yyyyMMddhhmmss") + ".txt")));
+        QVERIFY(file.size() >= 3 + rows);
+        QCOMPARE(file.at(0), "Total Records : " + QByteArray::number(rows));
+        if (rows > 0) {
+            QCOMPARE(file.at(2 + rows).mid(7, 19), lastStamp);
+        }
+        QCOMPARE(file.at(3 + rows), QByteArray(135, '-'));
+    }
+
+    void intervalTenWritesARowEveryTenTicks() {
+        Recorder& recorder = makeRecorder(kStart);
+        recorder.setSamplingTime(10);
+        QVERIFY(recorder.startByRecords(100));
+        QList<int> rowTicks;
+        for (int tick = 1; tick <= 31; ++tick) {
+            const int before = recorder.recordCount();
+            recorder.tick();
+            if (recorder.recordCount() != before) {
+                rowTicks.append(tick);
+            }
+        }
+        QCOMPARE(rowTicks, QList<int>({1, 11, 21, 31}));
+        const QList<QByteArray> work = lines(readAll(recorder.workFilePath()));
+        QCOMPARE(work.at(2).mid(7, 19), QByteArray("2024/01/05 09:30:25"));
+        QCOMPARE(work.at(3).mid(7, 19), QByteArray("2024/01/05 09:30:35"));
+        QCOMPARE(work.at(5).mid(7, 19), QByteArray("2024/01/05 09:30:55"));
+    }
+
+    void newSamplingTimeTakesASampleAtTheNextTick() {
+        Recorder& recorder = makeRecorder(kStart);
+        recorder.setSamplingTime(5);
+        QVERIFY(recorder.startByRecords(100));
+        recorder.tick();
+        recorder.tick();
+        QCOMPARE(recorder.recordCount(), 1);
+        recorder.setSamplingTime(0); // out of range: the shortest interval
+        QCOMPARE(recorder.samplingTime(), 1);
+        QCOMPARE(recorder.sampleCounter(), 0);
+        recorder.tick();
+        QCOMPARE(recorder.recordCount(), 2);
+        recorder.setSamplingTime(90000);
+        QCOMPARE(recorder.samplingTime(), 86400);
+    }
+
+    void captionsFollowTheRecording() {
+        Recorder& recorder = makeRecorder(kStart);
+        QVERIFY(recorder.startByRecords(100));
+        QCOMPARE(recorder.fileNameText(), QStringLiteral("20240105093015.txt"));
+        for (int i = 0; i < 7; ++i) {
+            recorder.tick();
+        }
+        QCOMPARE(recorder.countText(), QStringLiteral("  7 / 100"));
+        QCOMPARE(recorder.statusText(), QStringLiteral("Recording"));
+        recorder.finishRecording();
+        QCOMPARE(recorder.fileNameText(), QString());
+        QCOMPARE(recorder.countText(), QString());
+        QCOMPARE(recorder.statusText(), QString());
+
+        QVERIFY(recorder.startByTime(QDateTime(kStart.date(), QTime(10, 0, 0))));
+        recorder.tick();
+        QCOMPARE(recorder.countText(),
+                 QStringLiteral("2024/01/05 09:30:16  ~  2024/01/05 10:00:00"));
+    }
+
+    void saveWhileRecordingFinishesAtOnce() {
+        Recorder& recorder = makeRecorder(kStart);
+        QSignalSpy toggled(&recorder, &Recorder::recordingChanged);
+        QVERIFY(recorder.startByRecords(50));
+        recorder.tick();
+        recorder.tick();
+        recorder.finishRecording();
+        QVERIFY(!recorder.isRecording());
+        QCOMPARE(toggled.count(), 2);
+        QCOMPARE(toggled.at(1).at(0).toBool(), false);
+        const QList<QByteArray> file = lines(readAll(recorder.finalFilePath()));
+        QCOMPARE(file.at(0), QByteArray("Total Records : 2"));
+        QCOMPARE(file.size(), 3 + 2 + 4);
+        // The idle ticks that follow write nothing.
+        recorder.tick();
+        QCOMPARE(lines(readAll(recorder.finalFilePath())).size(), 9);
+    }
+
+    void fileKeepsTheChannelCountOfItsStart() {
+        m_sample.channelCount = 2;
+        Recorder& recorder = makeRecorder(kStart);
+        QVERIFY(recorder.startByRecords(2));
+        recorder.tick();
+        m_sample.channelCount = 4; // another meter plugged in meanwhile
+        m_sample.type = 0;         // and no type decoded
+        recorder.tick();
+        recorder.tick();
+        const QList<QByteArray> file = lines(readAll(recorder.finalFilePath()));
+        QCOMPARE(file.at(2), QByteArray(87, '-'));
+        const QByteArray values2 = "\t  25.0\t   0.0\t  77.0\t  32.0\t 298.0\t 273.0";
+        QCOMPARE(file.at(3), "1     \t2024/01/05 09:30:16\tK" + values2);
+        QCOMPARE(file.at(4), "2     \t2024/01/05 09:30:17\tK" + values2);
+    }
+
+    void trailerListsTheUnitShownAtTheEnd() {
+        Recorder& recorder = makeRecorder(kStart);
+        QVERIFY(recorder.startByRecords(5));
+        tickUntilStopped(recorder, 4);
+        m_sample.displayUnit = live::TempUnit::Fahrenheit;
+        tickUntilStopped(recorder, 10);
+        const QList<QByteArray> file =
+            lines(readAll(QDir(m_dir->path()).filePath("20240105093015.txt")));
+        QCOMPARE(file.at(9), QByteArray("Top 5 Max T1 Fahrenheit Value : "));
+        QCOMPARE(file.at(10), QByteArray("2024/01/05 09:30:16****77.0"));
+    }
+
+    void stopsAtTheRowLimit() {
+        Recorder& recorder = makeRecorder(kStart);
+        // Rows go nowhere on the way; only the final file is real.
+        recorder.setFileOpener([](const QString&) {
+            auto file = std::make_unique<QFile>(QStringLiteral("/dev/null"));
+            file->open(QIODevice::WriteOnly);
+            return std::unique_ptr<QFileDevice>(std::move(file));
+        });
+        QVERIFY(recorder.startByRecords(2000000));
+        QCOMPARE(tickUntilStopped(recorder, 900000), recording::kMaxRecords + 1);
+        QFile file(recorder.finalFilePath());
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readLine(), QByteArray("Total Records : 864000\r\n"));
+        QByteArray last;
+        for (QByteArray line = file.readLine(); !line.isEmpty(); line = file.readLine()) {
+            if (line.startsWith("864000\t")) {
+                last = line;
+            }
+        }
+        QCOMPARE(last.left(26), QByteArray("864000\t2024/01/15 09:30:15"));
+    }
+
+    void startFailsWithOneMessage_data() {
+        QTest::addColumn<QString>("setup");
+        QTest::newRow("directory gone") << "gone";
+        QTest::newRow("disk full") << "full";
+    }
+
+    void startFailsWithOneMessage() {
+        QFETCH(QString, setup);
+        Recorder& recorder = makeRecorder(kStart);
+        if (setup == "gone") {
+            recorder.setWorkingDirectory(m_dir->filePath("missing"));
+        } else {
+            QVERIFY(QFile::link("/dev/full", m_dir->filePath("QR512.temp")));
+        }
+        QSignalSpy errors(&recorder, &Recorder::errorOccurred);
+        QSignalSpy toggled(&recorder, &Recorder::recordingChanged);
+        QVERIFY(!recorder.startByRecords(3));
+        QVERIFY(!recorder.isRecording());
+        QVERIFY(!recorder.ownsWorkFile());
+        QCOMPARE(toggled.count(), 0);
+        QCOMPARE(errors.count(), 1);
+        const QString message = errors.at(0).at(0).toString();
+        QVERIFY2(message.startsWith("Recording not started: could not write QR512.temp: "),
+                 qPrintable(message));
+        QVERIFY2(message.size() > 52, qPrintable(message)); // the reason follows
+        recorder.tick();
+        QCOMPARE(errors.count(), 1);
+    }
+
+    void failedRowStopsAndKeepsEveryRow() {
+        Recorder& recorder = makeRecorder(kStart);
+        // Header and two rows fit, the third row meets a full disk.
+        recorder.setFileOpener([](const QString& path) {
+            auto file = std::make_unique<FillingFile>(path, 3);
+            file->open(QIODevice::WriteOnly | QIODevice::Truncate);
+            return std::unique_ptr<QFileDevice>(std::move(file));
+        });
+        QSignalSpy errors(&recorder, &Recorder::errorOccurred);
+        QSignalSpy finished(&recorder, &Recorder::finished);
+        QVERIFY(recorder.startByRecords(10));
+        for (int i = 0; i < 5; ++i) {
+            recorder.tick();
+        }
+        QVERIFY(!recorder.isRecording());
+        QCOMPARE(errors.count(), 1);
+        const QString finalPath = QDir(m_dir->path()).filePath("20240105093015.txt");
+        QCOMPARE(errors.at(0).at(0).toString(),
+                 "Recording stopped: could not write QR512.temp: No space left on device. The "
+                 "rows recorded so far are kept in " +
+                     QDir::toNativeSeparators(finalPath) + ".");
+        QCOMPARE(finished.count(), 1);
+        const QList<QByteArray> file = lines(readAll(finalPath));
+        QCOMPARE(file.at(0), QByteArray("Total Records : 3"));
+        QCOMPARE(file.at(5).left(26), QByteArray("3     \t2024/01/05 09:30:18"));
+        QCOMPARE(lines(readAll(recorder.workFilePath())).size(), 4);
+    }
+
+    void failedFinalFileLeavesTheRowsInTheWorkingFile() {
+        Recorder& recorder = makeRecorder(kStart);
+        // A directory in the way of the final name: the rename into place cannot happen.
+        QVERIFY(QDir(m_dir->path()).mkdir("20240105093015.txt"));
+        QSignalSpy errors(&recorder, &Recorder::errorOccurred);
+        QSignalSpy finished(&recorder, &Recorder::finished);
+        QVERIFY(recorder.startByRecords(2));
+        tickUntilStopped(recorder, 10);
+        QCOMPARE(finished.count(), 0);
+        QCOMPARE(errors.count(), 1);
+        const QString message = errors.at(0).at(0).toString();
+        QVERIFY2(message.startsWith("Recording stopped: could not write 20240105093015.txt: "),
+                 qPrintable(message));
+        QVERIFY2(message.endsWith("The rows recorded so far are kept in " +
+                                  QDir::toNativeSeparators(recorder.workFilePath()) + "."),
+                 qPrintable(message));
+        QCOMPARE(lines(readAll(recorder.workFilePath())).size(), 4);
+        // No half-written file is left beside it.
+        QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList({"QR512.temp"}));
+    }
+
+    void typedRecordCounts_data() {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<qint64>("count"); // -1: not a number
+        QTest::newRow("zero") << "0" << qint64(1);
+        QTest::newRow("negative") << "-5" << qint64(1);
+        QTest::newRow("half to even down") << "2.5" << qint64(2);
+        QTest::newRow("half to even up") << "3.5" << qint64(4);
+        QTest::newRow("below one half") << "0.4" << qint64(1);
+        QTest::newRow("blanks") << " 7 " << qint64(7);
+        QTest::newRow("exponent") << "1e3" << qint64(1000);
+        QTest::newRow("beyond the limit") << "2000000" << qint64(2000000);
+        QTest::newRow("empty") << "" << qint64(-1);
+        QTest::newRow("letters") << "ten" << qint64(-1);
+        QTest::newRow("comma") << "2,5" << qint64(-1);
+        QTest::newRow("nan") << "nan" << qint64(-1);
+    }
+
+    void typedRecordCounts() {
+        QFETCH(QString, text);
+        QFETCH(qint64, count);
+        const std::optional<qint64> parsed = recording::parseRecordCount(text);
+        QCOMPARE(parsed.value_or(-1), count);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRecorder)
+#include "tst_recorder.moc"
