@@ -2,11 +2,10 @@
 // virtual meter on a pseudo-terminal, in real time: connection, the replies of each reading
 // command, and the meter being unplugged.
 
+#include "app/simulation.h"
 #include "link/linkthread.h"
 #include "link/meterprofile.h"
 #include "link/serialport.h"
-#include "sim/ptyhost.h"
-#include "sim/virtualmeter.h"
 
 #include <QSignalSpy>
 #include <QTest>
@@ -25,11 +24,11 @@ private slots:
 void TestSerialEndToEnd::talksToTheVirtualMeterOnAPseudoTerminal() {
     sim::MeterConfig config;
     config.storedRecords = 3;
-    sim::VirtualMeter meter(config);
-    sim::PtyHost host(&meter);
+    // The meter answers on its own thread, in real time, as the program's --simulate does.
+    auto meter = std::make_unique<app::Simulation>(config);
     QString error;
-    QVERIFY2(host.open(&error), qPrintable(error));
-    const QString device = host.devicePath();
+    QVERIFY2(meter->start(&error), qPrintable(error));
+    const QString device = meter->devicePath();
 
     LinkThread thread([device] {
         auto port = std::make_unique<SerialPort>(PortCatalog({device}, false));
@@ -73,7 +72,7 @@ void TestSerialEndToEnd::talksToTheVirtualMeterOnAPseudoTerminal() {
 
     // Unplugged: one " No COM", then the search starts over.
     status.clear();
-    host.close();
+    meter.reset();
     thread.post([](LinkSession& s) { s.link.checkMeter(); });
     QTRY_VERIFY_WITH_TIMEOUT(status.size() >= 2, 10000);
     QCOMPARE(status.at(0).at(0).toString(), QStringLiteral(" No COM"));

@@ -1,0 +1,122 @@
+#pragma once
+
+#include "live/keycodes.h"
+
+#include <QHash>
+#include <QMainWindow>
+#include <QPointer>
+
+#include <functional>
+#include <map>
+#include <memory>
+#include <optional>
+
+class QAction;
+class QComboBox;
+class QLabel;
+class QPushButton;
+class QTimer;
+class QToolBar;
+
+namespace serial {
+class LinkThread;
+}
+namespace live {
+class LiveState;
+}
+
+namespace app {
+
+class KeyShape;
+class LcdWidget;
+class Platform;
+
+// The main window: the live LCD, the meter's keys, the toolbar that later features hang their
+// commands on, the port list and the status bar. It owns no port: it posts jobs to the link
+// thread and redraws from the live state after every decoded frame.
+class ControlPanel : public QMainWindow {
+    Q_OBJECT
+public:
+    // `now` is monotonic seconds; key hold times are measured with it.
+    ControlPanel(serial::LinkThread& link, live::LiveState& live, Platform& platform,
+                 std::function<double()> now, QWidget* parent = nullptr);
+    ~ControlPanel() override;
+
+    // Window size in logical pixels: the client area of 4575 x 9750 twips.
+    static constexpr int kClientWidth = 305;
+    static constexpr int kClientHeight = 650;
+
+    // The command behind a toolbar key ("Save", "Open", "RTC", "Memory", "Alarm", "Intv",
+    // "Erase"); a key stays disabled until it has one. "PortSel" is the window's own.
+    void setToolbarHandler(const QString& key, std::function<void()> handler);
+    QAction* toolbarAction(const QString& key) const;
+    QToolBar* toolbar() const { return m_toolbar; }
+
+    // Places an in-window panel: it becomes a hidden child of the window at its current
+    // position (logical pixels of the client area). Toolbar clicks are refused while a panel
+    // named PicRTC, PicAlarm, PicRec or PicSampling is shown.
+    void hostPanel(QWidget* panel);
+
+    // An exchange other than the live poll owns the link; keys and toolbar commands wait.
+    bool linkBusy() const { return m_linkBusy; }
+    void setLinkBusy(bool busy);
+
+    // Devices behind COM1..COM16 (index 0 = COM1), shown as tool tips of the port list.
+    void setPortDevices(const QStringList& devices);
+
+    // The countdown shown while a key is held: 3, 2, 1, 0, 3, ... over whole seconds held.
+    static int holdCountdown(double heldSeconds);
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    struct TransmissionEnd;
+    struct KeyWidgets {
+        QPushButton* button = nullptr; // the eight captioned keys
+        KeyShape* shape = nullptr;     // light, limit and power keys
+    };
+
+    void buildToolbar();
+    void buildStatusBar();
+    void buildKeys();
+    void buildPortList();
+    void onToolbarKey(const QString& key);
+    bool panelShown() const;
+    void onPortChosen(int index);
+    void onFrame();
+    void updateKeyVisibility(int channelCount);
+    void updateClock();
+    void keyDown(live::Key key);
+    void keyUp(live::Key key);
+    void setKeyFeedback(live::Key key, bool pressed);
+    void transmit(const QByteArray& code);
+
+    serial::LinkThread& m_link;
+    live::LiveState& m_live;
+    Platform& m_platform;
+    std::function<double()> m_now;
+
+    QToolBar* m_toolbar = nullptr;
+    QHash<QString, QAction*> m_actions;
+    QHash<QString, std::function<void()>> m_handlers;
+    QComboBox* m_portList = nullptr;
+    QLabel* m_panels[4] = {};
+    QTimer* m_clockTimer = nullptr;
+    LcdWidget* m_lcd = nullptr;
+    KeyShape* m_shapeStart = nullptr;
+    QLabel* m_timing = nullptr;
+    std::map<live::Key, KeyWidgets> m_keys;
+    std::map<live::Key, QList<QWidget*>> m_keyParts; // shown and hidden together
+    QHash<QObject*, live::Key> m_keyOfWidget;        // every widget a key can be pressed on
+
+    bool m_linkBusy = false;
+    quint64 m_busyEpoch = 0; // counts LinkBusy changes, so a late key end clears only its own
+    double m_keyDownTime = 0;
+    std::optional<live::Key> m_heldKey; // pressed and not yet released
+    // Cleared when the window dies, so that a key job finishing late touches nothing.
+    std::shared_ptr<ControlPanel*> m_self;
+};
+
+} // namespace app

@@ -1,0 +1,24 @@
+// qr512: the meter's companion program.
+
+#include "app/cli.h"
+#include "app/runwindow.h"
+
+#include <QApplication>
+
+int main(int argc, char* argv[]) {
+    // The headless commands never touch a display, so they run where there is none.
+    QStringList args;
+    for (int i = 0; i < argc; ++i)
+        args << QString::fromLocal8Bit(argv[i]);
+    if (app::isCliCommand(args))
+        return app::runCli(argc, argv);
+
+    if (const int rc = app::answerWithoutWindow(args); rc >= 0)
+        return rc;
+
+    QApplication app(argc, argv);
+    QApplication::setApplicationName(QStringLiteral("qr512"));
+    QApplication::setApplicationVersion(QStringLiteral(QR512_VERSION));
+    QApplication::setApplicationDisplayName(QStringLiteral("QR512"));
+    return app::runWindow(app, QApplication::arguments());
+}

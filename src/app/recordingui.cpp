@@ -1,0 +1,136 @@
+#include "app/recordingui.h"
+
+#include "app/controlpanel.h"
+#include "app/platform.h"
+#include "app/recordpanel.h"
+#include "live/livepoll.h"
+#include "recording/recorder.h"
+
+#include <QAction>
+#include <QDir>
+#include <QLabel>
+#include <QPainter>
+#include <QPixmap>
+#include <QPushButton>
+#include <QTimer>
+
+namespace app {
+
+namespace {
+
+// The "Save" key's picture while a recording runs: a red recording dot in a stop square.
+QIcon stopRecordingIcon() {
+    QPixmap pixmap(48, 48);
+    pixmap.setDevicePixelRatio(2);
+    pixmap.fill(Qt::transparent);
+    QPainter p(&pixmap);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setPen(QPen(QColor(40, 40, 40), 1.6));
+    p.setBrush(Qt::white);
+    p.drawRoundedRect(QRectF(3, 3, 18, 18), 2, 2);
+    p.setBrush(QColor(210, 30, 30));
+    p.drawEllipse(QPointF(12, 12), 5.5, 5.5);
+    return QIcon(pixmap);
+}
+
+QLabel* addLabel(QWidget* window, const char* name, const QRect& geometry) {
+    auto* label = new QLabel(window);
+    label->setObjectName(QString::fromLatin1(name));
+    label->setGeometry(geometry);
+    return label;
+}
+
+} // namespace
+
+RecordingUi::RecordingUi(ControlPanel& window, live::LiveState& live, Platform& platform,
+                         std::function<QDateTime()> now, QObject* parent)
+    : QObject(parent)
+    , m_window(window)
+    , m_live(live)
+    , m_platform(platform) {
+    m_recorder = std::make_unique<recording::Recorder>(now, [this] {
+        recording::Sample sample;
+        sample.raw = m_live.raw();
+        sample.type = m_live.typeLetter().toLatin1();
+        sample.channelCount = m_live.channelCount();
+        sample.displayUnit = m_live.displayUnit();
+        return sample;
+    });
+
+    m_fileName = addLabel(&window, "LblFileName", QRect(10, 524, 180, 20));
+    m_status = addLabel(&window, "LblRecording", QRect(200, 524, 95, 20));
+    m_count = addLabel(&window, "LblCount", QRect(10, 546, 285, 20));
+    m_open = new QPushButton(QStringLiteral("Open"), &window);
+    m_open->setObjectName(QStringLiteral("CmdOpen"));
+    m_open->setGeometry(10, 570, 80, 28);
+
+    m_stopTimePanel = new StopTimePanel(*m_recorder, platform, now);
+    m_recordPanel = new RecordPanel(*m_recorder, platform, *m_stopTimePanel);
+    window.hostPanel(m_stopTimePanel);
+    window.hostPanel(m_recordPanel);
+
+    if (QAction* save = window.toolbarAction(QStringLiteral("Save"))) {
+        m_saveIcon = save->icon();
+    }
+    m_stopIcon = stopRecordingIcon();
+    window.setToolbarHandler(QStringLiteral("Save"), [this] { saveKey(); });
+
+    connect(m_open, &QPushButton::clicked, this, &RecordingUi::openFile);
+    connect(m_recorder.get(), &recording::Recorder::fileNameTextChanged, m_fileName,
+            &QLabel::setText);
+    connect(m_recorder.get(), &recording::Recorder::countTextChanged, m_count, &QLabel::setText);
+    connect(m_recorder.get(), &recording::Recorder::statusTextChanged, m_status, &QLabel::setText);
+    connect(m_recorder.get(), &recording::Recorder::recordingChanged, this,
+            &RecordingUi::recordingChanged);
+    // Shown after the tick or click that failed has ended, so that the box's own event loop
+    // never runs a tick inside a tick.
+    connect(
+        m_recorder.get(), &recording::Recorder::errorOccurred, this,
+        [this](const QString& text) { m_platform.message(text, Platform::Icon::Warning); },
+        Qt::QueuedConnection);
+
+    m_timer2 = new QTimer(this);
+    m_timer2->setObjectName(QStringLiteral("Timer2"));
+    m_timer2->setInterval(1000);
+    connect(m_timer2, &QTimer::timeout, m_recorder.get(), &recording::Recorder::tick);
+    m_timer2->start();
+}
+
+RecordingUi::~RecordingUi() = default;
+
+void RecordingUi::saveKey() {
+    if (m_recorder->isRecording()) {
+        m_recorder->finishRecording();
+    } else {
+        m_recordPanel->open();
+    }
+}
+
+void RecordingUi::openFile() {
+    const QString path = m_platform.chooseFile(QStringLiteral("Data Files (*.txt);;All Files (*)"));
+    if (path.isEmpty()) {
+        return;
+    }
+    if (!m_platform.openInEditor(path)) {
+        m_platform.message(QStringLiteral("Could not open %1 in the text editor.")
+                               .arg(QDir::toNativeSeparators(path)),
+                           Platform::Icon::Warning);
+    }
+}
+
+void RecordingUi::recordingChanged(bool recording) {
+    if (QAction* save = m_window.toolbarAction(QStringLiteral("Save"))) {
+        const QString tip =
+            recording ? QStringLiteral("Stop Recording") : QStringLiteral("Save Data");
+        save->setIcon(recording ? m_stopIcon : m_saveIcon);
+        save->setText(tip);
+        save->setToolTip(tip);
+    }
+    if (recording) {
+        if (auto* rec = m_window.findChild<QWidget*>(QStringLiteral("LblRec"))) {
+            rec->setVisible(true);
+        }
+    }
+}
+
+} // namespace app

@@ -1,0 +1,130 @@
+#include "app/runwindow.h"
+
+#include "app/controlpanel.h"
+#include "app/platform.h"
+#include "app/recordingui.h"
+#include "app/samplingpanel.h"
+#include "app/simulation.h"
+#include "link/linkthread.h"
+#include "link/portcatalog.h"
+#include "link/serialport.h"
+#include "live/livepoll.h"
+#include "recording/recorder.h"
+
+#include <QApplication>
+#include <QCommandLineParser>
+#include <QDateTime>
+#include <QElapsedTimer>
+
+#include <cstdio>
+#include <memory>
+
+namespace app {
+
+namespace {
+
+struct WindowOptions {
+    QCommandLineParser parser;
+    QCommandLineOption help{QStringList{QStringLiteral("h"), QStringLiteral("help")},
+                            QStringLiteral("Show this help and exit.")};
+    QCommandLineOption version{QStringLiteral("version"),
+                               QStringLiteral("Show the version and exit.")};
+    QCommandLineOption simulate{
+        QStringLiteral("simulate"),
+        QStringLiteral("Start a built-in virtual meter on a pseudo-terminal and use it as the "
+                       "first port (COM1).")};
+    QCommandLineOption port{
+        QStringLiteral("port"),
+        QStringLiteral("Serial device for the next port number, after the virtual meter; may "
+                       "be given several times. The system's own ports follow."),
+        QStringLiteral("DEVICE")};
+
+    WindowOptions() {
+        parser.setApplicationDescription(
+            QStringLiteral("Companion program of the QR512 thermometer and data logger.\n"
+                           "Without a window: 'qr512 live --help' (print the readings) and "
+                           "'qr512 record --help' (record them into a data file)."));
+        parser.addOptions({help, version, simulate, port});
+    }
+};
+
+} // namespace
+
+int answerWithoutWindow(const QStringList& args) {
+    WindowOptions options;
+    QCommandLineParser& parser = options.parser;
+    if (!parser.parse(args)) {
+        std::fprintf(stderr, "qr512: %s\nTry 'qr512 --help' for the options.\n",
+                     qPrintable(parser.errorText()));
+        return 2;
+    }
+    if (parser.isSet(options.help)) {
+        // No application object yet, so the parser cannot know the program's name.
+        std::printf("%s", qPrintable(parser.helpText().replace(QStringLiteral("<executable_name>"),
+                                                               QStringLiteral("qr512"))));
+        return 0;
+    }
+    if (parser.isSet(options.version)) {
+        std::printf("qr512 %s\n", QR512_VERSION);
+        return 0;
+    }
+    if (!parser.positionalArguments().isEmpty()) {
+        std::fprintf(stderr, "qr512: unexpected argument '%s'\nTry 'qr512 --help'.\n",
+                     qPrintable(parser.positionalArguments().first()));
+        return 2;
+    }
+    return -1;
+}
+
+int runWindow(QApplication& app, const QStringList& args) {
+    if (const int rc = answerWithoutWindow(args); rc >= 0)
+        return rc;
+    WindowOptions options;
+    options.parser.parse(args);
+    const QCommandLineParser& parser = options.parser;
+
+    QStringList devices = parser.values(options.port);
+    std::unique_ptr<Simulation> simulation;
+    if (parser.isSet(options.simulate)) {
+        simulation = std::make_unique<Simulation>();
+        QString error;
+        if (!simulation->start(&error)) {
+            std::fprintf(stderr, "qr512: cannot start the virtual meter: %s\n", qPrintable(error));
+            return 1;
+        }
+        devices.prepend(simulation->devicePath());
+    }
+
+    const serial::PortCatalog catalog(devices);
+    serial::LinkThread link([catalog] {
+        auto serialPort = std::make_unique<serial::SerialPort>(catalog);
+        auto clock = std::make_unique<serial::RealClock>(serialPort.get());
+        return serial::Backend{std::move(serialPort), std::move(clock)};
+    });
+    live::LiveState live;
+    live::attachLivePoll(link, live);
+
+    DesktopPlatform platform;
+    QElapsedTimer monotonic;
+    monotonic.start();
+    ControlPanel window(link, live, platform,
+                        [monotonic] { return double(monotonic.nsecsElapsed()) / 1e9; });
+    window.setPortDevices(catalog.devices());
+    QObject::connect(&link, &serial::LinkThread::jobFailed, &window, [&](const QString& what) {
+        static_cast<Platform&>(platform).message(
+            QStringLiteral("The exchange with the meter failed: %1").arg(what),
+            Platform::Icon::Warning);
+    });
+    auto* recording = new RecordingUi(window, live, platform, &QDateTime::currentDateTime, &window);
+    attachSamplingPanel(
+        window, link, platform, [recording] { return recording->recorder().samplingTime(); },
+        [recording](int seconds) { recording->recorder().setSamplingTime(seconds); });
+    window.show();
+    link.start();
+
+    const int rc = app.exec();
+    link.stop();
+    return rc;
+}
+
+} // namespace app

@@ -1,0 +1,503 @@
+// The main window against a virtual meter on the link thread: the status bar's connection and
+// memory texts, the keys (codes on the wire for short and long presses, feedback, the
+// countdown, presses refused while the link is busy), which keys each channel count shows,
+// the toolbar's refusal while a panel is open, the port list, and a key's effect coming back
+// in the live display.
+
+#include "app/controlpanel.h"
+#include "app/keyshape.h"
+#include "app/lcdwidget.h"
+#include "app/platform.h"
+#include "link/linkthread.h"
+#include "link/simport.h"
+#include "link/virtualclock.h"
+#include "live/livepoll.h"
+#include "sim/virtualmeter.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QLabel>
+#include <QPushButton>
+#include <QSignalSpy>
+#include <QStatusBar>
+#include <QTest>
+#include <QToolBar>
+
+#include <cmath>
+#include <future>
+#include <limits>
+
+using app::ControlPanel;
+
+namespace {
+
+// A virtual meter in one slot, the link thread in virtual time, and the window, with a clock
+// the test moves by hand for key hold times.
+struct Rig {
+    explicit Rig(sim::MeterConfig config = {}, int slot = 2)
+        : meter(config)
+        , thread([this, slot] {
+            auto clock = std::make_unique<serial::VirtualClock>();
+            auto port = std::make_unique<serial::SimPort>(*clock);
+            if (slot > 0) {
+                port->attach(slot, &meter);
+                clock->onAdvance([this](double t) { meter.advance(t); });
+            }
+            return serial::Backend{std::move(port), std::move(clock)};
+        }) {
+        live::attachLivePoll(thread, state);
+        panel = std::make_unique<ControlPanel>(thread, state, platform, [this] { return now; });
+    }
+    ~Rig() {
+        panel.reset();
+        thread.stop();
+    }
+
+    template <typename T = QWidget> T* find(const char* name) const {
+        return panel->findChild<T*>(QString::fromLatin1(name));
+    }
+    QLabel* statusPanel(int n) const {
+        return panel->findChild<QLabel*>(QStringLiteral("StatusPanel%1").arg(n));
+    }
+
+    bool startAndWaitForFrame() {
+        QSignalSpy frames(&state, &live::LiveState::frameDecoded);
+        thread.start();
+        return frames.wait(10000);
+    }
+
+    // The meter is the link thread's: read it there, after the jobs already queued.
+    QList<QByteArray> commands() {
+        auto promise = std::make_shared<std::promise<QList<QByteArray>>>();
+        std::future<QList<QByteArray>> future = promise->get_future();
+        thread.post(
+            [this, promise](serial::LinkSession&) { promise->set_value(meter.commandLog()); });
+        if (future.wait_for(std::chrono::seconds(10)) != std::future_status::ready)
+            return {};
+        return future.get();
+    }
+    QList<QByteArray> keyCommands() {
+        QList<QByteArray> keys;
+        for (const QByteArray& command : commands())
+            if (command.startsWith('I'))
+                keys.append(command);
+        return keys;
+    }
+
+    sim::VirtualMeter meter;
+    serial::LinkThread thread;
+    live::LiveState state;
+    app::FakePlatform platform;
+    double now = 1000.0;
+    std::unique_ptr<ControlPanel> panel;
+};
+
+QByteArray bytes(std::initializer_list<int> values) {
+    QByteArray out;
+    for (int v : values)
+        out.append(char(v));
+    return out;
+}
+
+QColor captionColour(QWidget* button) {
+    return button->palette().color(QPalette::ButtonText);
+}
+
+} // namespace
+
+class TestControlPanel : public QObject {
+    Q_OBJECT
+private slots:
+    void windowHasItsFixedShape();
+    void connectionAndMemoryShowInTheStatusBar();
+    void memoryCountText_data();
+    void memoryCountText();
+    void keyPressSendsItsCode_data();
+    void keyPressSendsItsCode();
+    void holdingAKeyShowsFeedbackAndCountdown();
+    void holdCountdown_data();
+    void holdCountdown();
+    void pressesWhileTheLinkIsBusySendNothing();
+    void keysFollowTheChannelCount_data();
+    void keysFollowTheChannelCount();
+    void toolbarIsRefusedWhileAPanelIsOpen();
+    void portSelTwiceLeavesThePortListAsItWas();
+    void portListIgnoresTyping();
+    void choosingAnEmptyPortSaysSoOnce();
+    void typeKeyChangesTheLiveDisplay();
+    void closingDuringASearchEndsPromptly();
+};
+
+void TestControlPanel::windowHasItsFixedShape() {
+    Rig rig;
+    ControlPanel& w = *rig.panel;
+    QCOMPARE(w.objectName(), QStringLiteral("ControlPanel"));
+    QCOMPARE(w.size(), QSize(305, 650));
+    QCOMPARE(w.minimumSize(), w.maximumSize());
+    QVERIFY(!(w.windowFlags() & Qt::WindowMaximizeButtonHint));
+    QVERIFY(w.windowTitle().startsWith(QStringLiteral("QR512 Thermometer ")));
+
+    const QStringList keys = {"Save", "Open", "RTC", "Memory", "Alarm", "Intv", "Erase", "PortSel"};
+    const QStringList tips = {
+        "Save Data", "Open File to Read", "Real Time Clock", "Data Logger",
+        "Alarm",     "Sampling Rate",     "Erase Memory",    "Port Connection"};
+    auto* toolbar = rig.find<QToolBar>("Toolbar1");
+    QVERIFY(toolbar);
+    const QList<QAction*> actions = toolbar->actions();
+    QCOMPARE(actions.size(), keys.size());
+    for (int i = 0; i < keys.size(); ++i) {
+        QCOMPARE(actions[i]->objectName(), keys[i]);
+        QCOMPARE(actions[i]->toolTip(), tips[i]);
+        QVERIFY(!actions[i]->icon().isNull());
+        // Nothing hangs on the feature keys yet: they must look unavailable.
+        QCOMPARE(actions[i]->isEnabled(), keys[i] == QLatin1String("PortSel"));
+    }
+
+    auto* ports = rig.find<QComboBox>("TxtCOM");
+    QVERIFY(ports);
+    QVERIFY(ports->isHidden());
+    QVERIFY(!ports->isEditable());
+    QCOMPARE(ports->count(), 17);
+    QCOMPARE(ports->itemText(0), QStringLiteral("Auto"));
+    QCOMPARE(ports->itemText(16), QStringLiteral("COM16"));
+    QCOMPARE(ports->currentIndex(), -1);
+    QCOMPARE(ports->placeholderText(), QStringLiteral("COM Port"));
+    w.setPortDevices({QStringLiteral("/dev/pts/7"), QStringLiteral("/dev/ttyUSB0")});
+    QCOMPARE(ports->itemData(1, Qt::ToolTipRole).toString(), QStringLiteral("/dev/pts/7"));
+    QCOMPARE(ports->itemData(2, Qt::ToolTipRole).toString(), QStringLiteral("/dev/ttyUSB0"));
+
+    QCOMPARE(rig.find<QLabel>("Label2")->text(), QStringLiteral("QR512"));
+    QVERIFY(rig.find<app::LcdWidget>("LCD"));
+    QVERIFY(rig.find("ShapeStart")->isHidden());
+    QVERIFY(rig.find("LblTiming")->isHidden());
+    for (const char* name : {"ImaLight", "ImaPwr", "CmdLight", "CmdLimit", "CmdPwr", "LblLight",
+                             "LblPwr", "StatusBar1"})
+        QVERIFY2(rig.find(name), name);
+    for (const live::KeyInfo& info : live::kKeys) {
+        QWidget* key = rig.find(info.objectName);
+        QVERIFY2(key, info.objectName);
+        if (*info.caption) {
+            if (auto* button = qobject_cast<QPushButton*>(key))
+                QCOMPARE(button->text(), QString::fromLatin1(info.caption));
+            else
+                QCOMPARE(qobject_cast<QLabel*>(key)->text(), QString::fromLatin1(info.caption));
+        }
+    }
+}
+
+void TestControlPanel::connectionAndMemoryShowInTheStatusBar() {
+    Rig rig;
+    QLabel* connection = rig.statusPanel(4);
+    QCOMPARE(connection->text(), QStringLiteral("No COM"));
+    QVERIFY(!rig.statusPanel(1)->text().isEmpty()); // date and time keep themselves
+    QVERIFY(!rig.statusPanel(2)->text().isEmpty());
+
+    // Connected after the window's own handlers, so each entry is what the window showed.
+    QStringList shown;
+    QList<bool> indicatorDuringSearch;
+    connect(&rig.thread, &serial::LinkThread::statusText, rig.panel.get(),
+            [&] { shown.append(connection->text()); });
+    connect(&rig.thread, &serial::LinkThread::searchStarted, rig.panel.get(),
+            [&] { indicatorDuringSearch.append(!rig.find("ShapeStart")->isHidden()); });
+    rig.panel->toolbar()->setEnabled(false);
+    rig.panel->setLinkBusy(true);
+
+    QVERIFY(rig.startAndWaitForFrame());
+    QCOMPARE(shown, QStringList({"Connecting...", "Connecting...", "COM2"}));
+    QCOMPARE(indicatorDuringSearch, QList<bool>{true});
+    QCOMPARE(connection->toolTip(), QStringLiteral("virtual meter on COM2"));
+    QVERIFY(rig.panel->toolbar()->isEnabled());
+    QVERIFY(!rig.panel->linkBusy());
+    QVERIFY(rig.find("ShapeStart")->isHidden());
+    QCOMPARE(rig.statusPanel(3)->text(), QStringLiteral("0 / 16800"));
+}
+
+void TestControlPanel::memoryCountText_data() {
+    QTest::addColumn<int>("stored");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("125") << 125 << "125 / 16800";
+    QTest::newRow("full") << 16800 << "16800 / 16800";
+}
+
+void TestControlPanel::memoryCountText() {
+    QFETCH(int, stored);
+    QFETCH(QString, text);
+    sim::MeterConfig config;
+    config.storedRecords = stored;
+    Rig rig(config);
+    QVERIFY(rig.startAndWaitForFrame());
+    QCOMPARE(rig.statusPanel(3)->text(), text);
+}
+
+void TestControlPanel::keyPressSendsItsCode_data() {
+    QTest::addColumn<QString>("control");
+    QTest::addColumn<int>("mouseButton");
+    QTest::addColumn<double>("held");
+    QTest::addColumn<QByteArray>("sent");
+    const int left = Qt::LeftButton;
+    QTest::newRow("HOLD 1 s") << "CmdHold" << left << 1.0 << bytes({0x49, 0x01, 0, 0, 0});
+    QTest::newRow("HOLD 3 s") << "CmdHold" << left << 3.0 << bytes({0x49, 0, 0, 0x01, 0});
+    QTest::newRow("HOLD exactly 2 s is short")
+        << "CmdHold" << left << 2.0 << bytes({0x49, 0x01, 0, 0, 0});
+    QTest::newRow("MAX 3 s") << "CmdMax" << left << 3.0 << bytes({0x49, 0, 0, 0, 0x02});
+    QTest::newRow("REL, right button")
+        << "CmdRel" << int(Qt::RightButton) << 0.5 << bytes({0x49, 0x08, 0, 0, 0});
+    QTest::newRow("LIMIT 3 s") << "LimitLbl" << left << 3.0 << bytes({0x49, 0, 0, 0, 0x01});
+    QTest::newRow("light key") << "LblLight" << left << 0.2 << bytes({0x49, 0x80, 0, 0, 0});
+    QTest::newRow("light picture is the light key")
+        << "ImaLight" << left << 2.5 << bytes({0x49, 0, 0, 0x80, 0});
+    QTest::newRow("power picture is the power key")
+        << "ImaPwr" << left << 0.1 << bytes({0x49, 0, 0x04, 0, 0});
+    QTest::newRow("Pow+Hold click") << "CmdPowerHold" << -1 << 9.0 << bytes({0x49, 0, 0x10, 0, 0});
+}
+
+void TestControlPanel::keyPressSendsItsCode() {
+    QFETCH(QString, control);
+    QFETCH(int, mouseButton);
+    QFETCH(double, held);
+    QFETCH(QByteArray, sent);
+    // Two channels so that the POWER combinations are shown; the light and limit keys only
+    // show with four, so those rows use a four-channel meter.
+    sim::MeterConfig config;
+    config.channels = control == QLatin1String("CmdPowerHold") ? 2 : 4;
+    Rig rig(config);
+    QVERIFY(rig.startAndWaitForFrame());
+    QWidget* key = rig.panel->findChild<QWidget*>(control);
+    QVERIFY(key);
+    QVERIFY(key->isVisibleTo(rig.panel.get()));
+
+    if (mouseButton < 0) {
+        QTest::mouseClick(key, Qt::LeftButton);
+    } else {
+        QTest::mousePress(key, Qt::MouseButton(mouseButton));
+        rig.now += held;
+        QTest::mouseRelease(key, Qt::MouseButton(mouseButton));
+    }
+    QVERIFY(rig.panel->linkBusy());
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->linkBusy(), 10000);
+    QCOMPARE(rig.keyCommands(), QList<QByteArray>{sent});
+    QVERIFY(rig.thread.polling());
+}
+
+void TestControlPanel::holdingAKeyShowsFeedbackAndCountdown() {
+    Rig rig;
+    QVERIFY(rig.startAndWaitForFrame());
+    QWidget* hold = rig.find("CmdHold");
+    auto* light = rig.find<app::KeyShape>("CmdLight");
+    auto* power = rig.find<app::KeyShape>("CmdPwr");
+    QWidget* timing = rig.find("LblTiming");
+    const QColor orange(255, 128, 0);
+    QCOMPARE(light->fillColor(), orange);
+
+    QTest::mousePress(hold, Qt::LeftButton);
+    QCOMPARE(captionColour(hold), QColor(Qt::white));
+    QVERIFY(!timing->isHidden());
+    QSignalSpy frames(&rig.state, &live::LiveState::frameDecoded);
+    rig.now += 1.5;
+    QVERIFY(frames.wait(10000));
+    QCOMPARE(rig.find<QLabel>("LblTiming")->text(), QStringLiteral("2"));
+    rig.now += 2.0;
+    QVERIFY(frames.wait(10000));
+    QCOMPARE(rig.find<QLabel>("LblTiming")->text(), QStringLiteral("0"));
+    QTest::mouseRelease(hold, Qt::LeftButton);
+    QCOMPARE(captionColour(hold), QColor(Qt::black));
+    QVERIFY(timing->isHidden());
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->linkBusy(), 10000);
+
+    QTest::mousePress(rig.find("ImaLight"), Qt::LeftButton);
+    QCOMPARE(light->fillColor(), QColor(Qt::white));
+    QTest::mouseRelease(rig.find("ImaLight"), Qt::LeftButton);
+    QCOMPARE(light->fillColor(), orange);
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->linkBusy(), 10000);
+
+    // The power key has no countdown.
+    QTest::mousePress(rig.find("LblPwr"), Qt::LeftButton);
+    QCOMPARE(power->fillColor(), QColor(Qt::white));
+    QVERIFY(timing->isHidden());
+    QTest::mouseRelease(rig.find("LblPwr"), Qt::LeftButton);
+    QCOMPARE(power->fillColor(), orange);
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->linkBusy(), 10000);
+}
+
+void TestControlPanel::holdCountdown_data() {
+    QTest::addColumn<double>("held");
+    QTest::addColumn<int>("shown");
+    QTest::newRow("just pressed") << 0.0 << 3;
+    QTest::newRow("0.99 s") << 0.99 << 3;
+    QTest::newRow("1 s") << 1.0 << 2;
+    QTest::newRow("3.5 s") << 3.5 << 0;
+    QTest::newRow("4 s starts again") << 4.0 << 3;
+    QTest::newRow("a day") << 86401.0 << 2;
+    QTest::newRow("backwards") << -1.5 << 3;
+    QTest::newRow("not a number") << std::numeric_limits<double>::quiet_NaN() << 3;
+}
+
+void TestControlPanel::holdCountdown() {
+    QFETCH(double, held);
+    QFETCH(int, shown);
+    QCOMPARE(ControlPanel::holdCountdown(held), shown);
+}
+
+void TestControlPanel::pressesWhileTheLinkIsBusySendNothing() {
+    Rig rig;
+    QVERIFY(rig.startAndWaitForFrame());
+    QWidget* hold = rig.find("CmdHold");
+    QWidget* time = rig.find("CmdTime");
+
+    // A second key while the first is still being sent: the first goes out, the second not.
+    QTest::mouseClick(hold, Qt::LeftButton);
+    QVERIFY(rig.panel->linkBusy());
+    QTest::mouseClick(time, Qt::LeftButton);
+    QTest::mouseClick(rig.find("CmdPowerRel"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!rig.panel->linkBusy(), 10000);
+    QCOMPARE(rig.keyCommands(), QList<QByteArray>{bytes({0x49, 0x01, 0, 0, 0})});
+
+    // Another owner of the link (a settings panel) holds it.
+    rig.panel->setLinkBusy(true);
+    QTest::mouseClick(time, Qt::LeftButton);
+    QCOMPARE(captionColour(time), QColor(Qt::black));
+    // A press refused while busy stays refused when its release comes after the link is free.
+    QTest::mousePress(time, Qt::LeftButton);
+    rig.panel->setLinkBusy(false);
+    rig.now += 5;
+    QTest::mouseRelease(time, Qt::LeftButton);
+    QVERIFY(!rig.panel->linkBusy());
+    QCOMPARE(rig.keyCommands().size(), 1);
+}
+
+void TestControlPanel::keysFollowTheChannelCount_data() {
+    QTest::addColumn<int>("channels");
+    QTest::addColumn<QStringList>("shown");
+    QTest::addColumn<QStringList>("hidden");
+    const QStringList always = {"CmdHold", "CmdUnit", "CmdRel", "CmdRec", "CmdMax", "LblPwr"};
+    const QStringList combos = {"CmdPowerHold", "CmdPowerRel", "CmdPowerUnit"};
+    const QStringList fourOnly = {"CmdT3T4",  "CmdTime",  "LblLight", "CmdLight",
+                                  "ImaLight", "LimitLbl", "CmdLimit"};
+    QTest::newRow("1") << 1 << always + combos << fourOnly + QStringList{"CmdT1T2"};
+    QTest::newRow("2") << 2 << always + combos + QStringList{"CmdT1T2"} << fourOnly;
+    QTest::newRow("4") << 4 << always + fourOnly + QStringList{"CmdT1T2"} << combos;
+}
+
+void TestControlPanel::keysFollowTheChannelCount() {
+    QFETCH(int, channels);
+    QFETCH(QStringList, shown);
+    QFETCH(QStringList, hidden);
+    sim::MeterConfig config;
+    config.channels = channels;
+    Rig rig(config);
+    QVERIFY(rig.startAndWaitForFrame());
+    QCOMPARE(rig.state.channelCount(), channels);
+    for (const QString& name : shown)
+        QVERIFY2(rig.panel->findChild<QWidget*>(name)->isVisibleTo(rig.panel.get()),
+                 qPrintable(name));
+    for (const QString& name : hidden)
+        QVERIFY2(!rig.panel->findChild<QWidget*>(name)->isVisibleTo(rig.panel.get()),
+                 qPrintable(name));
+}
+
+void TestControlPanel::toolbarIsRefusedWhileAPanelIsOpen() {
+    Rig rig;
+    int saves = 0;
+    rig.panel->setToolbarHandler(QStringLiteral("Save"), [&] { ++saves; });
+    QAction* save = rig.panel->toolbarAction(QStringLiteral("Save"));
+    QAction* portSel = rig.panel->toolbarAction(QStringLiteral("PortSel"));
+    QVERIFY(save->isEnabled());
+    auto* recPanel = new QWidget;
+    recPanel->setObjectName(QStringLiteral("PicRec"));
+    recPanel->move(10, 60);
+    rig.panel->hostPanel(recPanel);
+    QCOMPARE(recPanel->parentWidget(), rig.panel.get());
+    QCOMPARE(recPanel->pos(), QPoint(10, 60));
+    QVERIFY(recPanel->isHidden());
+
+    save->trigger();
+    QCOMPARE(saves, 1);
+
+    recPanel->show();
+    save->trigger();
+    portSel->trigger();
+    QCOMPARE(saves, 1);
+    QVERIFY(rig.find("TxtCOM")->isHidden());
+
+    recPanel->hide();
+    save->trigger();
+    QCOMPARE(saves, 2);
+}
+
+void TestControlPanel::portSelTwiceLeavesThePortListAsItWas() {
+    Rig rig;
+    QWidget* ports = rig.find("TxtCOM");
+    QAction* portSel = rig.panel->toolbarAction(QStringLiteral("PortSel"));
+    for (bool shownFirst : {false, true}) {
+        ports->setVisible(shownFirst);
+        portSel->trigger();
+        QCOMPARE(ports->isHidden(), shownFirst);
+        portSel->trigger();
+        QCOMPARE(ports->isHidden(), !shownFirst);
+    }
+}
+
+void TestControlPanel::portListIgnoresTyping() {
+    Rig rig;
+    auto* ports = rig.find<QComboBox>("TxtCOM");
+    ports->show();
+    QSignalSpy chosen(ports, &QComboBox::activated);
+    QTest::keyClicks(ports, QStringLiteral("C"));
+    QTest::keyClick(ports, Qt::Key_Down);
+    QTest::keyClick(ports, Qt::Key_End);
+    QCOMPARE(chosen.size(), 0);
+    QCOMPARE(ports->currentIndex(), -1);
+}
+
+void TestControlPanel::choosingAnEmptyPortSaysSoOnce() {
+    Rig rig;
+    QVERIFY(rig.startAndWaitForFrame());
+    auto* ports = rig.find<QComboBox>("TxtCOM");
+    rig.panel->toolbarAction(QStringLiteral("PortSel"))->trigger();
+    QVERIFY(!ports->isHidden());
+    rig.state.setChannelCountFrozen(true);
+    const int com9 = ports->findText(QStringLiteral("COM9"));
+    emit ports->activated(com9); // what a click on the item does
+    QVERIFY(ports->isHidden());
+    QVERIFY(!rig.state.channelCountFrozen());
+    QTRY_COMPARE_WITH_TIMEOUT(rig.platform.messages.size(), 1, 10000);
+    rig.commands(); // everything the link thread had to say has been said
+    QCoreApplication::processEvents();
+    QCOMPARE(rig.platform.messages.size(), 1);
+    QCOMPARE(rig.platform.messages.first().text, QStringLiteral("No device found, try again!"));
+    QCOMPARE(rig.platform.messages.first().icon, app::Platform::Icon::Critical);
+    QVERIFY(!rig.thread.polling());
+}
+
+void TestControlPanel::typeKeyChangesTheLiveDisplay() {
+    Rig rig;
+    QVERIFY(rig.startAndWaitForFrame());
+    auto* lcd = rig.find<app::LcdWidget>("LCD");
+    QLabel* k = lcd->findChild<QLabel*>(QStringLiteral("LblK"));
+    QLabel* j = lcd->findChild<QLabel*>(QStringLiteral("LblJ"));
+    QVERIFY(k && j);
+    QVERIFY(!k->isHidden());
+    QVERIFY(j->isHidden());
+
+    QTest::mouseClick(rig.find("CmdUnit"), Qt::LeftButton);
+    QTRY_VERIFY_WITH_TIMEOUT(!j->isHidden(), 10000);
+    QVERIFY(k->isHidden());
+    QCOMPARE(rig.state.typeLetter(), QChar('J'));
+}
+
+void TestControlPanel::closingDuringASearchEndsPromptly() {
+    Rig rig({}, 0); // no meter anywhere: the search never ends by itself
+    rig.panel->show();
+    rig.thread.start();
+    QTRY_COMPARE_WITH_TIMEOUT(rig.statusPanel(4)->text(), QStringLiteral("Connecting..."), 10000);
+    QVERIFY(rig.panel->close());
+    QVERIFY(!rig.thread.polling());
+    // The link thread is gone: a job posted now never runs.
+    bool ran = false;
+    rig.thread.post([&](serial::LinkSession&) { ran = true; });
+    QCoreApplication::processEvents();
+    QVERIFY(!ran);
+}
+
+QTEST_MAIN(TestControlPanel)
+#include "tst_controlpanel.moc"

@@ -1,0 +1,363 @@
+// PC recording in the main window, offscreen with a fake desktop and a fake wall clock: the
+// toolbar key "Save" (panel, options cleared, stop while recording, picture and tool tip), the
+// records input box (prompt, title, default, rounding, empty, Cancel, not a number), the
+// stop-time lists (items, days of February in leap and other years, typing swallowed, a past
+// time refused, the current second accepted), the captions, Timer2, CmdOpen, and one message
+// when the working file cannot be written.
+
+#include "app/controlpanel.h"
+#include "app/platform.h"
+#include "app/recordingui.h"
+#include "app/recordpanel.h"
+#include "link/linkthread.h"
+#include "link/simport.h"
+#include "link/virtualclock.h"
+#include "live/livepoll.h"
+#include "recording/recorder.h"
+
+#include <QAction>
+#include <QComboBox>
+#include <QFile>
+#include <QGroupBox>
+#include <QLabel>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QRadioButton>
+#include <QSignalSpy>
+#include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
+
+Q_DECLARE_METATYPE(std::optional<QString>)
+
+namespace {
+
+const QDateTime kNow(QDate(2024, 2, 10), QTime(12, 0, 0));
+
+// The window with no meter behind it (the link thread is never started), the recording wired
+// in, files going to a temporary directory.
+struct Rig {
+    Rig()
+        : thread([] {
+            auto clock = std::make_unique<serial::VirtualClock>();
+            auto port = std::make_unique<serial::SimPort>(*clock);
+            return serial::Backend{std::move(port), std::move(clock)};
+        }) {
+        window = std::make_unique<app::ControlPanel>(thread, state, platform, [] { return 0.0; });
+        ui = std::make_unique<app::RecordingUi>(*window, state, platform, [this] { return now; });
+        ui->recorder().setWorkingDirectory(dir.path());
+        ui->timer2()->stop(); // the tests tick by hand unless they test the timer
+    }
+    ~Rig() {
+        ui.reset();
+        window.reset();
+    }
+
+    template <typename T = QWidget> T* find(const char* name) const {
+        return window->findChild<T*>(QString::fromLatin1(name));
+    }
+    QAction* save() const { return window->toolbarAction(QStringLiteral("Save")); }
+    QComboBox* list(const char* name) const { return find<QComboBox>(name); }
+    static void choose(QComboBox* list, const QString& text) {
+        const int index = list->findText(text);
+        QVERIFY2(index >= 0, qPrintable(text));
+        list->setCurrentIndex(index);
+        emit list->activated(index);
+    }
+
+    QTemporaryDir dir;
+    serial::LinkThread thread;
+    live::LiveState state;
+    app::FakePlatform platform;
+    QDateTime now = kNow;
+    std::unique_ptr<app::ControlPanel> window;
+    std::unique_ptr<app::RecordingUi> ui;
+};
+
+QStringList items(QComboBox* list) {
+    QStringList result;
+    for (int i = 0; i < list->count(); ++i) {
+        result.append(list->itemText(i));
+    }
+    return result;
+}
+
+QStringList numbers(int first, int last, int width) {
+    QStringList result;
+    for (int n = first; n <= last; ++n) {
+        result.append(QStringLiteral("%1").arg(n, width, 10, QLatin1Char('0')));
+    }
+    return result;
+}
+
+} // namespace
+
+class TestRecordPanel : public QObject {
+    Q_OBJECT
+private slots:
+    void saveShowsThePanelWithNoOptionSelected() {
+        Rig rig;
+        auto* picRec = rig.find("PicRec");
+        QVERIFY(picRec && picRec->isHidden());
+        QCOMPARE(rig.find<QGroupBox>("FrameRec")->title(), QStringLiteral("Stop Recording"));
+        QCOMPARE(rig.find<QRadioButton>("OptTime")->text(), QStringLiteral("By Time"));
+        QCOMPARE(rig.find<QRadioButton>("OptRec")->text(), QStringLiteral("By Records"));
+        QVERIFY(rig.save()->isEnabled());
+
+        rig.save()->trigger();
+        QVERIFY(!picRec->isHidden());
+        rig.find<QRadioButton>("OptTime")->click();
+        QVERIFY(picRec->isHidden());
+        QVERIFY(!rig.find("PicStopRec")->isHidden());
+        rig.find<QPushButton>("CmdStopRecByTimeCancel")->click();
+        QVERIFY(rig.find("PicStopRec")->isHidden());
+        QVERIFY(!rig.ui->recorder().isRecording());
+
+        rig.save()->trigger();
+        QVERIFY(!picRec->isHidden());
+        QVERIFY(!rig.find<QRadioButton>("OptTime")->isChecked());
+        QVERIFY(!rig.find<QRadioButton>("OptRec")->isChecked());
+        rig.find<QPushButton>("CmdSaveCancel")->click();
+        QVERIFY(picRec->isHidden());
+    }
+
+    void recordsCountFromTheInputBox_data() {
+        QTest::addColumn<std::optional<QString>>("answer");
+        QTest::addColumn<qint64>("target"); // 0: nothing starts
+        QTest::addColumn<bool>("message");
+
+        QTest::newRow("three") << std::optional<QString>("3") << qint64(3) << false;
+        QTest::newRow("zero") << std::optional<QString>("0") << qint64(1) << false;
+        QTest::newRow("negative") << std::optional<QString>("-5") << qint64(1) << false;
+        QTest::newRow("half") << std::optional<QString>("2.5") << qint64(2) << false;
+        QTest::newRow("empty") << std::optional<QString>("") << qint64(0) << false;
+        QTest::newRow("cancel") << std::optional<QString>() << qint64(0) << false;
+        QTest::newRow("not a number") << std::optional<QString>("ten") << qint64(0) << true;
+    }
+
+    void recordsCountFromTheInputBox() {
+        QFETCH(std::optional<QString>, answer);
+        QFETCH(qint64, target);
+        QFETCH(bool, message);
+
+        Rig rig;
+        rig.platform.answers.append(answer);
+        rig.save()->trigger();
+        rig.find<QRadioButton>("OptRec")->click();
+
+        QCOMPARE(rig.platform.inputs.size(), 1);
+        QCOMPARE(rig.platform.inputs[0].prompt,
+                 QStringLiteral("Enter the Records to record\r\n(1 <= Records  ) "));
+        QCOMPARE(rig.platform.inputs[0].title, QStringLiteral("Input Records"));
+        QCOMPARE(rig.platform.inputs[0].defaultText, QStringLiteral("10"));
+
+        const bool started = target > 0;
+        QCOMPARE(rig.ui->recorder().isRecording(), started);
+        QCOMPARE(rig.find("PicRec")->isHidden(), started);
+        QCOMPARE(rig.platform.messages.size(), message ? 1 : 0);
+        if (message) {
+            QVERIFY(rig.platform.messages[0].text.contains(QStringLiteral("\"ten\"")));
+        }
+        if (started) {
+            QCOMPARE(rig.ui->recorder().recordTarget(), target);
+            QCOMPARE(rig.ui->recorder().stopMode(), recording::StopMode::Records);
+        }
+    }
+
+    void stopTimeListsShowNow() {
+        Rig rig;
+        rig.save()->trigger();
+        rig.find<QRadioButton>("OptTime")->click();
+        for (int round = 0; round < 2; ++round) { // a second opening shows the same lists
+            QCOMPARE(items(rig.list("ComboYY")), numbers(2017, 2050, 4));
+            QCOMPARE(items(rig.list("ComboMM")), numbers(1, 12, 2));
+            QCOMPARE(items(rig.list("ComboDD")), numbers(1, 29, 2));
+            QCOMPARE(items(rig.list("Combohh")), numbers(0, 23, 2));
+            QCOMPARE(items(rig.list("Combonn")), numbers(0, 59, 2));
+            QCOMPARE(items(rig.list("Comboss")), numbers(0, 59, 2));
+            QCOMPARE(rig.list("ComboYY")->currentText(), QStringLiteral("2024"));
+            QCOMPARE(rig.list("ComboMM")->currentText(), QStringLiteral("02"));
+            QCOMPARE(rig.list("ComboDD")->currentText(), QStringLiteral("10"));
+            QCOMPARE(rig.list("Combohh")->currentText(), QStringLiteral("12"));
+            QCOMPARE(rig.list("Combonn")->currentText(), QStringLiteral("00"));
+            QCOMPARE(rig.list("Comboss")->currentText(), QStringLiteral("00"));
+            rig.find<QPushButton>("CmdStopRecByTimeCancel")->click();
+            rig.save()->trigger();
+            rig.find<QRadioButton>("OptTime")->click();
+        }
+        QCOMPARE(rig.find<QGroupBox>("FrameStopRec")->title(),
+                 QStringLiteral("Time to Stop Recording"));
+    }
+
+    void februaryFollowsTheYear() {
+        Rig rig;
+        rig.save()->trigger();
+        rig.find<QRadioButton>("OptTime")->click();
+        QComboBox* day = rig.list("ComboDD");
+        Rig::choose(rig.list("ComboYY"), "2025");
+        QCOMPARE(day->currentText(), QStringLiteral("01"));
+        QCOMPARE(items(day), numbers(1, 28, 2));
+        Rig::choose(day, "15");
+        Rig::choose(rig.list("ComboYY"), "2024");
+        QCOMPARE(day->currentText(), QStringLiteral("01"));
+        QCOMPARE(items(day), numbers(1, 29, 2));
+
+        Rig::choose(rig.list("ComboMM"), "04");
+        QCOMPARE(items(day), numbers(1, 30, 2));
+        Rig::choose(day, "30");
+        Rig::choose(rig.list("ComboYY"), "2030"); // not February: the day stays
+        QCOMPARE(day->currentText(), QStringLiteral("30"));
+    }
+
+    void daysInMonth_data() {
+        QTest::addColumn<QString>("month");
+        QTest::addColumn<QString>("year");
+        QTest::addColumn<int>("days");
+        QTest::newRow("February 2024") << "02"
+                                       << "2024" << 29;
+        QTest::newRow("February 2025") << "02"
+                                       << "2025" << 28;
+        QTest::newRow("February 2048") << "02"
+                                       << "2048" << 29;
+        QTest::newRow("February 2050") << "02"
+                                       << "2050" << 28;
+        QTest::newRow("January") << "01"
+                                 << "2025" << 31;
+        QTest::newRow("August") << "08"
+                                << "2025" << 31;
+        QTest::newRow("November") << "11"
+                                  << "2024" << 30;
+    }
+
+    void daysInMonth() {
+        QFETCH(QString, month);
+        QFETCH(QString, year);
+        QFETCH(int, days);
+        QCOMPARE(app::StopTimePanel::daysInMonth(month, year), days);
+    }
+
+    void typingIntoTheListsIsSwallowed() {
+        Rig rig;
+        rig.window->show();
+        rig.save()->trigger();
+        rig.find<QRadioButton>("OptTime")->click();
+        for (const char* name :
+             {"ComboYY", "ComboMM", "ComboDD", "Combohh", "Combonn", "Comboss"}) {
+            QComboBox* list = rig.list(name);
+            const QString before = list->currentText();
+            QTest::keyClicks(list, "1999");
+            QTest::keyClick(list, Qt::Key_Down);
+            QTest::keyClicks(list->lineEdit(), "07");
+            QTest::keyClick(list->lineEdit(), Qt::Key_Backspace);
+            QCOMPARE(list->currentText(), before);
+        }
+    }
+
+    void stopTimeBeforeNowIsRefused() {
+        Rig rig;
+        rig.save()->trigger();
+        rig.find<QRadioButton>("OptTime")->click();
+        Rig::choose(rig.list("Combohh"), "11");
+        Rig::choose(rig.list("Combonn"), "59");
+        Rig::choose(rig.list("Comboss"), "59");
+        rig.find<QPushButton>("CmdStopRecByTimeOK")->click();
+        QCOMPARE(rig.platform.messages.size(), 1);
+        QCOMPARE(rig.platform.messages[0].text, QStringLiteral("Error! try again!"));
+        QVERIFY(!rig.find("PicStopRec")->isHidden());
+        QVERIFY(!rig.ui->recorder().isRecording());
+
+        // The current second itself is accepted.
+        Rig::choose(rig.list("Combohh"), "12");
+        Rig::choose(rig.list("Combonn"), "00");
+        Rig::choose(rig.list("Comboss"), "00");
+        rig.find<QPushButton>("CmdStopRecByTimeOK")->click();
+        QCOMPARE(rig.platform.messages.size(), 1);
+        QVERIFY(rig.find("PicStopRec")->isHidden());
+        QVERIFY(rig.find("PicRec")->isHidden());
+        QVERIFY(rig.ui->recorder().isRecording());
+        QCOMPARE(rig.ui->recorder().stopMode(), recording::StopMode::Time);
+        QCOMPARE(rig.ui->recorder().stopAtText(), QStringLiteral("2024/02/10 12:00:00"));
+        rig.ui->recorder().tick(); // 12:00:01 is later: the recording ends without a row
+        QVERIFY(!rig.ui->recorder().isRecording());
+    }
+
+    void saveWhileRecordingStopsAtOnce() {
+        Rig rig;
+        const QIcon idleIcon = rig.save()->icon();
+        QWidget* lblRec = rig.find("LblRec");
+        QVERIFY(lblRec);
+        lblRec->hide();
+        rig.platform.answers.append(QStringLiteral("5"));
+        rig.save()->trigger();
+        rig.find<QRadioButton>("OptRec")->click();
+        QVERIFY(rig.ui->recorder().isRecording());
+        QCOMPARE(rig.save()->toolTip(), QStringLiteral("Stop Recording"));
+        QVERIFY(rig.save()->icon().cacheKey() != idleIcon.cacheKey());
+        QVERIFY(!lblRec->isHidden());
+        QCOMPARE(rig.find<QLabel>("LblFileName")->text(), QStringLiteral("20240210120000.txt"));
+
+        rig.ui->recorder().tick();
+        rig.ui->recorder().tick();
+        QCOMPARE(rig.find<QLabel>("LblCount")->text(), QStringLiteral("2 / 5"));
+        QCOMPARE(rig.find<QLabel>("LblRecording")->text(), QStringLiteral("Recording"));
+
+        rig.save()->trigger();
+        QVERIFY(!rig.ui->recorder().isRecording());
+        QVERIFY(rig.find("PicRec")->isHidden());
+        QCOMPARE(rig.save()->toolTip(), QStringLiteral("Save Data"));
+        QCOMPARE(rig.save()->icon().cacheKey(), idleIcon.cacheKey());
+        for (const char* name : {"LblFileName", "LblCount", "LblRecording"}) {
+            QCOMPARE(rig.find<QLabel>(name)->text(), QString());
+        }
+        QFile file(rig.dir.filePath("20240210120000.txt"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readLine(), QByteArray("Total Records : 2\r\n"));
+    }
+
+    void timer2DrivesTheRecording() {
+        Rig rig;
+        QTimer* timer = rig.ui->timer2();
+        QCOMPARE(timer->objectName(), QStringLiteral("Timer2"));
+        QCOMPARE(timer->interval(), 1000);
+        timer->start();
+        QSignalSpy rows(&rig.ui->recorder(), &recording::Recorder::rowRecorded);
+        rig.platform.answers.append(QStringLiteral("3"));
+        rig.save()->trigger();
+        rig.find<QRadioButton>("OptRec")->click();
+        QVERIFY(rows.wait(5000));
+        QCOMPARE(rows.at(0).at(0).toInt(), 1);
+    }
+
+    void openShowsAChosenFileInTheEditor() {
+        Rig rig;
+        auto* open = rig.find<QPushButton>("CmdOpen");
+        QVERIFY(open);
+        QCOMPARE(open->text(), QStringLiteral("Open"));
+        open->click();
+        QCOMPARE(rig.platform.filters, QStringList{"Data Files (*.txt);;All Files (*)"});
+        QVERIFY(rig.platform.opened.isEmpty());
+        rig.platform.chosenFile = rig.dir.filePath("20240101000000.txt");
+        open->click();
+        QCOMPARE(rig.platform.opened, QStringList{rig.platform.chosenFile});
+        QVERIFY(rig.platform.messages.isEmpty());
+    }
+
+    void unwritableWorkingFileGivesOneMessage() {
+        Rig rig;
+        rig.ui->recorder().setWorkingDirectory(rig.dir.filePath("gone"));
+        rig.platform.answers.append(QStringLiteral("3"));
+        rig.save()->trigger();
+        rig.find<QRadioButton>("OptRec")->click();
+        QVERIFY(!rig.ui->recorder().isRecording());
+        QTRY_COMPARE(rig.platform.messages.size(), 1);
+        QVERIFY(rig.platform.messages[0].text.startsWith(
+            QStringLiteral("Recording not started: could not write QR512.temp: ")));
+        QCOMPARE(rig.save()->toolTip(), QStringLiteral("Save Data"));
+        rig.ui->recorder().tick();
+        QCoreApplication::processEvents();
+        QCOMPARE(rig.platform.messages.size(), 1);
+    }
+};
+
+QTEST_MAIN(TestRecordPanel)
+#include "tst_recordpanel.moc"

@@ -1,0 +1,197 @@
+// The headless command line end to end: the qr512 binary against the virtual meter (in its
+// own qr512-sim process or built in with --simulate), in real time. What it prints, the data
+// file it writes compared byte for byte, SIGTERM in the middle of a recording, and every usage
+// error's exit status and message.
+
+#include "recording/datafile.h"
+#include "recording/datarow.h"
+#include "sim/virtualmeter.h"
+
+#include <QDir>
+#include <QFile>
+#include <QProcess>
+#include <QRegularExpression>
+#include <QTemporaryDir>
+#include <QTest>
+
+#include <csignal>
+
+namespace {
+
+struct Run {
+    int exitCode = -1;
+    QString out;
+    QString err;
+};
+
+Run runQr512(const QStringList& args, int timeoutMs = 60000) {
+    QProcess p;
+    p.start(QStringLiteral(QR512_BINARY), args);
+    if (!p.waitForFinished(timeoutMs)) {
+        p.kill();
+        p.waitForFinished();
+        return {};
+    }
+    return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2,
+            QString::fromLocal8Bit(p.readAllStandardOutput()),
+            QString::fromLocal8Bit(p.readAllStandardError())};
+}
+
+// qr512-sim with fixed readings on a pseudo-terminal; stops with the object.
+class SimProcess {
+public:
+    bool start() {
+        m_process.start(QStringLiteral(QR512_SIM_BINARY), {QStringLiteral("--fixed")});
+        if (!m_process.waitForStarted(5000))
+            return false;
+        while (!m_process.canReadLine())
+            if (!m_process.waitForReadyRead(5000))
+                return false;
+        device = QString::fromLocal8Bit(m_process.readLine()).trimmed();
+        return !device.isEmpty();
+    }
+    ~SimProcess() {
+        m_process.terminate();
+        if (!m_process.waitForFinished(3000))
+            m_process.kill();
+    }
+    QString device;
+
+private:
+    QProcess m_process;
+};
+
+QString finalFile(const QString& dir) {
+    const QStringList files = QDir(dir).entryList({QStringLiteral("*.txt")}, QDir::Files);
+    return files.size() == 1 ? QDir(dir).filePath(files.first()) : QString();
+}
+
+} // namespace
+
+class TestCli : public QObject {
+    Q_OBJECT
+private slots:
+    void usageErrors_data();
+    void usageErrors();
+    void liveCountPrintsThatManyLines();
+    void recordWritesTheExactFile();
+    void sigtermFinishesTheRecording();
+};
+
+void TestCli::usageErrors_data() {
+    QTest::addColumn<QStringList>("args");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("records below 1")
+        << QStringList{"record", "--simulate", "--records", "0"} << "--records";
+    QTest::newRow("records not a number")
+        << QStringList{"record", "--simulate", "--records", "lots"} << "--records";
+    QTest::newRow("interval 0") << QStringList{"record", "--simulate", "--records",
+                                               "3",      "--interval", "0"}
+                                << "--interval";
+    QTest::newRow("interval above a day")
+        << QStringList{"record", "--simulate", "--records", "3", "--interval", "86401"}
+        << "--interval";
+    QTest::newRow("stop time in the past")
+        << QStringList{"record", "--simulate", "--until", "2020/01/01 00:00:00"} << "past";
+    QTest::newRow("stop time garbled")
+        << QStringList{"record", "--simulate", "--until", "tomorrow"} << "--until";
+    QTest::newRow("neither stop rule") << QStringList{"record", "--simulate"} << "--records";
+    QTest::newRow("unknown device")
+        << QStringList{"record", "--port", "/dev/no-such-meter", "--records", "1"}
+        << "/dev/no-such-meter";
+    QTest::newRow("missing folder")
+        << QStringList{"record", "--simulate", "--records", "1", "--dir", "/no/such/folder"}
+        << "--dir";
+    QTest::newRow("live count 0") << QStringList{"live", "--simulate", "--count", "0"} << "--count";
+    QTest::newRow("unknown option") << QStringList{"live", "--colour"} << "colour";
+}
+
+void TestCli::usageErrors() {
+    QFETCH(QStringList, args);
+    QFETCH(QString, message);
+    const Run run = runQr512(args);
+    QCOMPARE(run.exitCode, 2);
+    QVERIFY2(run.err.contains(message), qPrintable(run.err));
+}
+
+void TestCli::liveCountPrintsThatManyLines() {
+    const Run run = runQr512({"live", "--simulate", "--count", "3"});
+    QCOMPARE(run.exitCode, 0);
+    const QStringList lines = run.out.split(u'\n', Qt::SkipEmptyParts);
+    QCOMPARE(lines.size(), 3);
+    static const QRegularExpression shape(
+        QStringLiteral(R"(^\d{4}-\d\d-\d\d \d\d:\d\d:\d\d  type=K channels=4 unit=C )"
+                       R"(T1=\S+ T2=\S+ T3=\S+ T4=\S+ memory=\d+$)"));
+    for (const QString& line : lines)
+        QVERIFY2(shape.match(line).hasMatch(), qPrintable(line));
+}
+
+void TestCli::recordWritesTheExactFile() {
+    SimProcess sim;
+    QVERIFY(sim.start());
+    QTemporaryDir dir;
+    const Run run = runQr512({"record", "--port", sim.device, "--records", "3", "--interval", "1",
+                              "--dir", dir.path(), "--timeout", "20"});
+    QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+    const QString path = finalFile(dir.path());
+    QVERIFY(!path.isEmpty());
+    QVERIFY(run.out.contains(QFileInfo(path).fileName()));
+
+    // The rows the meter served: its fixed readings, stamped start + 1 s, + 2 s, + 3 s.
+    const auto start = recording::stampFromText(
+        QFileInfo(path)
+            .baseName()
+            .replace(QRegularExpression(
+                         QStringLiteral("^(\\d{4})(\\d\\d)(\\d\\d)(\\d\\d)(\\d\\d)(\\d\\d)$")),
+                     QStringLiteral("\\1/\\2/\\3 \\4:\\5:\\6"))
+            .toLatin1());
+    QVERIFY(start);
+    sim::MeterConfig fixed;
+    fixed.drift = false;
+    const sim::VirtualMeter meter(fixed);
+    std::vector<recording::DataRow> rows;
+    for (int k = 1; k <= 3; ++k)
+        rows.push_back({*start + k,
+                        {meter.reading(1), meter.reading(2), meter.reading(3), meter.reading(4)},
+                        'K'});
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    QCOMPARE(file.readAll(), recording::fileText(rows, 4, live::TempUnit::Celsius,
+                                                 recording::TrailerLayout::Recording));
+}
+
+void TestCli::sigtermFinishesTheRecording() {
+    QTemporaryDir dir;
+    QProcess p;
+    p.start(QStringLiteral(QR512_BINARY),
+            {"record", "--simulate", "--records", "1000", "--dir", dir.path()});
+    QVERIFY(p.waitForStarted());
+    const QString work = QDir(dir.path()).filePath(QStringLiteral("QR512.temp"));
+    // Rows reach the working file as they are recorded: wait for the sixth, so the statistics
+    // have their five entries.
+    QTRY_VERIFY_WITH_TIMEOUT(
+        QFile(work).exists() && QFile(work).size() > 0 &&
+            [&] {
+                QFile f(work);
+                f.open(QIODevice::ReadOnly);
+                return f.readAll().count("\r\n") >= 8;
+            }(),
+        30000);
+    ::kill(pid_t(p.processId()), SIGTERM);
+    QVERIFY(p.waitForFinished(10000));
+    QCOMPARE(p.exitStatus(), QProcess::NormalExit);
+    QCOMPARE(p.exitCode(), 0);
+    const QString path = finalFile(dir.path());
+    QVERIFY(!path.isEmpty());
+    QFile file(path);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray text = file.readAll();
+    const int rows = text.mid(16, text.indexOf('\r') - 16).toInt();
+    QVERIFY(rows >= 6);
+    QVERIFY(rows < 1000);
+    QVERIFY(text.contains("Top 5 Min T4 Celsius Value : "));
+    QVERIFY(text.endsWith("\r\n\r\n"));
+}
+
+QTEST_GUILESS_MAIN(TestCli)
+#include "tst_cli.moc"
