@@ -138,6 +138,9 @@ public:
             return serial::Backend{std::move(port), std::move(clock)};
         });
         live::attachLivePoll(*m_thread, m_state);
+        QObject::connect(
+            m_thread.get(), &serial::LinkThread::portDenied, m_thread.get(),
+            [](const QString& message) { printErr(QStringLiteral("qr512: ") + message); });
         return true;
     }
     ~Connection() {

@@ -59,10 +59,11 @@ void LinkThread::postCancelling(Job job) {
 }
 
 bool LinkThread::choosePort(const QString& text) {
+    // The poll stops whatever the text: a text that is no choice leaves it off.
+    setPolling(false);
     const std::optional<PortChoice> choice = parsePortChoice(text);
     if (!choice)
         return false;
-    setPolling(false);
     postCancelling([choice = *choice](LinkSession& s) {
         s.detector.setChoice(choice);
         if (choice.autoPort)
@@ -104,6 +105,7 @@ void LinkWorker::init() {
             applyPolling();
             emit m_owner.connected(portNumber, m_backend.port->deviceName(portNumber));
         },
+        [this](const QString& message) { emit m_owner.portDenied(message); },
     });
     m_session = std::make_unique<LinkSession>(LinkSession{*m_link, *m_detector, [this](bool on) {
                                                               m_owner.m_pollWanted = on;

@@ -52,18 +52,22 @@ public:
     void post(Job job);
     // Ends the running job (and skips queued ones) before running this one.
     void postCancelling(Job job);
-    // The user's pick in the port list: "Auto" or "COM1".."COM16" stop the live poll, end a
-    // running search and start the new one. Any other text does nothing and returns false.
+    // The user's pick in the port list: stops the live poll; "Auto" or "COM1".."COM16" end a
+    // running search and start the new one. Any other text leaves the poll off and returns
+    // false.
     bool choosePort(const QString& text);
     // Live poll on or off ("Timer1").
     void setPolling(bool on);
     bool polling() const { return m_pollWanted.load(); }
+    bool running() const { return m_thread.isRunning(); }
 
 signals:
     void statusText(const QString& text);
     void searchStarted();
     void connected(int portNumber, const QString& device);
     void fixedPortFailed(const QString& detail);
+    // Once per automatic search: a port could not be opened for lack of rights.
+    void portDenied(const QString& message);
     void jobFailed(const QString& message);
 
 private:

@@ -58,7 +58,9 @@ void MeterLink::checkMeter() {
         } while (attempts < profile::kHandshakeAttempts &&
                  reply.size() < profile::kHandshakeLength);
 
-        if (reply.size() < profile::kHandshakeLength) {
+        // A reply that only came with the last attempt is not looked at: a meter that needed
+        // a hundred tries is as good as gone, and the search gets to verify it.
+        if (attempts >= profile::kHandshakeAttempts) {
             meterLost();
             return;
         }

@@ -12,6 +12,8 @@ public:
     virtual ~Port() = default;
     // Opens slot n with 38400 8N1. On failure returns false and says why in `error`.
     virtual bool open(int slot, QString* error) = 0;
+    // True when the last failed open was refused for lack of rights (not absent, not busy).
+    virtual bool openWasDenied() const { return false; }
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
     // Everything received so far; empties the receive buffer. Empty when closed.

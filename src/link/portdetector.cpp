@@ -58,11 +58,14 @@ PortDetector::ProbeResult PortDetector::probe() {
         if (reply.startsWith(kHandshakeReply))
             return ProbeResult::Found;
         if (++wrongReplies >= profile::kWrongProbeRepeats)
-            return ProbeResult::NoMeter;
+            return ProbeResult::WrongDevice;
     }
 }
 
 void PortDetector::connected() {
+    // A new port choice made while this port answered wins: this search must not switch the
+    // poll on or report a connection the user has already left.
+    m_link.throwIfCancelled();
     m_link.setStatus(QStringLiteral("COM") + QString::number(m_portNumber));
     if (m_hooks.connected)
         m_hooks.connected(m_portNumber);
@@ -71,12 +74,18 @@ void PortDetector::connected() {
 void PortDetector::scanPorts() {
     if (m_hooks.searchStarted)
         m_hooks.searchStarted();
+    bool deniedSaid = false;
     for (;;) {
         for (int p = 1; p <= profile::kPortSlots; ++p) {
             m_link.setStatus(QStringLiteral("Connecting..."));
-            // A slot that does not exist or is in use simply stays silent for the probe.
-            QString ignored;
-            openPort(p, &ignored);
+            // A slot that does not exist or is in use simply stays silent for the probe; only
+            // a port the user may not open is worth a word, since no search can get past it.
+            QString error;
+            if (!openPort(p, &error) && m_link.port().openWasDenied() && !deniedSaid &&
+                m_hooks.portDenied) {
+                deniedSaid = true;
+                m_hooks.portDenied(error);
+            }
             if (probe() == ProbeResult::Found) {
                 connected();
                 return;
@@ -92,9 +101,17 @@ void PortDetector::openFixedPort() {
         QString error;
         if (!openPort(m_portNumber, &error))
             throw FixedPortFailed{error};
-        if (probe() == ProbeResult::Found) {
+        switch (probe()) {
+        case ProbeResult::Found:
             connected();
             return;
+        case ProbeResult::WrongDevice:
+            // Asking again would loop for ever on a device that is not the meter.
+            throw FixedPortFailed{
+                QStringLiteral("The device on COM%1 answers, but not as the meter does.")
+                    .arg(m_portNumber)};
+        case ProbeResult::NoMeter:
+            break;
         }
     }
 }

@@ -27,6 +27,9 @@ public:
     struct Hooks {
         std::function<void()> searchStarted;           // connection indicator on
         std::function<void(int portNumber)> connected; // live poll on, toolbar enabled
+        // The automatic search could not open a port for lack of rights (said once per search,
+        // the search goes on).
+        std::function<void(const QString& message)> portDenied;
     };
 
     explicit PortDetector(MeterLink& link);
@@ -42,7 +45,8 @@ public:
     // The recovery the link runs when the meter falls silent.
     void recover();
 
-    enum class ProbeResult { Found, NoMeter };
+    // WrongDevice: something keeps answering the handshake, but not with the meter's bytes.
+    enum class ProbeResult { Found, NoMeter, WrongDevice };
     ProbeResult probe();
 
 private:

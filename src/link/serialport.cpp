@@ -2,8 +2,14 @@
 
 #include "link/meterprofile.h"
 
+#include <QFile>
 #include <QSerialPort>
 #include <QThread>
+
+#ifdef Q_OS_UNIX
+#include <cerrno>
+#include <unistd.h>
+#endif
 
 #include <cmath>
 
@@ -15,16 +21,27 @@ SerialPort::SerialPort(PortCatalog catalog)
 
 SerialPort::~SerialPort() = default;
 
-QString SerialPort::openErrorText(const QString& device, int error, const QString& systemText) {
+bool SerialPort::lacksRights(const QString& device) {
+#ifdef Q_OS_UNIX
+    return ::access(QFile::encodeName(device).constData(), R_OK | W_OK) != 0 && errno == EACCES;
+#else
+    Q_UNUSED(device);
+    return false;
+#endif
+}
+
+QString SerialPort::openErrorText(const QString& device, int error, const QString& systemText,
+                                  bool denied) {
     switch (error) {
     case QSerialPort::PermissionError:
+        if (!denied)
+            return QStringLiteral("%1 is in use by another program.").arg(device);
 #ifdef Q_OS_LINUX
         return QStringLiteral("Permission denied for %1. Add your user to the dialout group "
                               "(sudo usermod -aG dialout $USER), then log out and in again.")
             .arg(device);
 #else
-        return QStringLiteral("Permission denied for %1, or another program is using it.")
-            .arg(device);
+        return QStringLiteral("Permission denied for %1.").arg(device);
 #endif
     case QSerialPort::DeviceNotFoundError:
         return QStringLiteral("%1 does not exist (is the meter's cable plugged in?).").arg(device);
@@ -34,6 +51,7 @@ QString SerialPort::openErrorText(const QString& device, int error, const QStrin
 }
 
 bool SerialPort::open(int slot, QString* error) {
+    m_lastDenied = false;
     if (m_port->isOpen())
         m_port->close();
     // A new pass of the search looks at the system's ports again, so an adapter plugged in
@@ -53,8 +71,10 @@ bool SerialPort::open(int slot, QString* error) {
     m_port->setStopBits(QSerialPort::OneStop);
     m_port->setFlowControl(QSerialPort::NoFlowControl);
     if (!m_port->open(QIODevice::ReadWrite)) {
+        const int code = m_port->error();
+        m_lastDenied = code == QSerialPort::PermissionError && lacksRights(device);
         if (error)
-            *error = openErrorText(device, m_port->error(), m_port->errorString());
+            *error = openErrorText(device, code, m_port->errorString(), m_lastDenied);
         m_port->clearError();
         return false;
     }

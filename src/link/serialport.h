@@ -19,6 +19,7 @@ public:
     ~SerialPort() override;
 
     bool open(int slot, QString* error) override;
+    bool openWasDenied() const override { return m_lastDenied; }
     void close() override;
     bool isOpen() const override;
     QByteArray readAll() override;
@@ -28,14 +29,20 @@ public:
     // Blocks until bytes arrive or `ms` have passed; received bytes are kept for readAll.
     void waitForBytes(int ms);
 
-    // The message for a failed open, naming the device and what the user can do.
-    static QString openErrorText(const QString& device, int error, const QString& systemText);
+    // The message for a failed open, naming the device and what the user can do. `denied`:
+    // the user lacks the rights (as opposed to another program holding the device).
+    static QString openErrorText(const QString& device, int error, const QString& systemText,
+                                 bool denied);
+    // Whether the user lacks read or write rights on the device (Qt reports a device held by
+    // another program with the same error as missing rights).
+    static bool lacksRights(const QString& device);
 
 private:
     void checkGone();
 
     PortCatalog m_catalog;
     std::unique_ptr<QSerialPort> m_port;
+    bool m_lastDenied = false;
 };
 
 // Real monotonic time; waiting blocks on the serial port so that bytes keep arriving.

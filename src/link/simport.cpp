@@ -12,6 +12,7 @@ void SimPort::setBusy(int slot, bool busy) {
 }
 
 bool SimPort::open(int slot, QString* error) {
+    m_lastDenied = false;
     if (m_slot != 0) {
         if (error)
             *error = QStringLiteral("The port is already open.");
@@ -20,6 +21,12 @@ bool SimPort::open(int slot, QString* error) {
     if (m_busy.count(slot) && m_busy[slot]) {
         if (error)
             *error = QStringLiteral("COM%1 is in use by another program.").arg(slot);
+        return false;
+    }
+    if (m_denied.count(slot) && m_denied[slot]) {
+        m_lastDenied = true;
+        if (error)
+            *error = QStringLiteral("Permission denied for COM%1.").arg(slot);
         return false;
     }
     const auto it = m_meters.find(slot);

@@ -30,8 +30,11 @@ public:
     void detach(int slot) { m_meters.erase(slot); }
     // Slots whose open fails as if another program held them.
     void setBusy(int slot, bool busy);
+    // Slots whose open fails for lack of rights.
+    void setDenied(int slot, bool denied) { m_denied[slot] = denied; }
 
     bool open(int slot, QString* error) override;
+    bool openWasDenied() const override { return m_lastDenied; }
     void close() override;
     bool isOpen() const override { return m_slot != 0; }
     QByteArray readAll() override;
@@ -49,6 +52,8 @@ private:
     Clock& m_clock;
     std::map<int, sim::VirtualMeter*> m_meters;
     std::map<int, bool> m_busy;
+    std::map<int, bool> m_denied;
+    bool m_lastDenied = false;
     int m_slot = 0;
     int m_openCount = 0;
     QList<Write> m_writes;

@@ -53,11 +53,16 @@ void TestMeterLink::checkMeterCountsAttempts_data() {
         << QList<QByteArray>{QByteArray("\x02\x41", 2), kOk} << 2 << 0;
     QTest::newRow("silent meter: 100 attempts then the search")
         << QList<QByteArray>{QByteArray()} << profile::kHandshakeAttempts << 1;
-    QTest::newRow("silent 99 times then answers") << [] {
+    QTest::newRow("silent 98 times then answers") << [] {
+        QList<QByteArray> r(98, QByteArray());
+        r << kOk;
+        return r;
+    }() << 99 << 0;
+    QTest::newRow("an answer to the 100th attempt is not looked at") << [] {
         QList<QByteArray> r(99, QByteArray());
         r << kOk;
         return r;
-    }() << 100 << 0;
+    }() << 100 << 1;
     QTest::newRow("wrong bytes start a new series, bounded")
         << QList<QByteArray>{QByteArray("xyz")} << profile::kWrongHandshakeSeries << 1;
     QTest::newRow("wrong bytes once, then right")

@@ -21,6 +21,7 @@ struct Rig {
     PortDetector detector{link};
     QStringList statuses;
     QList<int> connections;
+    QStringList denials;
     int searches = 0;
     double cancelAfter = 1e9; // virtual seconds from the start
 
@@ -28,7 +29,8 @@ struct Rig {
         const double start = clock.now();
         link.setHooks({[this](const QString& s) { statuses << s; }, [this] { detector.recover(); },
                        [this, start] { return clock.now() - start > cancelAfter; }});
-        detector.setHooks({[this] { ++searches; }, [this](int p) { connections << p; }});
+        detector.setHooks({[this] { ++searches; }, [this](int p) { connections << p; },
+                           [this](const QString& m) { denials << m; }});
     }
     void attach(int slot, sim::VirtualMeter& meter) {
         port.attach(slot, &meter);
@@ -54,6 +56,8 @@ private slots:
     void fixedPortThatCannotOpenFails();
     void fixedPortKeepsTryingASilentMeter();
     void fixedPortConnects();
+    void fixedPortWithAWrongDeviceFails();
+    void portsWithoutRightsAreNamedOncePerSearch();
 };
 
 void TestPortDetector::scanFindsTheMeterOnItsSlot_data() {
@@ -181,6 +185,43 @@ void TestPortDetector::fixedPortConnects() {
     rig.detector.openFixedPort();
     QCOMPARE(rig.statuses, QStringList{"COM12"});
     QCOMPARE(rig.connections, QList<int>{12});
+}
+
+void TestPortDetector::fixedPortWithAWrongDeviceFails() {
+    Rig rig;
+    sim::Faults wrong;
+    wrong.wrongHandshake = true;
+    sim::VirtualMeter liar({}, wrong);
+    rig.attach(6, liar);
+    rig.detector.setChoice({false, 6});
+    rig.cancelAfter = 30.0; // a safety net only: the open must fail long before
+    bool failed = false;
+    try {
+        rig.detector.openFixedPort();
+    } catch (const FixedPortFailed& f) {
+        failed = true;
+        QVERIFY(f.detail.contains(QStringLiteral("COM6")));
+    }
+    QVERIFY(failed);
+    QCOMPARE(rig.port.writes().size(), profile::kWrongProbeRepeats);
+    QVERIFY(rig.connections.isEmpty());
+}
+
+void TestPortDetector::portsWithoutRightsAreNamedOncePerSearch() {
+    Rig rig;
+    rig.port.setDenied(1, true);
+    rig.port.setDenied(2, true);
+    sim::VirtualMeter meter;
+    rig.attach(4, meter);
+    rig.detector.scanPorts();
+    QCOMPARE(rig.denials, QStringList{QStringLiteral("Permission denied for COM1.")});
+    QCOMPARE(rig.connections, QList<int>{4});
+    // A busy port is not a matter of rights.
+    Rig busy;
+    busy.port.setBusy(1, true);
+    busy.attach(2, meter);
+    busy.detector.scanPorts();
+    QVERIFY(busy.denials.isEmpty());
 }
 
 QTEST_GUILESS_MAIN(TestPortDetector)
