@@ -202,6 +202,10 @@ ControlPanel::ControlPanel(serial::LinkThread& link, live::LiveState& live, Plat
         m_platform.message(QStringLiteral("No device found, try again!"), Platform::Icon::Critical,
                            detail);
     });
+    // Without the rights no search can ever succeed: say so once, while it goes on.
+    connect(&m_link, &serial::LinkThread::portDenied, this, [this](const QString& message) {
+        m_platform.message(message, Platform::Icon::Warning, QString());
+    });
     connect(&m_live, &live::LiveState::frameDecoded, this, &ControlPanel::onFrame);
 
     move(0, 0);
@@ -349,7 +353,8 @@ void ControlPanel::buildKeys() {
         m_keyParts[entry.key] = {shape, label};
         m_keyOfWidget.insert(label, entry.key);
         if (entry.pictureName) {
-            // The picture covers most of the key, so a press on it is a press of the key.
+            // The picture is decoration: a press on it sends nothing (the meter's POWER key
+            // must not go off by a stray click on its symbol); only the key around it does.
             auto* picture = new QLabel(this);
             picture->setObjectName(QString::fromLatin1(entry.pictureName));
             picture->setPixmap(keyPicture(entry.key));
@@ -357,7 +362,7 @@ void ControlPanel::buildKeys() {
             picture->setGeometry(QRect(area.center() - QPoint(13, 13), QSize(28, 28)));
             picture->installEventFilter(this);
             m_keyParts[entry.key].append(picture);
-            m_keyOfWidget.insert(picture, entry.key);
+            m_pictureOfWidget.insert(picture, entry.key);
         }
     }
 
@@ -398,7 +403,7 @@ void ControlPanel::buildPortList() {
         m_portList->addItem(QStringLiteral("COM%1").arg(n));
     m_portList->setPlaceholderText(QStringLiteral("COM Port"));
     m_portList->setCurrentIndex(-1);
-    m_portList->setAccessibleName(QStringLiteral("Port Connection"));
+    m_portList->setAccessibleName(QStringLiteral("COM Port"));
     m_portList->setGeometry(185, 44, 110, 26);
     m_portList->installEventFilter(this);
     m_portList->hide();
@@ -507,6 +512,10 @@ bool ControlPanel::eventFilter(QObject* watched, QEvent* event) {
         return false;
     }
 
+    if (const auto picture = m_pictureOfWidget.constFind(watched);
+        picture != m_pictureOfWidget.constEnd())
+        return pictureEvent(picture.value(), event);
+
     const auto it = m_keyOfWidget.constFind(watched);
     if (it == m_keyOfWidget.constEnd())
         return QMainWindow::eventFilter(watched, event);
@@ -538,6 +547,25 @@ bool ControlPanel::eventFilter(QObject* watched, QEvent* event) {
         }
         return false;
     }
+    default:
+        return false;
+    }
+}
+
+bool ControlPanel::pictureEvent(live::Key key, QEvent* event) {
+    // The power picture shows the press on its key's shape; the light picture shows none, as
+    // nothing happens: a white key that sends nothing would look like a lost press.
+    const bool recolours = key == live::Key::Power;
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+        if (recolours && !m_linkBusy)
+            m_keys[key].shape->setFillColor(kPressed);
+        return true;
+    case QEvent::MouseButtonRelease:
+        if (recolours && !static_cast<QMouseEvent*>(event)->buttons() && m_heldKey != key)
+            m_keys[key].shape->setFillColor(kKeyOrange);
+        return true;
     default:
         return false;
     }
@@ -588,6 +616,7 @@ void ControlPanel::transmit(const QByteArray& code) {
         live::sendKey(session, code);
         // Only after a completed send: a cancelled one belongs to a new port search, which
         // switches the poll on itself when it connects.
+        session.link.throwIfCancelled();
         session.setPolling(true);
     });
 }

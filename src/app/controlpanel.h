@@ -88,6 +88,7 @@ private:
     void onFrame();
     void updateKeyVisibility(int channelCount);
     void updateClock();
+    bool pictureEvent(live::Key key, QEvent* event);
     void keyDown(live::Key key);
     void keyUp(live::Key key);
     void setKeyFeedback(live::Key key, bool pressed);
@@ -110,6 +111,7 @@ private:
     std::map<live::Key, KeyWidgets> m_keys;
     std::map<live::Key, QList<QWidget*>> m_keyParts; // shown and hidden together
     QHash<QObject*, live::Key> m_keyOfWidget;        // every widget a key can be pressed on
+    QHash<QObject*, live::Key> m_pictureOfWidget;    // pictures lying on a key: no key of their own
 
     bool m_linkBusy = false;
     quint64 m_busyEpoch = 0; // counts LinkBusy changes, so a late key end clears only its own

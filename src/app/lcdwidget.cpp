@@ -224,15 +224,15 @@ LcdWidget::LcdWidget(QWidget* parent)
 }
 
 void LcdWidget::setDisplay(const live::DisplayState& state) {
-    if (state == m_state)
-        return;
     QRegion dirty;
     for (int d = 0; d < live::kDigitCount; ++d) {
         if (state.segments[std::size_t(d)] != m_state.segments[std::size_t(d)])
             dirty += digitPixels(d);
     }
+    // Compared with what is shown, not with the last frame: a label someone else showed (REC
+    // at the start of a PC recording) follows the meter again with the next frame.
     for (std::size_t i = 0; i < m_labels.size(); ++i) {
-        if (state.annunciators[i] != m_state.annunciators[i])
+        if (m_labels[i]->isHidden() == state.annunciators[i])
             m_labels[i]->setVisible(state.annunciators[i]);
     }
     m_state = state;

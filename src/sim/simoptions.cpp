@@ -2,6 +2,8 @@
 
 #include <QCommandLineParser>
 
+#include <cmath>
+
 namespace sim {
 
 namespace {
@@ -63,6 +65,39 @@ bool readLetter(const QCommandLineParser& parser, const QString& name, const QSt
     return true;
 }
 
+// "CH=OL", "CH=-OL" or "CH=DEGREES" (Celsius, '.' as the decimal point).
+bool readPinned(const QCommandLineParser& parser, MeterConfig* config, QString* error) {
+    for (const QString& item : parser.values(QStringLiteral("reading"))) {
+        const QStringList parts = item.split(u'=');
+        bool ok = parts.size() == 2;
+        const int channel = ok ? parts[0].trimmed().toInt(&ok) : 0;
+        ok = ok && channel >= 1 && channel <= 4;
+        quint16 raw = 0;
+        if (ok) {
+            const QString value = parts[1].trimmed().toUpper();
+            if (value == QLatin1String("OL")) {
+                raw = 65535;
+            } else if (value == QLatin1String("-OL")) {
+                raw = 0;
+            } else {
+                // Raw words count tenths of a degree Fahrenheit from -436 F.
+                const double celsius = value.toDouble(&ok);
+                const double word = std::round(celsius * 18.0 + 4680.0);
+                ok = ok && word >= 1 && word <= 65534;
+                raw = ok ? quint16(word) : 0;
+            }
+        }
+        if (!ok) {
+            *error = QStringLiteral("invalid value \"%1\" for --reading: expected CH=OL, CH=-OL "
+                                    "or CH=DEGREES (channel 1..4, -260 to 3380 degrees C)")
+                         .arg(item);
+            return false;
+        }
+        config->pinned[size_t(channel - 1)] = raw;
+    }
+    return true;
+}
+
 } // namespace
 
 void addSimOptions(QCommandLineParser& parser) {
@@ -83,6 +118,10 @@ void addSimOptions(QCommandLineParser& parser) {
          QStringLiteral("The meter's sampling interval in seconds (1..86400)."),
          QStringLiteral("S"), QStringLiteral("2")},
         {QStringLiteral("fixed"), QStringLiteral("Readings stay fixed (no drift).")},
+        {QStringLiteral("reading"),
+         QStringLiteral("Pin channel CH to OL (open thermocouple), -OL (under range) or a "
+                        "temperature in degrees C, e.g. 3=OL or 1=25.5. Repeatable."),
+         QStringLiteral("CH=VALUE")},
         {QStringLiteral("silent"), QStringLiteral("Fault: answer nothing at all.")},
         {QStringLiteral("wrong-handshake"),
          QStringLiteral("Fault: answer the handshake with three wrong bytes.")},
@@ -138,7 +177,8 @@ bool parseSimOptions(QCommandLineParser& parser, const QStringList& args, SimOpt
         !readInt(parser, QStringLiteral("unplug-after"), 0, kMaxEvery, &o.faults.unplugAfter,
                  error) ||
         !readSeconds(parser, QStringLiteral("byte-gap"), &o.faults.byteGap, error) ||
-        !readSeconds(parser, QStringLiteral("reply-delay"), &o.faults.replyDelay, error))
+        !readSeconds(parser, QStringLiteral("reply-delay"), &o.faults.replyDelay, error) ||
+        !readPinned(parser, &o.config, error))
         return false;
     o.config.drift = !parser.isSet(QStringLiteral("fixed"));
     o.faults.silent = parser.isSet(QStringLiteral("silent"));

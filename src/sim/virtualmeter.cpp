@@ -98,6 +98,12 @@ VirtualMeter::VirtualMeter(MeterConfig config, Faults faults)
     m_interval = std::clamp(config.intervalSeconds, 1, kMaxInterval);
     m_live = kStartWords;
     m_base = kStartWords;
+    for (size_t ch = 0; ch < 4; ++ch) {
+        if (config.pinned[ch]) {
+            m_live[ch] = *config.pinned[ch];
+            m_pinned[ch] = true;
+        }
+    }
     m_held = m_live;
     for (size_t i = 0; i < 8; i += 2) {
         m_alarm[i] = kDefaultHigh;

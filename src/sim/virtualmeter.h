@@ -8,6 +8,7 @@
 #include <array>
 #include <deque>
 #include <limits>
+#include <optional>
 
 namespace sim {
 
@@ -18,6 +19,8 @@ struct MeterConfig {
     int storedRecords = 0;   // 0..16800 records in memory at start (with BCD time stamps)
     int intervalSeconds = 2; // the meter's own sampling interval, 1..86400
     bool drift = true;       // readings drift slowly (deterministic, seeded); false = fixed
+    // Channels pinned to a raw word from the start (65535 open thermocouple "OL", 0 "-OL").
+    std::array<std::optional<quint16>, 4> pinned{};
 };
 
 struct Faults {

@@ -179,6 +179,10 @@ void TstLcdWidget::oneAnnunciatorBitShowsExactlyThatSymbol() {
     // And back: the next frame without the bit hides it again.
     lcd.setDisplay(live::DisplayState{});
     QVERIFY(lcd.findChild<QLabel*>(name)->isHidden());
+    // Shown from outside (REC when a PC recording starts), it follows the frames again.
+    lcd.findChild<QLabel*>(name)->show();
+    lcd.setDisplay(live::DisplayState{});
+    QVERIFY(lcd.findChild<QLabel*>(name)->isHidden());
 }
 
 void TstLcdWidget::litSegmentIsDarkAndUnlitIsLight_data() {

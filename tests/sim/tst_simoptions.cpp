@@ -59,7 +59,13 @@ private slots:
                         "--unplug-after",
                         "5",
                         "--reply-delay",
-                        "0.3"},
+                        "0.3",
+                        "--reading",
+                        "3=OL",
+                        "--reading",
+                        "4=-ol",
+                        "--reading",
+                        "1=25"},
                        &o, &error),
                  qPrintable(error));
         QCOMPARE(o.config.channels, 2);
@@ -75,6 +81,8 @@ private slots:
         QCOMPARE(o.faults.byteGap, 0.01);
         QCOMPARE(o.faults.unplugAfter, 5);
         QCOMPARE(o.faults.replyDelay, 0.3);
+        // 25 C is 77 F, 513.0 tenths above -436 F.
+        QCOMPARE(o.config.pinned, (std::array<std::optional<quint16>, 4>{5130, {}, 65535, 0}));
     }
 
     void badValuesNameTheirOption_data() {
@@ -90,6 +98,11 @@ private slots:
         QTest::newRow("negative every") << QStringList{"--short-every", "-1"} << "--short-every";
         QTest::newRow("negative gap") << QStringList{"--byte-gap", "-0.1"} << "--byte-gap";
         QTest::newRow("nan delay") << QStringList{"--reply-delay", "nan"} << "--reply-delay";
+        QTest::newRow("reading channel 5") << QStringList{"--reading", "5=OL"} << "--reading";
+        QTest::newRow("reading without channel") << QStringList{"--reading", "OL"} << "--reading";
+        QTest::newRow("reading not a number") << QStringList{"--reading", "2=warm"} << "--reading";
+        QTest::newRow("reading beyond the word")
+            << QStringList{"--reading", "2=4000"} << "--reading";
         QTest::newRow("unknown option") << QStringList{"--bogus"} << "bogus";
         QTest::newRow("stray argument") << QStringList{"extra"} << "extra";
     }
