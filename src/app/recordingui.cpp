@@ -88,6 +88,10 @@ RecordingUi::RecordingUi(ControlPanel& window, live::LiveState& live, Platform& 
         m_recorder.get(), &recording::Recorder::errorOccurred, this,
         [this](const QString& text) { m_platform.message(text, Platform::Icon::Warning); },
         Qt::QueuedConnection);
+    connect(
+        m_recorder.get(), &recording::Recorder::noticeOccurred, this,
+        [this](const QString& text) { m_platform.message(text, Platform::Icon::Information); },
+        Qt::QueuedConnection);
 
     m_timer2 = new QTimer(this);
     m_timer2->setObjectName(QStringLiteral("Timer2"));
@@ -101,6 +105,11 @@ RecordingUi::~RecordingUi() = default;
 void RecordingUi::saveKey() {
     if (m_recorder->isRecording()) {
         m_recorder->finishRecording();
+    } else if (!m_live.hasFrame()) {
+        // Rows need readings: without a frame there are none, only made-up values.
+        m_platform.message(QStringLiteral("No readings from the meter yet: a recording can "
+                                          "start once the display shows them."),
+                           Platform::Icon::Information);
     } else {
         m_recordPanel->open();
     }

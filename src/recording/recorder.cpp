@@ -2,16 +2,23 @@
 
 #include "recording/datafile.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QHash>
+#include <QLockFile>
 #include <QMutex>
 #include <QSaveFile>
+#include <QSet>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
+
+#ifdef Q_OS_UNIX
+#include <unistd.h>
+#endif
 
 namespace recording {
 
@@ -26,7 +33,7 @@ constexpr qsizetype kWriteChunk = 1 << 20;
 
 struct GuardRegistry {
     QMutex mutex;
-    QHash<QString, int> held;
+    QSet<QString> held;
 };
 
 GuardRegistry& registry() {
@@ -71,22 +78,75 @@ WorkFileGuard::WorkFileGuard(const QString& path)
     : m_key(guardKey(path)) {
     GuardRegistry& r = registry();
     QMutexLocker lock(&r.mutex);
-    ++r.held[m_key];
+    if (r.held.contains(m_key)) {
+        m_holderPid = QCoreApplication::applicationPid();
+        return;
+    }
+    const QString lockPath = m_key + QStringLiteral(".lock");
+    m_lock = std::make_unique<QLockFile>(lockPath);
+    // A recording holds its file for days: only a dead holder makes the lock stale, never age.
+    m_lock->setStaleLockTime(0);
+    const bool lockLeftBehind = QFileInfo::exists(lockPath);
+    if (m_lock->tryLock(0)) {
+        m_previousHolderDied = lockLeftBehind;
+    } else if (m_lock->error() == QLockFile::LockFailedError) {
+        QString host;
+        QString application;
+        m_lock->getLockInfo(&m_holderPid, &host, &application);
+        m_lock.reset();
+        return;
+    } else {
+        // No lock file can be made here (a folder that is gone or read-only): then the working
+        // file cannot be written either, and opening it says why.
+        m_lock.reset();
+    }
+    m_acquired = true;
+    r.held.insert(m_key);
 }
 
 WorkFileGuard::~WorkFileGuard() {
+    if (!m_acquired)
+        return;
     GuardRegistry& r = registry();
     QMutexLocker lock(&r.mutex);
-    auto it = r.held.find(m_key);
-    if (it != r.held.end() && --it.value() <= 0) {
-        r.held.erase(it);
-    }
+    r.held.remove(m_key);
+    if (m_lock)
+        m_lock->unlock();
 }
 
 bool WorkFileGuard::isHeld(const QString& path) {
-    GuardRegistry& r = registry();
-    QMutexLocker lock(&r.mutex);
-    return r.held.contains(guardKey(path));
+    const QString key = guardKey(path);
+    {
+        GuardRegistry& r = registry();
+        QMutexLocker lock(&r.mutex);
+        if (r.held.contains(key))
+            return true;
+    }
+    QLockFile probe(key + QStringLiteral(".lock"));
+    probe.setStaleLockTime(0);
+    if (!probe.tryLock(0))
+        return true;
+    probe.unlock();
+    return false;
+}
+
+QString keepUnfinishedWork(const QString& workFilePath, QString* error) {
+    const QFileInfo work(workFilePath);
+    if (!work.exists() || work.size() == 0)
+        return {};
+    const QString stem = QStringLiteral("QR512-unfinished-") +
+                         work.lastModified().toString(QStringLiteral("yyyyMMddhhmmss"));
+    const QDir dir = work.absoluteDir();
+    QString target = dir.filePath(stem + QStringLiteral(".txt"));
+    for (int n = 2; QFileInfo::exists(target); ++n)
+        target = dir.filePath(stem + QStringLiteral("-%1.txt").arg(n));
+    QFile file(workFilePath);
+    if (!file.rename(target)) {
+        if (error)
+            *error = file.errorString();
+        return {};
+    }
+    return target;
 }
 
 Recorder::Recorder(Clock now, SampleSource currentSample, QObject* parent)
@@ -156,6 +216,34 @@ bool Recorder::start(StopMode mode) {
     const int channelCount =
         isSupportedChannelCount(sample.channelCount) ? sample.channelCount : live::kChannels;
 
+    const QString workName = QString::fromLatin1(kWorkFileName);
+    // Held before the file is touched: a second recording in this folder (here or in another
+    // instance of the program) must not truncate the rows of a running one.
+    auto guard = std::make_unique<WorkFileGuard>(workFilePath());
+    if (!guard->acquired()) {
+        emit errorOccurred(QStringLiteral("Recording not started: another recording (process "
+                                          "%1) is writing %2 in %3. Stop it first, or record "
+                                          "into another folder.")
+                               .arg(QString::number(guard->holderPid()), workName,
+                                    QDir::toNativeSeparators(m_directory)));
+        return false;
+    }
+    if (guard->previousHolderDied()) {
+        QString why;
+        const QString kept = keepUnfinishedWork(workFilePath(), &why);
+        if (!why.isEmpty()) {
+            emit errorOccurred(QStringLiteral("Recording not started: %1 holds the rows of an "
+                                              "earlier recording that did not finish, and it "
+                                              "could not be moved aside: %2.")
+                                   .arg(workName, why));
+            return false;
+        }
+        if (!kept.isEmpty())
+            emit noticeOccurred(QStringLiteral("An earlier recording did not finish; its rows "
+                                               "are kept in %1.")
+                                    .arg(QDir::toNativeSeparators(kept)));
+    }
+
     std::unique_ptr<QFileDevice> file = m_openFile(workFilePath());
     const QByteArray head = headerLine(channelCount) + separatorLine(channelCount);
     if (!file || !file->isOpen() || file->write(head) != head.size() || !file->flush()) {
@@ -163,18 +251,19 @@ bool Recorder::start(StopMode mode) {
         if (file) {
             file->close();
         }
-        emit errorOccurred(QStringLiteral("Recording not started: could not write %1: %2.")
-                               .arg(QString::fromLatin1(kWorkFileName), reason));
+        emit errorOccurred(
+            QStringLiteral("Recording not started: could not write %1: %2.").arg(workName, reason));
         return false;
     }
 
     m_workFile = std::move(file);
-    m_guard = std::make_unique<WorkFileGuard>(workFilePath());
+    m_guard = std::move(guard);
     m_stopMode = mode;
     m_channelCount = channelCount;
     m_finalFileName = now.toString(QStringLiteral("yyyyMMddhhmmss")) + QStringLiteral(".txt");
     m_recordCount = 0;
     m_rowsOnDisk = 0;
+    m_syncClock.invalidate();
     m_rows.clear();
     if (mode == StopMode::Records) {
         m_rows.reserve(std::size_t(std::min<qint64>(m_recordTarget, kMaxRecords)));
@@ -254,7 +343,21 @@ bool Recorder::writeToWorkFile(const QByteArray& bytes) {
         return false;
     }
     ++m_rowsOnDisk;
+    syncWorkFile();
     return true;
+}
+
+void Recorder::syncWorkFile() {
+#ifdef Q_OS_UNIX
+    // Down to the disk as well, so a power cut loses no more than a kill does. Rows come once
+    // a second or slower; faster feeds (a benchmark) sync once a second.
+    if (m_syncClock.isValid() && m_syncClock.elapsed() < 1000)
+        return;
+    const int handle = m_workFile->handle();
+    if (handle >= 0)
+        ::fdatasync(handle);
+    m_syncClock.start();
+#endif
 }
 
 void Recorder::finishRecording() {
@@ -266,7 +369,11 @@ void Recorder::finish(const QString& workError) {
         return;
     }
     m_recording = false;
-    closeWorkFile();
+    // The guard stays until the rows are safe, so no other writer slips in between.
+    if (m_workFile) {
+        m_workFile->close();
+        m_workFile.reset();
+    }
     setStatusText(QString());
     setCountText(QString());
     setFileNameText(QString());
@@ -280,7 +387,14 @@ void Recorder::finish(const QString& workError) {
 
     const QString workName = QString::fromLatin1(kWorkFileName);
     const QString finalPath = QDir::toNativeSeparators(finalFilePath());
-    const QString workPath = QDir::toNativeSeparators(workFilePath());
+    QString workPath = QDir::toNativeSeparators(workFilePath());
+    if (!saved && m_rowsOnDisk > 0) {
+        // The working file is now the only copy of the rows: out of the way of the next
+        // recording or memory save, which would replace it.
+        const QString kept = keepUnfinishedWork(workFilePath(), nullptr);
+        if (!kept.isEmpty())
+            workPath = QDir::toNativeSeparators(kept);
+    }
     QString message;
     if (!workError.isEmpty() && saved) {
         message = QStringLiteral("Recording stopped: could not write %1: %2. The rows recorded so "
@@ -297,6 +411,8 @@ void Recorder::finish(const QString& workError) {
         message = QStringLiteral("Recording stopped: could not write %1: %2, nor %3: %4. %5")
                       .arg(workName, workError, m_finalFileName, finalError, kept);
     }
+
+    m_guard.reset();
 
     if (saved) {
         emit finished(finalFilePath(), records);

@@ -15,6 +15,7 @@
 #include "recording/datarow.h"
 
 #include <QDateTime>
+#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
@@ -25,6 +26,7 @@
 #include <vector>
 
 class QFileDevice;
+class QLockFile;
 
 namespace recording {
 
@@ -53,8 +55,9 @@ enum class StopMode {
 std::optional<qint64> parseRecordCount(const QString& text);
 
 // Marks a file that a running recording is filling. Any other writer of the working file (the
-// memory save) asks isHeld() first and must not replace a held file. Process-wide, keyed by the
-// absolute path.
+// memory save) asks isHeld() first and must not replace a held file. Held within this process
+// (keyed by the absolute path) and, through a lock file beside it, against other instances of
+// the program working in the same folder.
 class WorkFileGuard {
 public:
     explicit WorkFileGuard(const QString& path);
@@ -62,11 +65,29 @@ public:
     WorkFileGuard(const WorkFileGuard&) = delete;
     WorkFileGuard& operator=(const WorkFileGuard&) = delete;
 
+    // False when another process (or another guard here) already holds the file.
+    bool acquired() const { return m_acquired; }
+    // The process that holds the file when acquired() is false (0 when unknown).
+    qint64 holderPid() const { return m_holderPid; }
+    // The last holder died without letting go (killed, crashed, power cut): what it wrote
+    // never reached its final file.
+    bool previousHolderDied() const { return m_previousHolderDied; }
+
     static bool isHeld(const QString& path);
 
 private:
     QString m_key;
+    std::unique_ptr<QLockFile> m_lock;
+    bool m_acquired = false;
+    bool m_previousHolderDied = false;
+    qint64 m_holderPid = 0;
 };
+
+// Moves a working file that holds rows aside instead of letting them be replaced: renamed to
+// "QR512-unfinished-yyyymmddhhnnss.txt" after its last write (a number added if that name is
+// taken). Returns the new path, or an empty text when there was nothing to keep or the
+// rename failed (then `error` says why).
+QString keepUnfinishedWork(const QString& workFilePath, QString* error);
 
 class Recorder : public QObject {
     Q_OBJECT
@@ -130,12 +151,15 @@ signals:
     void finished(const QString& path, int records);
     // A write failed; the text is the whole message for the user.
     void errorOccurred(const QString& message);
+    // Something the user should know that stops nothing (rows of an earlier recording kept).
+    void noticeOccurred(const QString& message);
 
 private:
     bool start(StopMode mode);
     bool endsBeforeThisSample() const;
     void recordSample(const Sample& sample);
     bool writeToWorkFile(const QByteArray& bytes);
+    void syncWorkFile();
     void finish(const QString& workError);
     bool writeFinalFile(live::TempUnit unit, QString& error) const;
     void closeWorkFile();
@@ -164,6 +188,7 @@ private:
 
     std::unique_ptr<QFileDevice> m_workFile;
     std::unique_ptr<WorkFileGuard> m_guard;
+    QElapsedTimer m_syncClock; // last sync of the working file
 
     QString m_fileNameText;
     QString m_countText;

@@ -14,6 +14,7 @@
 #include "link/virtualclock.h"
 #include "live/livepoll.h"
 #include "recording/recorder.h"
+#include "sim/framebuilder.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -37,7 +38,7 @@ const QDateTime kNow(QDate(2024, 2, 10), QTime(12, 0, 0));
 // The window with no meter behind it (the link thread is never started), the recording wired
 // in, files going to a temporary directory.
 struct Rig {
-    Rig()
+    explicit Rig(bool withReadings = true)
         : thread([] {
             auto clock = std::make_unique<serial::VirtualClock>();
             auto port = std::make_unique<serial::SimPort>(*clock);
@@ -47,6 +48,11 @@ struct Rig {
         ui = std::make_unique<app::RecordingUi>(*window, state, platform, [this] { return now; });
         ui->recorder().setWorkingDirectory(dir.path());
         ui->timer2()->stop(); // the tests tick by hand unless they test the timer
+        if (withReadings) {
+            sim::FrameContent content;
+            content.raw = {5130, 5130, 5130, 5130};
+            state.applyFrame(sim::buildFrame(content));
+        }
     }
     ~Rig() {
         ui.reset();
@@ -95,6 +101,14 @@ QStringList numbers(int first, int last, int width) {
 class TestRecordPanel : public QObject {
     Q_OBJECT
 private slots:
+    void saveWaitsForTheFirstReadings() {
+        Rig rig(false);
+        rig.save()->trigger();
+        QVERIFY(rig.find("PicRec")->isHidden());
+        QCOMPARE(rig.platform.messages.size(), 1);
+        QVERIFY(rig.platform.messages.first().text.startsWith("No readings from the meter yet"));
+    }
+
     void saveShowsThePanelWithNoOptionSelected() {
         Rig rig;
         auto* picRec = rig.find("PicRec");

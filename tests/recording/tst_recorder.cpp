@@ -406,12 +406,39 @@ private slots:
         const QString message = errors.at(0).at(0).toString();
         QVERIFY2(message.startsWith("Recording stopped: could not write 20240105093015.txt: "),
                  qPrintable(message));
+        // The rows are moved out of the way of the next recording, and no half-written file
+        // is left beside them.
+        const QStringList files = QDir(m_dir->path()).entryList(QDir::Files);
+        QCOMPARE(files.size(), 1);
+        QVERIFY2(files.first().startsWith("QR512-unfinished-"), qPrintable(files.first()));
+        const QString kept = QDir(m_dir->path()).filePath(files.first());
         QVERIFY2(message.endsWith("The rows recorded so far are kept in " +
-                                  QDir::toNativeSeparators(recorder.workFilePath()) + "."),
+                                  QDir::toNativeSeparators(kept) + "."),
                  qPrintable(message));
-        QCOMPARE(lines(readAll(recorder.workFilePath())).size(), 4);
-        // No half-written file is left beside it.
-        QCOMPARE(QDir(m_dir->path()).entryList(QDir::Files), QStringList({"QR512.temp"}));
+        QCOMPARE(lines(readAll(kept)).size(), 4);
+
+        QVERIFY(QDir(m_dir->path()).rmdir("20240105093015.txt"));
+        QVERIFY(recorder.startByRecords(1));
+        tickUntilStopped(recorder, 10);
+        QCOMPARE(lines(readAll(kept)).size(), 4);
+    }
+
+    void oneRecordingPerFolder() {
+        Recorder& first = makeRecorder(kStart);
+        Recorder second([] { return kStart; }, [] { return Sample{}; });
+        second.setWorkingDirectory(m_dir->path());
+        QSignalSpy refused(&second, &Recorder::errorOccurred);
+        QVERIFY(first.startByRecords(5));
+        first.tick();
+        QVERIFY(!second.startByRecords(5));
+        QCOMPARE(refused.count(), 1);
+        QVERIFY2(refused.at(0).at(0).toString().startsWith(
+                     "Recording not started: another recording (process "),
+                 qPrintable(refused.at(0).at(0).toString()));
+        // The running one's rows are untouched.
+        QCOMPARE(lines(readAll(first.workFilePath())).size(), 3);
+        first.finishRecording();
+        QVERIFY(second.startByRecords(5));
     }
 
     void typedRecordCounts_data() {
