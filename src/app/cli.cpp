@@ -80,8 +80,9 @@ void addCommonOptions(QCommandLineParser& parser) {
     parser.addOption({QStringLiteral("simulate"),
                       QStringLiteral("Use the built-in virtual meter instead of a real one.")});
     parser.addOption({QStringLiteral("timeout"),
-                      QStringLiteral("Give up when no meter has answered after SECONDS "
-                                     "(default 30)."),
+                      QStringLiteral("Give up (exit status 3) when the meter has not "
+                                     "answered for SECONDS, at the start or later; a "
+                                     "recording then writes its final file (default 30)."),
                       QStringLiteral("SECONDS"), QStringLiteral("30")});
 }
 
@@ -183,22 +184,31 @@ QString liveLine(const live::LiveState& state) {
     return line;
 }
 
-// Waits for the first frame within the time-out; the caller's `onFrame` runs for each frame.
+// Waits for the first frame within the time-out, and for every later one as well: a meter that
+// is unplugged for good would otherwise leave a script waiting for ever. The caller's
+// `onFrame` runs for each frame; `onLost` (after the message) when the meter has gone.
 int runConnected(QCoreApplication& app, Connection& connection, const Common& common,
-                 const std::function<void()>& onFrame, const std::function<void()>& onSignal) {
+                 const std::function<void()>& onFrame, const std::function<void()>& onSignal,
+                 const std::function<void()>& onLost) {
     int exitCode = kDone;
     bool answered = false;
     QTimer timeout;
     timeout.setSingleShot(true);
     QObject::connect(&timeout, &QTimer::timeout, &app, [&] {
-        if (answered)
-            return;
-        printErr(QStringLiteral("qr512: no meter answered within %1 seconds").arg(common.timeout));
         exitCode = kNoMeter;
-        app.quit();
+        if (!answered) {
+            printErr(
+                QStringLiteral("qr512: no meter answered within %1 seconds").arg(common.timeout));
+            app.quit();
+            return;
+        }
+        printErr(QStringLiteral("\nqr512: the meter stopped answering (nothing for %1 seconds)")
+                     .arg(common.timeout));
+        onLost();
     });
     QObject::connect(&connection.state(), &live::LiveState::frameDecoded, &app, [&] {
         answered = true;
+        timeout.start(common.timeout * 1000);
         onFrame();
     });
     QSocketNotifier signalNotifier(g_signalPipe[0], QSocketNotifier::Read);
@@ -264,7 +274,7 @@ int runLive(QCoreApplication& app, const QStringList& args) {
             if (count && ++printed >= *count)
                 app.quit();
         },
-        [&] { app.quit(); });
+        [&] { app.quit(); }, [&] { app.quit(); });
 }
 
 int runRecord(QCoreApplication& app, const QStringList& args) {
@@ -381,6 +391,9 @@ int runRecord(QCoreApplication& app, const QStringList& args) {
                          if (!recorder.isRecording())
                              app.quit();
                      });
+    QObject::connect(
+        &recorder, &recording::Recorder::noticeOccurred, &app,
+        [](const QString& message) { printErr(QStringLiteral("qr512 record: ") + message); });
     QObject::connect(&recorder, &recording::Recorder::finished, &app,
                      [&](const QString& path, int records) {
                          timer2.stop();
@@ -414,6 +427,13 @@ int runRecord(QCoreApplication& app, const QStringList& args) {
                 exitCode = kFailure;
                 app.quit();
             }
+        },
+        [&] {
+            // What was recorded still becomes its final file; the exit status says the rest.
+            if (recorder.isRecording())
+                recorder.finishRecording();
+            else
+                app.quit();
         });
     return exitCode != kDone ? exitCode : loop;
 }

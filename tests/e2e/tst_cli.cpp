@@ -40,8 +40,8 @@ Run runQr512(const QStringList& args, int timeoutMs = 60000) {
 // qr512-sim with fixed readings on a pseudo-terminal; stops with the object.
 class SimProcess {
 public:
-    bool start() {
-        m_process.start(QStringLiteral(QR512_SIM_BINARY), {QStringLiteral("--fixed")});
+    bool start(const QStringList& faults = {}) {
+        m_process.start(QStringLiteral(QR512_SIM_BINARY), QStringList{"--fixed"} + faults);
         if (!m_process.waitForStarted(5000))
             return false;
         while (!m_process.canReadLine())
@@ -76,6 +76,9 @@ private slots:
     void liveCountPrintsThatManyLines();
     void recordWritesTheExactFile();
     void sigtermFinishesTheRecording();
+    void killedRecordingKeepsEveryRow();
+    void meterGoneEndsWithStatus3_data();
+    void meterGoneEndsWithStatus3();
 };
 
 void TestCli::usageErrors_data() {
@@ -191,6 +194,62 @@ void TestCli::sigtermFinishesTheRecording() {
     QVERIFY(rows < 1000);
     QVERIFY(text.contains("Top 5 Min T4 Celsius Value : "));
     QVERIFY(text.endsWith("\r\n\r\n"));
+}
+
+void TestCli::killedRecordingKeepsEveryRow() {
+    QTemporaryDir dir;
+    QProcess p;
+    p.start(QStringLiteral(QR512_BINARY),
+            {"record", "--simulate", "--records", "1000", "--dir", dir.path()});
+    QVERIFY(p.waitForStarted());
+    const QString work = QDir(dir.path()).filePath(QStringLiteral("QR512.temp"));
+    const auto linesOnDisk = [&] {
+        QFile f(work);
+        return f.open(QIODevice::ReadOnly) ? f.readAll().count("\r\n") : 0;
+    };
+    QTRY_VERIFY_WITH_TIMEOUT(linesOnDisk() >= 2 + 4, 30000);
+    ::kill(pid_t(p.processId()), SIGKILL);
+    QVERIFY(p.waitForFinished(10000));
+    QFile file(work);
+    QVERIFY(file.open(QIODevice::ReadOnly));
+    const QByteArray rows = file.readAll();
+    file.close();
+    // Nothing half-written: every row the program counted is there, complete, in order.
+    QVERIFY(rows.endsWith("\r\n"));
+    const QList<QByteArray> lines = rows.trimmed().split('\n');
+    QVERIFY(lines.size() >= 6);
+    for (int i = 2; i < lines.size(); ++i)
+        QCOMPARE(lines[i].left(6).trimmed().toInt(), i - 1);
+
+    // The next recording in that folder keeps them aside before it starts its own.
+    const Run next = runQr512({"record", "--simulate", "--records", "1", "--dir", dir.path()});
+    QCOMPARE(next.exitCode, 0);
+    QVERIFY2(next.err.contains("An earlier recording did not finish; its rows are kept in "),
+             qPrintable(next.err));
+    const QStringList kept =
+        QDir(dir.path()).entryList({QStringLiteral("QR512-unfinished-*.txt")}, QDir::Files);
+    QCOMPARE(kept.size(), 1);
+    QFile keptFile(QDir(dir.path()).filePath(kept.first()));
+    QVERIFY(keptFile.open(QIODevice::ReadOnly));
+    QCOMPARE(keptFile.readAll(), rows);
+}
+
+void TestCli::meterGoneEndsWithStatus3_data() {
+    QTest::addColumn<QStringList>("faults");
+    QTest::addColumn<QString>("message");
+    QTest::newRow("never answers") << QStringList{"--silent"} << "no meter answered within 2";
+    QTest::newRow("unplugged after a while")
+        << QStringList{"--unplug-after", "12"} << "the meter stopped answering";
+}
+
+void TestCli::meterGoneEndsWithStatus3() {
+    QFETCH(QStringList, faults);
+    QFETCH(QString, message);
+    SimProcess sim;
+    QVERIFY(sim.start(faults));
+    const Run run = runQr512({"live", "--port", sim.device, "--timeout", "2"}, 30000);
+    QCOMPARE(run.exitCode, 3);
+    QVERIFY2(run.err.contains(message), qPrintable(run.err));
 }
 
 QTEST_GUILESS_MAIN(TestCli)
