@@ -328,4 +328,14 @@ qint32 celsiusKey(quint16 raw, QChar typeLetter) {
     return readingTenths(raw, TempUnit::Celsius, typeLetter);
 }
 
+TempUnit unitOfFlags(bool isCelsius, bool isFahrenheit, bool isKelvin) {
+    if (isCelsius)
+        return TempUnit::Celsius;
+    if (isFahrenheit)
+        return TempUnit::Fahrenheit;
+    if (isKelvin)
+        return TempUnit::Kelvin;
+    return TempUnit::Celsius;
+}
+
 } // namespace live

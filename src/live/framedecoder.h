@@ -36,6 +36,9 @@ constexpr quint16 kRawUnderRange = 0;
 
 enum class TempUnit { Celsius, Fahrenheit, Kelvin };
 
+// The unit the display's flags show, Celsius when none is set (what a file's statistics list).
+TempUnit unitOfFlags(bool isCelsius, bool isFahrenheit, bool isKelvin);
+
 // One LCD symbol outside the digits. `byte` counts from 1 as the meter's frame does;
 // `caption` is the text the symbol shows, empty for symbols drawn as pictures.
 struct AnnunciatorInfo {

@@ -70,13 +70,7 @@ void LiveState::applyFrame(const QByteArray& frame) {
 }
 
 TempUnit LiveState::displayUnit() const {
-    if (m_display.unitIsCelsius)
-        return TempUnit::Celsius;
-    if (m_display.unitIsFahrenheit)
-        return TempUnit::Fahrenheit;
-    if (m_display.unitIsKelvin)
-        return TempUnit::Kelvin;
-    return TempUnit::Celsius;
+    return unitOfFlags(m_display.unitIsCelsius, m_display.unitIsFahrenheit, m_display.unitIsKelvin);
 }
 
 void attachLivePoll(serial::LinkThread& thread, LiveState& state) {

@@ -77,19 +77,6 @@ QByteArray blockText(Ranking ranking, int topN, std::span<const DataRow> rows, i
 
 } // namespace
 
-live::TempUnit listedUnit(bool isCelsius, bool isFahrenheit, bool isKelvin) {
-    if (isCelsius) {
-        return live::TempUnit::Celsius;
-    }
-    if (isFahrenheit) {
-        return live::TempUnit::Fahrenheit;
-    }
-    if (isKelvin) {
-        return live::TempUnit::Kelvin;
-    }
-    return live::TempUnit::Celsius;
-}
-
 std::vector<std::size_t> topRecords(Ranking ranking, int topN, std::span<const DataRow> rows,
                                     int channel) {
     if (topN < 0 || rows.size() < std::size_t(topN) || channel < 0 || channel >= live::kChannels) {

@@ -17,9 +17,6 @@ namespace recording {
 
 enum class Ranking { Max, Min };
 
-// The unit the display shows, Celsius when no unit flag is set.
-live::TempUnit listedUnit(bool isCelsius, bool isFahrenheit, bool isKelvin);
-
 // Indices into rows of the listed records of one channel (0..3), best first; empty when
 // there are fewer rows than topN. The order among equal readings is the one users know
 // from earlier files: the first topN rows are ordered by a full exchange pass, and a later

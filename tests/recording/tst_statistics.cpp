@@ -221,7 +221,7 @@ void TstStatistics::listedUnit() {
     QFETCH(bool, f);
     QFETCH(bool, k);
     QFETCH(live::TempUnit, unit);
-    QCOMPARE(recording::listedUnit(c, f, k), unit);
+    QCOMPARE(live::unitOfFlags(c, f, k), unit);
 }
 
 QTEST_APPLESS_MAIN(TstStatistics)
