@@ -7,6 +7,7 @@
 #include "recording/datarow.h"
 #include "sim/virtualmeter.h"
 
+#include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
 #include <QProcess>
@@ -35,6 +36,25 @@ Run runQr512(const QStringList& args, int timeoutMs = 60000) {
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2,
             QString::fromLocal8Bit(p.readAllStandardOutput()),
             QString::fromLocal8Bit(p.readAllStandardError())};
+}
+
+// Starts a recording of 1000 rows on the built-in meter and waits until `rows` of them are in
+// the working file, where rows land as they are recorded.
+bool startLongRecording(QProcess& p, const QString& dir, int rows) {
+    p.start(QStringLiteral(QR512_BINARY),
+            {"record", "--simulate", "--records", "1000", "--dir", dir});
+    if (!p.waitForStarted())
+        return false;
+    QFile work(QDir(dir).filePath(QStringLiteral("QR512.temp")));
+    for (QDeadlineTimer deadline(30000); !deadline.hasExpired(); QTest::qWait(100)) {
+        if (work.open(QIODevice::ReadOnly)) {
+            const bool enough = work.readAll().count("\r\n") >= 2 + rows; // header, separator
+            work.close();
+            if (enough)
+                return true;
+        }
+    }
+    return false;
 }
 
 // qr512-sim with fixed readings on a pseudo-terminal; stops with the object.
@@ -166,20 +186,8 @@ void TestCli::recordWritesTheExactFile() {
 void TestCli::sigtermFinishesTheRecording() {
     QTemporaryDir dir;
     QProcess p;
-    p.start(QStringLiteral(QR512_BINARY),
-            {"record", "--simulate", "--records", "1000", "--dir", dir.path()});
-    QVERIFY(p.waitForStarted());
-    const QString work = QDir(dir.path()).filePath(QStringLiteral("QR512.temp"));
-    // Rows reach the working file as they are recorded: wait for the sixth, so the statistics
-    // have their five entries.
-    QTRY_VERIFY_WITH_TIMEOUT(
-        QFile(work).exists() && QFile(work).size() > 0 &&
-            [&] {
-                QFile f(work);
-                f.open(QIODevice::ReadOnly);
-                return f.readAll().count("\r\n") >= 8;
-            }(),
-        30000);
+    // Six rows, so the statistics have their five entries.
+    QVERIFY(startLongRecording(p, dir.path(), 6));
     ::kill(pid_t(p.processId()), SIGTERM);
     QVERIFY(p.waitForFinished(10000));
     QCOMPARE(p.exitStatus(), QProcess::NormalExit);
@@ -199,15 +207,8 @@ void TestCli::sigtermFinishesTheRecording() {
 void TestCli::killedRecordingKeepsEveryRow() {
     QTemporaryDir dir;
     QProcess p;
-    p.start(QStringLiteral(QR512_BINARY),
-            {"record", "--simulate", "--records", "1000", "--dir", dir.path()});
-    QVERIFY(p.waitForStarted());
+    QVERIFY(startLongRecording(p, dir.path(), 4));
     const QString work = QDir(dir.path()).filePath(QStringLiteral("QR512.temp"));
-    const auto linesOnDisk = [&] {
-        QFile f(work);
-        return f.open(QIODevice::ReadOnly) ? f.readAll().count("\r\n") : 0;
-    };
-    QTRY_VERIFY_WITH_TIMEOUT(linesOnDisk() >= 2 + 4, 30000);
     ::kill(pid_t(p.processId()), SIGKILL);
     QVERIFY(p.waitForFinished(10000));
     QFile file(work);
