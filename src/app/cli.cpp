@@ -329,21 +329,26 @@ int runRecord(QCoreApplication& app, const QStringList& args) {
     if (byRecords == byTime)
         return usage(QStringLiteral("give exactly one of --records N and --until TIME"));
     std::optional<int> target;
-    QDateTime stopAt;
+    QDate stopDate;
+    QTime stopTime;
     if (byRecords) {
         target = positiveInt(parser, QStringLiteral("records"), 1, INT_MAX, &error);
         if (!target)
             return usage(error);
     } else {
         const QString text = parser.value(QStringLiteral("until"));
-        stopAt = QDateTime::fromString(text, QStringLiteral("yyyy/MM/dd hh:mm:ss"));
-        if (!stopAt.isValid())
+        // Date and time apart: a wall-clock time in an hour skipped by a daylight-saving
+        // change has no QDateTime, but the recording can still stop there.
+        if (text.size() == recording::kStampLength && text.at(10) == u' ') {
+            stopDate = QDate::fromString(text.left(10), QStringLiteral("yyyy/MM/dd"));
+            stopTime = QTime::fromString(text.mid(11), QStringLiteral("hh:mm:ss"));
+        }
+        if (!stopDate.isValid() || !stopTime.isValid())
             return usage(QStringLiteral("--until: \"%1\" is not a time of the form "
                                         "\"yyyy/mm/dd hh:nn:ss\"")
                              .arg(text));
-        QDateTime now = QDateTime::currentDateTime();
-        now.setTime(QTime(now.time().hour(), now.time().minute(), now.time().second()));
-        if (stopAt < now)
+        if (recording::stampFromCivil(stopDate, stopTime) <
+            recording::stampFromDateTime(QDateTime::currentDateTime()))
             return usage(QStringLiteral("--until: %1 is in the past").arg(text));
     }
     const QString dir = parser.isSet(QStringLiteral("dir")) ? parser.value(QStringLiteral("dir"))
@@ -409,8 +414,8 @@ int runRecord(QCoreApplication& app, const QStringList& args) {
             if (started)
                 return;
             started = true;
-            const bool ok =
-                target ? recorder.startByRecords(*target) : recorder.startByTime(stopAt);
+            const bool ok = target ? recorder.startByRecords(*target)
+                                   : recorder.startByTime(stopDate, stopTime);
             if (!ok) {
                 exitCode = kFailure;
                 app.quit();

@@ -155,15 +155,15 @@ void StopTimePanel::confirm() {
                      m_day->currentText().toInt());
     const QTime time(m_hour->currentText().toInt(), m_minute->currentText().toInt(),
                      m_second->currentText().toInt());
-    const QDateTime stopAt(date, time);
     // Field by field from the year down equals comparing the wall-clock second counts; the
-    // same second as now is not before it.
+    // same second as now is not before it. No QDateTime in between: a time in the hour a
+    // daylight-saving change skips has none, yet it is a time the user can mean.
     if (!date.isValid() || !time.isValid() ||
-        recording::stampFromDateTime(stopAt) < recording::stampFromDateTime(m_now())) {
+        recording::stampFromCivil(date, time) < recording::stampFromDateTime(m_now())) {
         m_platform.message(QStringLiteral("Error! try again!"));
         return;
     }
-    m_recorder.startByTime(stopAt);
+    m_recorder.startByTime(date, time);
     hide();
 }
 

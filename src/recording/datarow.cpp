@@ -74,11 +74,13 @@ int daysInMonth(qint64 y, int m) {
 } // namespace
 
 qint64 stampFromDateTime(const QDateTime& dateTime) {
-    if (!dateTime.isValid()) {
+    return dateTime.isValid() ? stampFromCivil(dateTime.date(), dateTime.time()) : 0;
+}
+
+qint64 stampFromCivil(const QDate& date, const QTime& time) {
+    if (!date.isValid() || !time.isValid()) {
         return 0;
     }
-    const QDate date = dateTime.date();
-    const QTime time = dateTime.time();
     return daysFromCivil(date.year(), date.month(), date.day()) * kSecondsPerDay +
            time.msecsSinceStartOfDay() / 1000;
 }

@@ -28,6 +28,9 @@ constexpr int kStampLength = 19;
 // The date and time the clock shows, milliseconds dropped; the time zone is ignored.
 // An invalid date-time gives 0.
 qint64 stampFromDateTime(const QDateTime& dateTime);
+// The same for a calendar date and a wall-clock time taken as they read, also in an hour that
+// a daylight-saving change skips (where no QDateTime exists). 0 when either is invalid.
+qint64 stampFromCivil(const QDate& date, const QTime& time);
 
 // The same wall-clock date and time, as a UTC QDateTime so that no zone rule moves it.
 QDateTime dateTimeFromStamp(qint64 stamp);

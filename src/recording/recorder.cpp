@@ -200,11 +200,11 @@ bool Recorder::startByRecords(qint64 target) {
     return start(StopMode::Records);
 }
 
-bool Recorder::startByTime(const QDateTime& stopAt) {
+bool Recorder::startByTime(const QDate& date, const QTime& time) {
     if (m_recording) {
         return false;
     }
-    m_stopAt = stampFromDateTime(stopAt);
+    m_stopAt = stampFromCivil(date, time);
     return start(StopMode::Time);
 }
 

@@ -114,7 +114,7 @@ public:
     // Both start a recording; false (with errorOccurred) when the working file cannot be
     // written, false without a message when a recording already runs.
     bool startByRecords(qint64 target);
-    bool startByTime(const QDateTime& stopAt);
+    bool startByTime(const QDate& date, const QTime& time);
 
     // The once-a-second recording tick.
     void tick();

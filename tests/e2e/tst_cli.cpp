@@ -91,6 +91,8 @@ QString finalFile(const QString& dir) {
 class TestCli : public QObject {
     Q_OBJECT
 private slots:
+    // A zone with daylight saving, so that a skipped hour exists for the children.
+    void initTestCase() { qputenv("TZ", "Europe/Berlin"); }
     void usageErrors_data();
     void usageErrors();
     void liveCountPrintsThatManyLines();
@@ -116,6 +118,8 @@ void TestCli::usageErrors_data() {
         << "--interval";
     QTest::newRow("stop time in the past")
         << QStringList{"record", "--simulate", "--until", "2020/01/01 00:00:00"} << "past";
+    QTest::newRow("a time in the hour daylight saving skips is still a time")
+        << QStringList{"record", "--simulate", "--until", "2024/03/31 02:30:00"} << "past";
     QTest::newRow("stop time garbled")
         << QStringList{"record", "--simulate", "--until", "tomorrow"} << "--until";
     QTest::newRow("neither stop rule") << QStringList{"record", "--simulate"} << "--records";

@@ -109,6 +109,9 @@ void TstDataRow::timeZoneDoesNotMoveTheWallClock() {
     const QDateTime utc(QDate(2024, 3, 31), QTime(2, 30, 0), Qt::UTC);
     QCOMPARE(stampFromDateTime(east), stampFromDateTime(utc));
     QCOMPARE(stampText(stampFromDateTime(east)), QByteArray("2024/03/31 02:30:00"));
+    // A date and time taken as they read need no zone at all (also in a skipped hour).
+    QCOMPARE(stampFromCivil(QDate(2024, 3, 31), QTime(2, 30, 0)), stampFromDateTime(utc));
+    QCOMPARE(stampFromCivil(QDate(2024, 2, 30), QTime(2, 30, 0)), 0);
 }
 
 void TstDataRow::stampsOutsideFourDigitYearsAreClamped() {

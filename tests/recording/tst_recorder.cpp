@@ -200,7 +200,7 @@ private slots:
 
         Recorder& recorder = makeRecorder(start);
         recorder.setSamplingTime(interval);
-        QVERIFY(recorder.startByTime(stopAt));
+        QVERIFY(recorder.startByTime(stopAt.date(), stopAt.time()));
         QCOMPARE(tickUntilStopped(recorder, 1000), ticks);
 
         const QList<QByteArray> file =
@@ -262,7 +262,7 @@ private slots:
         QCOMPARE(recorder.countText(), QString());
         QCOMPARE(recorder.statusText(), QString());
 
-        QVERIFY(recorder.startByTime(QDateTime(kStart.date(), QTime(10, 0, 0))));
+        QVERIFY(recorder.startByTime(kStart.date(), QTime(10, 0, 0)));
         recorder.tick();
         QCOMPARE(recorder.countText(),
                  QStringLiteral("2024/01/05 09:30:16  ~  2024/01/05 10:00:00"));
