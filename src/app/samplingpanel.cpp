@@ -229,10 +229,11 @@ void SamplingPanel::askMeterInterval() {
 }
 
 void SamplingPanel::meterWritten(quint64 token, const JobResult& result) {
-    if (token != m_token)
-        return;
+    // The meter has the new interval even when the panel was cancelled meanwhile.
     if (result.done)
         m_cmdSampling->setText(QString::number(*result.seconds));
+    if (token != m_token)
+        return;
     close(result.done);
 }
 

@@ -174,6 +174,7 @@ private slots:
     void garbledReadGivesUpWithOneMessage();
     void cancelDuringTheReadIgnoresItsResult();
     void cancelButtonFreesTheLink();
+    void cancelDuringTheWriteStillShowsTheWrittenInterval();
     void serviceButtonWritesTheInterval_data();
     void serviceButtonWritesTheInterval();
     void serviceButtonKeepsTheOpenPanelsPollOff();
@@ -417,6 +418,29 @@ void TestSamplingPanel::cancelDuringTheReadIgnoresItsResult() {
     QVERIFY(rig.platform.inputs.isEmpty());
     QVERIFY(rig.closedAndFree());
     QCOMPARE(rig.meterInterval(), 60);
+}
+
+void TestSamplingPanel::cancelDuringTheWriteStillShowsTheWrittenInterval() {
+    Rig rig;
+    QVERIFY(rig.start());
+    rig.openPanel();
+    rig.click("OptMeter");
+    // When the box asks for the new interval, hold the link thread so that Cancel comes
+    // before the write's end is seen.
+    auto gate = std::make_shared<QSemaphore>();
+    rig.platform.onInput = [&] {
+        rig.thread.post([gate](serial::LinkSession&) { gate->acquire(); });
+    };
+    rig.platform.answers = {QStringLiteral("25")};
+    rig.click("CmdSamplingOK");
+    QTRY_VERIFY_WITH_TIMEOUT(rig.platform.answers.isEmpty(), 10000);
+    rig.platform.onInput = nullptr;
+    rig.click("CmdSamplingCancel");
+    gate->release();
+    QCOMPARE(rig.meterInterval(), 25);
+    QCoreApplication::processEvents();
+    QCOMPARE(rig.find<QPushButton>("CmdSampling")->text(), QStringLiteral("25"));
+    QVERIFY(rig.closedAndFree());
 }
 
 void TestSamplingPanel::cancelButtonFreesTheLink() {
