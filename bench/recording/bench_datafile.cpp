@@ -3,7 +3,7 @@
 // memory. Prints figures only.
 
 #include "recording/datafile.h"
-#include "recording/datafilereader.h"
+#include "plot/datafilereader.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -14,6 +14,7 @@
 #include <unistd.h>
 
 using namespace recording;
+using namespace plot;
 
 namespace {
 

@@ -1,7 +1,7 @@
 // qr512: the meter's companion program.
 
-#include "app/cli.h"
-#include "app/runwindow.h"
+#include "app/cli/cli.h"
+#include "app/window/runwindow.h"
 
 #include <QApplication>
 

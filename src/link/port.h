@@ -33,8 +33,12 @@ public:
     virtual void wait(double seconds) = 0;
 };
 
+// Control flow, not errors: these two deliberately do not derive from std::exception, so a
+// job's own `catch (const std::exception&)` (a file write, a parse) can never swallow them
+// and keep running a job that must end. Only the link thread's job boundary catches them.
+
 // Thrown out of a wait when the running job was cancelled (a new port choice, the program
-// closing); the link thread catches it at the job boundary.
+// closing, the user's Cancel); the link thread catches it at the job boundary.
 struct Cancelled {};
 
 // Thrown when a fixed port cannot be opened: the job ends and the user must choose again.

@@ -1,5 +1,7 @@
 #include "recording/recorder.h"
 
+#include "base/numbers.h"
+
 #include "recording/datafile.h"
 
 #include <QCoreApplication>
@@ -64,13 +66,10 @@ std::unique_ptr<QFileDevice> openPlainFile(const QString& path) {
 } // namespace
 
 std::optional<qint64> parseRecordCount(const QString& text) {
-    bool ok = false;
-    const double value = text.trimmed().toDouble(&ok);
-    if (!ok || std::isnan(value)) {
+    const std::optional<double> value = base::parseNumber(text);
+    if (!value)
         return std::nullopt;
-    }
-    // nearbyint follows the default rounding mode, which rounds halves to the even neighbour.
-    const double rounded = std::nearbyint(std::clamp(value, 1.0, kLargestExactCount));
+    const double rounded = base::roundHalfEven(std::clamp(*value, 1.0, kLargestExactCount));
     return std::max<qint64>(1, qint64(rounded));
 }
 

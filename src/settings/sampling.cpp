@@ -1,5 +1,6 @@
 #include "settings/sampling.h"
 
+#include "base/numbers.h"
 #include "link/linkthread.h"
 #include "link/meterprofile.h"
 
@@ -10,37 +11,9 @@
 
 namespace settings {
 
-namespace {
-
-double roundHalfEven(double value) {
-    const double lower = std::floor(value);
-    const double fraction = value - lower;
-    if (fraction < 0.5)
-        return lower;
-    if (fraction > 0.5)
-        return lower + 1;
-    return std::fmod(lower, 2.0) == 0 ? lower : lower + 1;
-}
-
-std::optional<double> parseNumber(const QString& text) {
-    // Group separators are refused so that "1,000" is not quietly read as some other number.
-    QLocale c = QLocale::c();
-    c.setNumberOptions(QLocale::RejectGroupSeparator);
-    bool ok = false;
-    const double value = c.toDouble(text, &ok);
-    if (!ok || std::isnan(value))
-        return std::nullopt;
-    return value;
-}
-
-} // namespace
 
 int roundInterval(double seconds) {
-    if (std::isnan(seconds))
-        return kMinInterval;
-    // Clamp before converting: a typed 1e300 must not overflow the int.
-    const double rounded = roundHalfEven(std::clamp(seconds, -1.0, double(kMaxInterval) + 1));
-    return std::clamp(int(rounded), kMinInterval, kMaxInterval);
+    return base::roundClamp(seconds, kMinInterval, kMaxInterval);
 }
 
 IntervalEntry parseIntervalEntry(const std::optional<QString>& answer) {
@@ -49,7 +22,7 @@ IntervalEntry parseIntervalEntry(const std::optional<QString>& answer) {
     const QString text = answer->trimmed();
     if (text.isEmpty())
         return {};
-    const std::optional<double> value = parseNumber(text);
+    const std::optional<double> value = base::parseNumber(text);
     if (!value)
         return {IntervalEntry::Kind::NotANumber, 0, *answer};
     return {IntervalEntry::Kind::Accepted, roundInterval(*value), QString()};

@@ -4,13 +4,14 @@
 // the toolbar's refusal while a panel is open, the port list, and a key's effect coming back
 // in the live display.
 
-#include "app/controlpanel.h"
-#include "app/keyshape.h"
-#include "app/lcdwidget.h"
-#include "app/platform.h"
+#include "support/fakeplatform.h"
+#include "app/window/controlpanel.h"
+#include "app/window/keyshape.h"
+#include "app/window/lcdwidget.h"
+#include "app/window/desktopplatform.h"
 #include "link/linkthread.h"
-#include "link/simport.h"
-#include "link/virtualclock.h"
+#include "support/simport.h"
+#include "support/virtualclock.h"
 #include "live/livepoll.h"
 #include "sim/virtualmeter.h"
 
@@ -87,7 +88,7 @@ struct Rig {
     sim::VirtualMeter meter;
     serial::LinkThread thread;
     live::LiveState state;
-    app::FakePlatform platform;
+    testsupport::FakePlatform platform;
     double now = 1000.0;
     std::unique_ptr<ControlPanel> panel;
 };

@@ -4,7 +4,7 @@
 // and of each other (except the colon and the "l" that light the same place), each next to
 // the group it belongs to, and the scaling of the glass into a widget.
 
-#include "app/lcdgeometry.h"
+#include "app/window/lcdgeometry.h"
 
 #include "live/framedecoder.h"
 

@@ -5,8 +5,8 @@
 // light, hidden symbols absent), the symbols following the glass when the widget is resized,
 // and no repaint when a frame repeats the state already shown.
 
-#include "app/lcdgeometry.h"
-#include "app/lcdwidget.h"
+#include "app/window/lcdgeometry.h"
+#include "app/window/lcdwidget.h"
 
 #include "live/framedecoder.h"
 

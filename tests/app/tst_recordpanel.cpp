@@ -5,13 +5,14 @@
 // time refused, the current second accepted), the captions, Timer2, CmdOpen, and one message
 // when the working file cannot be written.
 
-#include "app/controlpanel.h"
-#include "app/platform.h"
-#include "app/recordingui.h"
-#include "app/recordpanel.h"
+#include "support/fakeplatform.h"
+#include "app/window/controlpanel.h"
+#include "app/window/desktopplatform.h"
+#include "app/recording/recordingui.h"
+#include "app/recording/recordpanel.h"
 #include "link/linkthread.h"
-#include "link/simport.h"
-#include "link/virtualclock.h"
+#include "support/simport.h"
+#include "support/virtualclock.h"
 #include "live/livepoll.h"
 #include "recording/recorder.h"
 #include "sim/framebuilder.h"
@@ -74,7 +75,7 @@ struct Rig {
     QTemporaryDir dir;
     serial::LinkThread thread;
     live::LiveState state;
-    app::FakePlatform platform;
+    testsupport::FakePlatform platform;
     QDateTime now = kNow;
     std::unique_ptr<app::ControlPanel> window;
     std::unique_ptr<app::RecordingUi> ui;

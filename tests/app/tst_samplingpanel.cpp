@@ -5,13 +5,14 @@
 // outruns the read, the service button CmdSampling, and LinkBusy and the live poll after
 // every path.
 
-#include "app/controlpanel.h"
-#include "app/platform.h"
-#include "app/samplingpanel.h"
+#include "support/fakeplatform.h"
+#include "app/window/controlpanel.h"
+#include "app/window/desktopplatform.h"
+#include "app/settings/samplingpanel.h"
 #include "link/linkthread.h"
 #include "link/meterprofile.h"
-#include "link/simport.h"
-#include "link/virtualclock.h"
+#include "support/simport.h"
+#include "support/virtualclock.h"
 #include "live/livepoll.h"
 #include "sim/virtualmeter.h"
 
@@ -70,7 +71,7 @@ private:
 };
 
 // Records the state of the link each time an input box is shown.
-class SpyPlatform : public app::FakePlatform {
+class SpyPlatform : public testsupport::FakePlatform {
 public:
     std::optional<QString> input(const QString& prompt, const QString& title,
                                  const QString& defaultText) override {

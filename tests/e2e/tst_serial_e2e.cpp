@@ -2,7 +2,7 @@
 // virtual meter on a pseudo-terminal, in real time: connection, the replies of each reading
 // command, and the meter being unplugged.
 
-#include "app/simulation.h"
+#include "app/window/simulation.h"
 #include "link/linkthread.h"
 #include "link/meterprofile.h"
 #include "link/serialport.h"

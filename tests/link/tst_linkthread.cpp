@@ -3,8 +3,8 @@
 
 #include "link/linkthread.h"
 #include "link/serialport.h"
-#include "link/simport.h"
-#include "link/virtualclock.h"
+#include "support/simport.h"
+#include "support/virtualclock.h"
 #include "sim/virtualmeter.h"
 
 #include <QElapsedTimer>

@@ -4,8 +4,8 @@
 #include "link/meterlink.h"
 #include "link/meterprofile.h"
 #include "link/portdetector.h"
-#include "link/virtualclock.h"
-#include "scriptport.h"
+#include "support/virtualclock.h"
+#include "support/scriptport.h"
 
 #include <QTest>
 

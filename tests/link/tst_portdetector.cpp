@@ -5,8 +5,8 @@
 #include "link/meterlink.h"
 #include "link/meterprofile.h"
 #include "link/portdetector.h"
-#include "link/simport.h"
-#include "link/virtualclock.h"
+#include "support/simport.h"
+#include "support/virtualclock.h"
 #include "sim/virtualmeter.h"
 
 #include <QTest>

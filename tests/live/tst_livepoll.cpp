@@ -6,12 +6,12 @@
 #include "link/meterlink.h"
 #include "link/meterprofile.h"
 #include "link/portdetector.h"
-#include "link/simport.h"
-#include "link/virtualclock.h"
+#include "support/simport.h"
+#include "support/virtualclock.h"
 #include "live/livepoll.h"
 #include "sim/virtualmeter.h"
 
-#include "../link/scriptport.h"
+#include "support/scriptport.h"
 
 #include <QSignalSpy>
 #include <QTest>

@@ -7,8 +7,8 @@
 
 #include "link/linkthread.h"
 #include "link/meterprofile.h"
-#include "link/simport.h"
-#include "link/virtualclock.h"
+#include "support/simport.h"
+#include "support/virtualclock.h"
 #include "sim/virtualmeter.h"
 
 #include <QTest>

@@ -1,7 +1,7 @@
-#include "app/samplingpanel.h"
+#include "app/settings/samplingpanel.h"
 
-#include "app/controlpanel.h"
-#include "app/platform.h"
+#include "app/window/controlpanel.h"
+#include "app/window/desktopplatform.h"
 #include "link/linkthread.h"
 #include "settings/sampling.h"
 

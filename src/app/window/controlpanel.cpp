@@ -1,9 +1,9 @@
-#include "app/controlpanel.h"
+#include "app/window/controlpanel.h"
 
-#include "app/keyshape.h"
-#include "app/lcdgeometry.h"
-#include "app/lcdwidget.h"
-#include "app/platform.h"
+#include "app/window/keyshape.h"
+#include "app/window/lcdgeometry.h"
+#include "app/window/lcdwidget.h"
+#include "app/window/desktopplatform.h"
 #include "link/linkthread.h"
 #include "live/livepoll.h"
 

@@ -1,4 +1,4 @@
-#include "recording/datafilereader.h"
+#include "plot/datafilereader.h"
 
 #include "recording/datafile.h"
 
@@ -9,7 +9,12 @@
 #include <limits>
 #include <optional>
 
-namespace recording {
+namespace plot {
+
+using recording::kMaxRecords;
+using recording::kStampLength;
+using recording::kValueWidth;
+using recording::valueColumnCount;
 
 namespace {
 
@@ -249,4 +254,4 @@ DataFileContents readDataFile(const QString& path) {
     return readDataFile(file, name);
 }
 
-} // namespace recording
+} // namespace plot

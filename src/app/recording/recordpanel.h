@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/platform.h"
+
 // The two in-window panels that start a PC recording: PicRec asks how the recording ends (after
 // a number of records, or at a date and time) and PicStopRec takes that date and time from six
 // drop-down lists.
@@ -21,7 +23,7 @@ class Recorder;
 
 namespace app {
 
-class Platform;
+using Platform = base::Platform;
 
 // PicStopRec: the stop date and time. Only list items can be chosen; typing is swallowed.
 class StopTimePanel : public QFrame {

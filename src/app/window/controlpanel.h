@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/platform.h"
+
 #include "live/keycodes.h"
 
 #include <QHash>
@@ -29,7 +31,7 @@ namespace app {
 
 class KeyShape;
 class LcdWidget;
-class Platform;
+using Platform = base::Platform;
 
 // The main window: the live LCD, the meter's keys, the toolbar that later features hang their
 // commands on, the port list and the status bar. It owns no port: it posts jobs to the link

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/platform.h"
+
 #include <QFrame>
 
 #include <functional>
@@ -17,7 +19,7 @@ class LinkThread;
 namespace app {
 
 class ControlPanel;
-class Platform;
+using Platform = base::Platform;
 
 // The sampling panel PicSampling: sets either the PC recording interval or the meter's own
 // interval (read with "K" and offered as the default, then written with "F"). While it is

@@ -1,8 +1,8 @@
-#include "app/recordingui.h"
+#include "app/recording/recordingui.h"
 
-#include "app/controlpanel.h"
-#include "app/platform.h"
-#include "app/recordpanel.h"
+#include "app/window/controlpanel.h"
+#include "app/window/desktopplatform.h"
+#include "app/recording/recordpanel.h"
 #include "live/livepoll.h"
 #include "recording/recorder.h"
 

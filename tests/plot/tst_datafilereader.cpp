@@ -4,7 +4,7 @@
 // garbled lines, overlong lines, and files that do not exist.
 
 #include "recording/datafile.h"
-#include "recording/datafilereader.h"
+#include "plot/datafilereader.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -12,6 +12,7 @@
 #include <QTest>
 
 using namespace recording;
+using namespace plot;
 
 Q_DECLARE_METATYPE(recording::TrailerLayout)
 

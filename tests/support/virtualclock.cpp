@@ -1,4 +1,4 @@
-#include "link/virtualclock.h"
+#include "support/virtualclock.h"
 
 namespace serial {
 

@@ -1,4 +1,4 @@
-#include "app/platform.h"
+#include "app/window/desktopplatform.h"
 
 #include <QApplication>
 #include <QDesktopServices>
@@ -40,6 +40,18 @@ std::optional<QString> DesktopPlatform::input(const QString& prompt, const QStri
     if (!ok)
         return std::nullopt;
     return text;
+}
+
+bool DesktopPlatform::confirm(const QString& text, const QString& title) {
+    QMessageBox box(QMessageBox::Warning, title, text, QMessageBox::Ok | QMessageBox::Cancel,
+                    QApplication::activeWindow());
+    box.setDefaultButton(QMessageBox::Cancel);
+    return box.exec() == QMessageBox::Ok;
+}
+
+QString DesktopPlatform::chooseSaveFile(const QString& filter, const QString& suggested) {
+    return QFileDialog::getSaveFileName(QApplication::activeWindow(), QString(), suggested,
+                                        filter);
 }
 
 QString DesktopPlatform::chooseFile(const QString& filter) {

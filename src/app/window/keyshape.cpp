@@ -1,4 +1,4 @@
-#include "app/keyshape.h"
+#include "app/window/keyshape.h"
 
 #include <QPainter>
 

@@ -15,7 +15,7 @@
 #include <cmath>
 #include <vector>
 
-namespace recording {
+namespace plot {
 
 // One data line. Values are in the order of the meter's reading texts: T1..T4 in Celsius,
 // then Fahrenheit, then Kelvin. "OL" reads as +infinity, "-OL" as -infinity, and the columns
@@ -58,4 +58,4 @@ DataFileContents readDataFile(const QString& path);
 // The same over any readable device; `name` is used in the messages.
 DataFileContents readDataFile(QIODevice& device, const QString& name);
 
-} // namespace recording
+} // namespace plot

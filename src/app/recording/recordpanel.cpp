@@ -1,6 +1,6 @@
-#include "app/recordpanel.h"
+#include "app/recording/recordpanel.h"
 
-#include "app/platform.h"
+#include "app/window/desktopplatform.h"
 #include "recording/datarow.h"
 #include "recording/recorder.h"
 

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "base/platform.h"
+
 // PC recording in the main window: the toolbar key "Save", the panels PicRec and PicStopRec,
 // the captions LblFileName, LblCount and LblRecording, the button CmdOpen, and Timer2, whose
 // once-a-second tick drives the recorder with the readings the live display decoded last.
@@ -25,7 +27,7 @@ class Recorder;
 namespace app {
 
 class ControlPanel;
-class Platform;
+using Platform = base::Platform;
 class RecordPanel;
 class StopTimePanel;
 

@@ -1,6 +1,6 @@
-#include "app/cli.h"
+#include "app/cli/cli.h"
 
-#include "app/simulation.h"
+#include "app/window/simulation.h"
 
 #include "link/linkthread.h"
 #include "link/meterprofile.h"

@@ -1,4 +1,4 @@
-#include "app/lcdgeometry.h"
+#include "app/window/lcdgeometry.h"
 
 #include "live/framedecoder.h"
 

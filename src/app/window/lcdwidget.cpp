@@ -1,6 +1,6 @@
-#include "app/lcdwidget.h"
+#include "app/window/lcdwidget.h"
 
-#include "app/lcdgeometry.h"
+#include "app/window/lcdgeometry.h"
 
 #include <QFontMetricsF>
 #include <QLabel>

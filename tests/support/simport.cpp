@@ -1,4 +1,4 @@
-#include "link/simport.h"
+#include "support/simport.h"
 
 #include "sim/virtualmeter.h"
 

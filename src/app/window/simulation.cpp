@@ -1,4 +1,4 @@
-#include "app/simulation.h"
+#include "app/window/simulation.h"
 
 #include "sim/ptyhost.h"
 
