@@ -1,9 +1,9 @@
 // Ten days of one-second samples (the longest PC recording): how long the whole final file
-// takes to format and write, how long reading it back takes, and what the rows cost in
+// takes to format and write, how long loading it for the plot takes, and what the rows cost in
 // memory. Prints figures only.
 
 #include "recording/datafile.h"
-#include "plot/datafilereader.h"
+#include "plot/plotdata.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -77,7 +77,7 @@ int main() {
         trailerText(rows, 4, live::TempUnit::Celsius, TrailerLayout::Recording);
     const qint64 trailerMs = timer.restart();
 
-    const DataFileContents read = readDataFile(path);
+    const PlotLoad read = loadPlotData(path, live::TempUnit::Celsius);
     const qint64 readMs = timer.restart();
 
     std::printf("rows:                         %d\n", kMaxRecords);
@@ -91,10 +91,10 @@ int main() {
     std::printf("statistics trailer alone:     %lld ms (%lld bytes)\n",
                 static_cast<long long>(trailerMs), static_cast<long long>(trailer.size()));
     std::printf("read back:                    %lld ms (%zu rows%s)\n",
-                static_cast<long long>(readMs), read.rows.size(),
+                static_cast<long long>(readMs), std::size_t(read.data.rowsRead()),
                 read.ok() && read.warning.isEmpty() ? "" : ", NOT CLEAN");
     std::printf("reader memory (capacity):     %.1f MiB\n",
-                mebibytes(qint64(read.rows.capacity() * sizeof(DataFileRow))));
+                mebibytes(qint64(4 * read.data.columns[0].capacity() * sizeof(float))));
     std::printf("RSS growth at end:            %.1f MiB\n", mebibytes(residentBytes() - rssBefore));
     return 0;
 }

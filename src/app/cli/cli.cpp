@@ -1,4 +1,5 @@
 #include "app/cli/cli.h"
+#include "app/cli/plotcommand.h"
 
 #include "app/window/simulation.h"
 
@@ -447,10 +448,14 @@ int runRecord(QCoreApplication& app, const QStringList& args) {
 
 bool isCliCommand(const QStringList& args) {
     return args.size() > 1 &&
-           (args.at(1) == QLatin1String("live") || args.at(1) == QLatin1String("record"));
+           (args.at(1) == QLatin1String("live") || args.at(1) == QLatin1String("record") ||
+            args.at(1) == QLatin1String("plot"));
 }
 
 int runCli(int argc, char** argv) {
+    // Drawing needs a GUI application of its own (offscreen), not the link's core one.
+    if (argc > 1 && qstrcmp(argv[1], "plot") == 0)
+        return runPlotCommand(argc, argv);
     QCoreApplication app(argc, argv);
     QCoreApplication::setApplicationName(QStringLiteral("qr512"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QR512_VERSION));
