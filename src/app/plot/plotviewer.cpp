@@ -38,9 +38,12 @@ bool PlotViewer::open(const QString& path) {
         delete m_window.data();
     }
     m_window = new PlotWindow(m_data, m_platform);
-    connect(m_window, &PlotWindow::closed, this, [this] { emit plotShownChanged(false); });
+    connect(m_window, &PlotWindow::closed, this, [this] {
+        // The window deletes itself later; it is no longer shown from now on.
+        m_window = nullptr;
+        emit plotShownChanged(false);
+    });
     m_window->show();
-    m_window->raise();
     m_window->activateWindow();
     emit plotShownChanged(true);
     if (!load.warning.isEmpty())

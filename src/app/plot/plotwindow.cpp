@@ -44,6 +44,8 @@ PlotWindow::PlotWindow(std::shared_ptr<const plot::PlotData> plotData, base::Pla
     , m_platform(platform) {
     setObjectName(QStringLiteral("Plot"));
     setAttribute(Qt::WA_DeleteOnClose);
+    // Closing the main window ends the program, plot windows or not.
+    setAttribute(Qt::WA_QuitOnClose, false);
     setWindowTitle(QStringLiteral("%1 - Plot").arg(QFileInfo(m_data->fileName).fileName()));
 
     m_toolbar = addToolBar(QStringLiteral("Toolbar"));
