@@ -91,6 +91,7 @@ private slots:
     void escapeClosesThePanel();
     void printDrawsThePlot();
     void saveImage();
+    void mouseAndKeysZoomTheRecords();
 };
 
 void TstPlotWindow::openKeyOnTheMainWindow() {
@@ -369,6 +370,41 @@ void TstPlotWindow::saveImage() {
     window->saveImageKey();
     QCOMPARE(rig.platform.messages.size(), 1);
     QVERIFY(rig.platform.messages[0].text.contains(QStringLiteral("picture.svg")));
+}
+
+void TstPlotWindow::mouseAndKeysZoomTheRecords() {
+    Rig rig;
+    app::PlotWindow* window = rig.openWindow(1001);
+    app::PlotCanvas* canvas = window->canvas();
+    canvas->resize(1000, 600); // W 940: 0.94 units per record
+    const auto records = [&] { return std::pair{canvas->view().r1, canvas->view().r2}; };
+
+    // A drag from record 101 to 601.
+    QTest::mousePress(canvas, Qt::LeftButton, {}, QPoint(40 + 94, 300));
+    QTest::mouseMove(canvas, QPoint(40 + 564, 300));
+    QTest::mouseRelease(canvas, Qt::LeftButton, {}, QPoint(40 + 564, 300));
+    QCOMPARE(records(), std::pair(qint64(101), qint64(601)));
+    QCOMPARE(canvas->view().low, -200.0); // the values stay
+
+    // A click is no drag; the status text names the record under the cursor.
+    QTest::mouseClick(canvas, Qt::LeftButton, {}, QPoint(40 + 470, 300));
+    QCOMPARE(records(), std::pair(qint64(101), qint64(601)));
+    QCOMPARE(canvas->recordText(40 + 470), QStringLiteral("Record 351:  C1 20.0  C2 30.0"));
+
+    QTest::keyClick(canvas, Qt::Key_Plus); // half the records around the middle (351)
+    QCOMPARE(records(), std::pair(qint64(226), qint64(476)));
+    QTest::keyClick(canvas, Qt::Key_Right);
+    QCOMPARE(records(), std::pair(qint64(251), qint64(501)));
+    QTest::keyClick(canvas, Qt::Key_Minus);
+    QCOMPARE(records(), std::pair(qint64(126), qint64(626)));
+    QTest::mouseDClick(canvas, Qt::LeftButton, {}, QPoint(300, 300));
+    QCOMPARE(records(), std::pair(qint64(1), qint64(1001)));
+    QTest::keyClick(canvas, Qt::Key_Plus);
+    QCOMPARE(records(), std::pair(qint64(251), qint64(751)));
+    QTest::keyClick(canvas, Qt::Key_Home);
+    QCOMPARE(records(), std::pair(qint64(1), qint64(1001)));
+    QTest::keyClick(canvas, Qt::Key_Minus); // never beyond the file
+    QCOMPARE(records(), std::pair(qint64(1), qint64(1001)));
 }
 
 QTEST_MAIN(TstPlotWindow)

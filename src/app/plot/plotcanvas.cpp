@@ -1,5 +1,6 @@
 #include "app/plot/plotcanvas.h"
 
+#include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QWheelEvent>
@@ -78,21 +79,53 @@ void PlotCanvas::zoomRecords(qint64 first, qint64 last) {
     setView(view);
 }
 
+void PlotCanvas::zoomAround(qint64 anchor, double factor) {
+    const qint64 shown = std::max<qint64>(1, m_view.r2 - m_view.r1);
+    const double span = std::max(1.0, double(shown) * factor);
+    const double share = double(anchor - m_view.r1) / double(shown);
+    const auto first = qint64(std::llround(double(anchor) - span * share));
+    zoomRecords(first, first + qint64(std::llround(span)));
+}
+
 void PlotCanvas::wheelEvent(QWheelEvent* event) {
     const int steps = event->angleDelta().y() / 120;
     if (steps == 0) {
         event->ignore();
         return;
     }
-    // Each notch shows 4/5 (in) or 5/4 (out) of the records, keeping the one under the cursor.
-    const double factor = std::pow(0.8, steps);
-    const qint64 anchor = plot::recordAt(area(), m_view, event->position().x());
-    const double span = std::max(1.0, double(m_view.r2 - m_view.r1) * factor);
-    const double share =
-        double(anchor - m_view.r1) / double(std::max<qint64>(1, m_view.r2 - m_view.r1));
-    const auto first = qint64(std::llround(double(anchor) - span * share));
-    zoomRecords(first, first + qint64(std::llround(span)));
+    // Each notch shows 4/5 (in) or 5/4 (out) of the records.
+    zoomAround(plot::recordAt(area(), m_view, event->position().x()), std::pow(0.8, steps));
     event->accept();
+}
+
+void PlotCanvas::keyPressEvent(QKeyEvent* event) {
+    const qint64 middle = m_view.r1 + (m_view.r2 - m_view.r1) / 2;
+    const qint64 tenth = std::max<qint64>(1, (m_view.r2 - m_view.r1) / 10);
+    switch (event->key()) {
+    case Qt::Key_Plus:
+    case Qt::Key_Equal:
+        zoomAround(middle, 0.5);
+        break;
+    case Qt::Key_Minus:
+        zoomAround(middle, 2);
+        break;
+    case Qt::Key_Left:
+        zoomRecords(std::max<qint64>(1, m_view.r1 - tenth),
+                    std::max<qint64>(1, m_view.r1 - tenth) + (m_view.r2 - m_view.r1));
+        break;
+    case Qt::Key_Right: {
+        const qint64 last = std::min(m_data->count, m_view.r2 + tenth);
+        zoomRecords(last - (m_view.r2 - m_view.r1), last);
+        break;
+    }
+    case Qt::Key_Home:
+        zoomRecords(1, m_data->count);
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
+    }
+    emit hoverTextChanged(QStringLiteral("Records %1 to %2").arg(m_view.r1).arg(m_view.r2));
 }
 
 void PlotCanvas::mousePressEvent(QMouseEvent* event) {

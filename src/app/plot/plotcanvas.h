@@ -2,8 +2,9 @@
 
 // The drawing surface of the plot window. Besides the exact range panel, the mouse zooms the
 // record range: the wheel around the record under the cursor, a drag across the records to
-// show, a double-click back to the whole file. The record and values under the cursor are
-// reported for the status bar.
+// show, a double-click back to the whole file; from the keyboard "+" and "-" zoom around the
+// middle, the arrow keys move by a tenth and Home shows the whole file. The record and values
+// under the cursor are reported for the status bar.
 
 #include "plot/plotdata.h"
 #include "plot/plotgeometry.h"
@@ -37,6 +38,7 @@ signals:
 protected:
     void paintEvent(QPaintEvent* event) override;
     void wheelEvent(QWheelEvent* event) override;
+    void keyPressEvent(QKeyEvent* event) override;
     void mousePressEvent(QMouseEvent* event) override;
     void mouseMoveEvent(QMouseEvent* event) override;
     void mouseReleaseEvent(QMouseEvent* event) override;
@@ -46,6 +48,8 @@ protected:
 private:
     plot::PlotArea area() const;
     void zoomRecords(qint64 first, qint64 last);
+    // Shows `factor` times as many records, keeping `anchor` where it is.
+    void zoomAround(qint64 anchor, double factor);
 
     std::shared_ptr<const plot::PlotData> m_data;
     plot::PlotPainter m_painter;
