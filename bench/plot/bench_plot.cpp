@@ -9,6 +9,7 @@
 #include "plot/plotdata.h"
 #include "plot/plotpainter.h"
 #include "recording/datafile.h"
+#include "syntheticrecording.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -35,22 +36,7 @@ constexpr int kHeight = 600;
 
 // Writes the file row by row, so the generator holds only the rows (for the statistics).
 bool generate(const QString& path) {
-    std::vector<DataRow> rows;
-    rows.reserve(kMaxRecords);
-    const qint64 start = *stampFromText("2024/02/25 08:00:00");
-    for (int i = 0; i < kMaxRecords; ++i) {
-        DataRow row{start + i, {}, 'K'};
-        for (int c = 0; c < 4; ++c) {
-            const double celsius = 20.0 + 60.0 * c + 40.0 * std::sin(i / (3000.0 + 700.0 * c)) +
-                                   (i * 7 + c) % 13 / 10.0;
-            row.raw[std::size_t(c)] = quint16(std::lround(4680.0 + 18.0 * celsius));
-        }
-        if (i % 50000 == 17)
-            row.raw[2] = 65535;
-        if (i % 70000 == 23)
-            row.raw[3] = 0;
-        rows.push_back(row);
-    }
+    const std::vector<DataRow> rows = syntheticRecording();
     QFile file(path);
     if (!file.open(QIODevice::WriteOnly))
         return false;

@@ -2,8 +2,9 @@
 // takes to format and write, how long loading it for the plot takes, and what the rows cost in
 // memory. Prints figures only.
 
-#include "recording/datafile.h"
 #include "plot/plotdata.h"
+#include "recording/datafile.h"
+#include "syntheticrecording.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -39,25 +40,7 @@ int main() {
     QElapsedTimer timer;
     timer.start();
 
-    // Slowly drifting readings with noise, an occasional over/under range on T3/T4.
-    std::vector<DataRow> rows;
-    rows.reserve(kMaxRecords);
-    const qint64 start = *stampFromText("2024/02/25 08:00:00");
-    for (int i = 0; i < kMaxRecords; ++i) {
-        DataRow row{start + i, {}, 'K'};
-        for (int c = 0; c < 4; ++c) {
-            const double celsius = 20.0 + 60.0 * c + 40.0 * std::sin(i / (3000.0 + 700.0 * c)) +
-                                   (i * 7 + c) % 13 / 10.0;
-            row.raw[std::size_t(c)] = quint16(std::lround(4680.0 + 18.0 * celsius));
-        }
-        if (i % 50000 == 17) {
-            row.raw[2] = 65535;
-        }
-        if (i % 70000 == 23) {
-            row.raw[3] = 0;
-        }
-        rows.push_back(row);
-    }
+    const std::vector<DataRow> rows = syntheticRecording();
     const qint64 buildMs = timer.restart();
     const qint64 rssRows = residentBytes() - rssBefore;
 

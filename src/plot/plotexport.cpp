@@ -59,17 +59,22 @@ bool exportPlot(const PlotData& data, const PlotView& view, QSize size, const QS
     if (!writable(path, error))
         return false;
     PlotPainter plot(data);
+    const auto paintOn = [&](QPaintDevice& device) {
+        QPainter painter;
+        if (!painter.begin(&device))
+            return false;
+        plot.paint(painter, size, view);
+        return painter.end();
+    };
     bool ok = true;
     switch (*format) {
     case ImageFormat::Png: {
         QImage image(size, QImage::Format_RGB32);
         image.setDotsPerMeterX(int(kDpi / 0.0254));
         image.setDotsPerMeterY(int(kDpi / 0.0254));
-        QPainter painter(&image);
-        plot.paint(painter, size, view);
-        painter.end();
         QSaveFile file(path);
-        ok = file.open(QIODevice::WriteOnly) && image.save(&file, "PNG") && file.commit();
+        ok = paintOn(image) && file.open(QIODevice::WriteOnly) && image.save(&file, "PNG") &&
+             file.commit();
         break;
     }
     case ImageFormat::Svg: {
@@ -79,11 +84,7 @@ bool exportPlot(const PlotData& data, const PlotView& view, QSize size, const QS
         svg.setViewBox(QRect(QPoint(0, 0), size));
         svg.setResolution(kDpi);
         svg.setTitle(QFileInfo(data.fileName).fileName());
-        QPainter painter;
-        ok = painter.begin(&svg);
-        if (ok)
-            plot.paint(painter, size, view);
-        ok = painter.end() && ok;
+        ok = paintOn(svg);
         break;
     }
     case ImageFormat::Pdf: {
@@ -92,11 +93,7 @@ bool exportPlot(const PlotData& data, const PlotView& view, QSize size, const QS
         pdf.setPageLayout(QPageLayout(QPageSize(QSizeF(size) * 72.0 / kDpi, QPageSize::Point),
                                       QPageLayout::Portrait, QMarginsF()));
         pdf.setTitle(QFileInfo(data.fileName).fileName());
-        QPainter painter;
-        ok = painter.begin(&pdf);
-        if (ok)
-            plot.paint(painter, size, view);
-        ok = painter.end() && ok;
+        ok = paintOn(pdf);
         break;
     }
     }
