@@ -62,6 +62,9 @@ PlotWindow::PlotWindow(std::shared_ptr<const plot::PlotData> plotData, base::Pla
         action->setToolTip(QStringLiteral("%1 (%2)").arg(
             QString::fromLatin1(key.tip), shortcut.toString(QKeySequence::NativeText)));
     }
+    // Reachable by Tab as well as by their shortcuts.
+    for (QAction* action : m_toolbar->actions())
+        m_toolbar->widgetForAction(action)->setFocusPolicy(Qt::TabFocus);
     connect(toolbarAction(QStringLiteral("Range")), &QAction::triggered, this,
             &PlotWindow::rangeKey);
     connect(toolbarAction(QStringLiteral("Print")), &QAction::triggered, this,
