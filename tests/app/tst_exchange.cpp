@@ -96,9 +96,9 @@ void TestExchange::everyEndingLeavesTheSameState() {
         work = [](Exchange::Job& job) { job.link().flush(); };
     else if (how == QLatin1String("throw"))
         work = [](Exchange::Job&) { throw std::runtime_error("disk gone"); };
-    QVERIFY(exchange.runOnce(
-        work, [&](Exchange::End e, const QString& text) { seen = e, error = text; },
-        {.disableToolbar = true}));
+    QVERIFY(exchange.runOnce(work,
+                             [&](Exchange::End e, const QString& text) { seen = e, error = text; },
+                             {.disableToolbar = true}));
     QVERIFY(rig.host.busy);
     QVERIFY(!rig.host.toolbar);
     QVERIFY(!rig.thread.polling());

@@ -195,8 +195,8 @@ void SamplingPanel::writeMeter(int seconds, bool fromPanel) {
         return;
     }
     // An open panel holds the link already: the service write runs inside its exchange.
-    const bool started = m_exchange->held() ? m_exchange->run(work, done)
-                                            : m_serviceExchange->runOnce(work, done);
+    const bool started =
+        m_exchange->held() ? m_exchange->run(work, done) : m_serviceExchange->runOnce(work, done);
     if (started)
         m_cmdSampling->setEnabled(false);
 }

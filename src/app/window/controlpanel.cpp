@@ -1,9 +1,9 @@
 #include "app/window/controlpanel.h"
 
+#include "app/window/desktopplatform.h"
 #include "app/window/keyshape.h"
 #include "app/window/lcdgeometry.h"
 #include "app/window/lcdwidget.h"
-#include "app/window/desktopplatform.h"
 #include "link/linkthread.h"
 #include "live/livepoll.h"
 
