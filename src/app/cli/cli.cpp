@@ -6,9 +6,32 @@
 
 namespace app {
 
+namespace {
+
+using Subcommand = int (*)(QCoreApplication&, const QStringList&);
+struct Entry {
+    const char* name;
+    Subcommand run;
+};
+// One line per subcommand; each lives in its own file.
+constexpr Entry kSubcommands[] = {
+    {"live", runLive},
+    {"record", runRecord},
+};
+
+Subcommand find(const QStringList& args) {
+    if (args.size() < 2)
+        return nullptr;
+    for (const Entry& entry : kSubcommands)
+        if (args.at(1) == QLatin1String(entry.name))
+            return entry.run;
+    return nullptr;
+}
+
+} // namespace
+
 bool isCliCommand(const QStringList& args) {
-    return args.size() > 1 &&
-           (args.at(1) == QLatin1String("live") || args.at(1) == QLatin1String("record"));
+    return find(args) != nullptr;
 }
 
 int runCli(int argc, char** argv) {
@@ -20,9 +43,7 @@ int runCli(int argc, char** argv) {
         return kFailure;
     }
     const QStringList args = QCoreApplication::arguments();
-    if (args.at(1) == QLatin1String("live"))
-        return runLive(app, args);
-    return runRecord(app, args);
+    return find(args)(app, args);
 }
 
 } // namespace app

@@ -32,6 +32,10 @@ void onSignal(int) {
 
 } // namespace
 
+int signalReadFd() {
+    return g_signalPipe[0];
+}
+
 bool installSignalHandlers() {
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0)
         return false;

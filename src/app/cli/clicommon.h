@@ -27,6 +27,8 @@ void printOut(const QString& text);
 // SIGINT and SIGTERM: the first one is handed to the event loop (see runConnected), a second
 // one ends the program at once with status 130.
 bool installSignalHandlers();
+// Readable once a first signal came (one byte per signal).
+int signalReadFd();
 
 struct Common {
     QStringList ports;
