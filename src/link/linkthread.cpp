@@ -9,8 +9,14 @@ namespace serial {
 LinkThread::LinkThread(BackendFactory factory, QObject* parent)
     : QObject(parent) {
     m_thread.setObjectName(QStringLiteral("link"));
-    m_worker = new LinkWorker(*this, std::move(factory));
+    m_worker = new LinkWorker(m_state, std::move(factory));
     m_worker->moveToThread(&m_thread);
+    connect(m_worker, &LinkWorker::statusText, this, &LinkThread::statusText);
+    connect(m_worker, &LinkWorker::searchStarted, this, &LinkThread::searchStarted);
+    connect(m_worker, &LinkWorker::connected, this, &LinkThread::connected);
+    connect(m_worker, &LinkWorker::fixedPortFailed, this, &LinkThread::fixedPortFailed);
+    connect(m_worker, &LinkWorker::portDenied, this, &LinkThread::portDenied);
+    connect(m_worker, &LinkWorker::jobFailed, this, &LinkThread::jobFailed);
 }
 
 LinkThread::~LinkThread() {
@@ -34,9 +40,9 @@ void LinkThread::start() {
 }
 
 void LinkThread::stop() {
-    if (!m_started || m_stopping.exchange(true))
+    if (!m_started || m_state.stopping.exchange(true))
         return;
-    m_pollWanted = false;
+    m_state.pollWanted = false;
     // The worker closes the port on its own thread and then ends the thread's event loop; a
     // job still running notices the stop flag at its next wait slice.
     QMetaObject::invokeMethod(
@@ -44,17 +50,20 @@ void LinkThread::stop() {
     m_thread.wait();
 }
 
-void LinkThread::post(Job job) {
-    if (!m_started || m_stopping)
+void LinkThread::post(Job job, CancelFlag cancel) {
+    if (!m_started || m_state.stopping)
         return;
-    const quint64 generation = m_generation.load();
+    const quint64 generation = m_state.generation.load();
     QMetaObject::invokeMethod(
-        m_worker, [w = m_worker, job = std::move(job), generation] { w->run(job, generation); },
+        m_worker,
+        [w = m_worker, job = std::move(job), generation, cancel = std::move(cancel)] {
+            w->run(job, generation, cancel);
+        },
         Qt::QueuedConnection);
 }
 
 void LinkThread::postCancelling(Job job) {
-    ++m_generation;
+    ++m_state.generation;
     post(std::move(job));
 }
 
@@ -75,14 +84,14 @@ bool LinkThread::choosePort(const QString& text) {
 }
 
 void LinkThread::setPolling(bool on) {
-    m_pollWanted = on;
-    if (m_started && !m_stopping)
+    m_state.pollWanted = on;
+    if (m_started && !m_state.stopping)
         QMetaObject::invokeMethod(
             m_worker, [w = m_worker] { w->applyPolling(); }, Qt::QueuedConnection);
 }
 
-LinkWorker::LinkWorker(LinkThread& owner, BackendFactory factory)
-    : m_owner(owner)
+LinkWorker::LinkWorker(LinkState& state, BackendFactory factory)
+    : m_state(state)
     , m_factory(std::move(factory)) {}
 
 LinkWorker::~LinkWorker() = default;
@@ -92,23 +101,24 @@ void LinkWorker::init() {
     m_link = std::make_unique<MeterLink>(*m_backend.port, *m_backend.clock);
     m_detector = std::make_unique<PortDetector>(*m_link);
     m_link->setHooks({
-        [this](const QString& text) { emit m_owner.statusText(text); },
+        [this](const QString& text) { emit statusText(text); },
         [this] { m_detector->recover(); },
         [this] {
-            return m_owner.m_stopping.load() || m_owner.m_generation.load() != m_jobGeneration;
+            return m_state.stopping.load() || m_state.generation.load() != m_jobGeneration ||
+                   (m_jobCancel && m_jobCancel->load());
         },
     });
     m_detector->setHooks({
-        [this] { emit m_owner.searchStarted(); },
+        [this] { emit searchStarted(); },
         [this](int portNumber) {
-            m_owner.m_pollWanted = true;
+            m_state.pollWanted = true;
             applyPolling();
-            emit m_owner.connected(portNumber, m_backend.port->deviceName(portNumber));
+            emit connected(portNumber, m_backend.port->deviceName(portNumber));
         },
-        [this](const QString& message) { emit m_owner.portDenied(message); },
+        [this](const QString& message) { emit portDenied(message); },
     });
     m_session = std::make_unique<LinkSession>(LinkSession{*m_link, *m_detector, [this](bool on) {
-                                                              m_owner.m_pollWanted = on;
+                                                              m_state.pollWanted = on;
                                                               applyPolling();
                                                           }});
     m_timer1 = new QTimer(this);
@@ -119,7 +129,7 @@ void LinkWorker::init() {
 void LinkWorker::applyPolling() {
     if (!m_timer1)
         return;
-    const bool on = m_owner.m_pollWanted.load() && !m_owner.m_stopping.load();
+    const bool on = m_state.pollWanted.load() && !m_state.stopping.load();
     if (on && !m_timer1->isActive())
         m_timer1->start();
     else if (!on)
@@ -128,25 +138,29 @@ void LinkWorker::applyPolling() {
 
 void LinkWorker::tick() {
     // Polling may have been switched off after this tick was queued.
-    if (!pollJob || !m_owner.m_pollWanted.load())
+    if (!pollJob || !m_state.pollWanted.load())
         return;
-    run(pollJob, m_owner.m_generation.load());
+    run(pollJob, m_state.generation.load());
 }
 
-void LinkWorker::run(const Job& job, quint64 generation) {
-    if (!m_session || m_owner.m_stopping.load() || generation != m_owner.m_generation.load())
+void LinkWorker::run(const Job& job, quint64 generation, const CancelFlag& cancel) {
+    if (!m_session || m_state.stopping.load() || generation != m_state.generation.load())
         return;
     m_jobGeneration = generation;
+    m_jobCancel = cancel;
     try {
         job(*m_session);
     } catch (const Cancelled&) {
     } catch (const FixedPortFailed& failure) {
-        m_owner.m_pollWanted = false;
+        m_state.pollWanted = false;
         applyPolling();
-        emit m_owner.fixedPortFailed(failure.detail);
+        emit fixedPortFailed(failure.detail);
     } catch (const std::exception& e) {
-        emit m_owner.jobFailed(QString::fromLocal8Bit(e.what()));
+        emit jobFailed(QString::fromLocal8Bit(e.what()));
+    } catch (...) {
+        emit jobFailed(QStringLiteral("unexpected error"));
     }
+    m_jobCancel.reset();
 }
 
 void LinkWorker::shutdown() {

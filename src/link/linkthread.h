@@ -31,6 +31,16 @@ using Job = std::function<void(LinkSession&)>;
 
 class LinkWorker;
 
+// What the window's thread and the link thread both look at; every field is atomic.
+struct LinkState {
+    std::atomic<quint64> generation{0}; // bumped by every cancelling post (a port choice)
+    std::atomic<bool> stopping{false};
+    std::atomic<bool> pollWanted{false};
+};
+
+// Set by the owner of one job to end it at its next wait slice (the user's Cancel).
+using CancelFlag = std::shared_ptr<std::atomic<bool>>;
+
 // One thread owns the port and runs one job at a time: the live poll tick, a key, a settings
 // exchange, a port search. The window never touches the port; it posts jobs and gets status
 // texts and results back as queued signals. Any wait inside a job ends within 50 ms when the
@@ -48,8 +58,9 @@ public:
     // Ends the running job and the thread; returns when the thread has finished.
     void stop();
 
-    // Runs after the jobs already queued.
-    void post(Job job);
+    // Runs after the jobs already queued. Setting `cancel` ends this job (Cancelled is thrown
+    // out of its next wait) without touching the others.
+    void post(Job job, CancelFlag cancel = nullptr);
     // Ends the running job (and skips queued ones) before running this one.
     void postCancelling(Job job);
     // The user's pick in the port list: stops the live poll; "Auto" or "COM1".."COM16" end a
@@ -58,8 +69,10 @@ public:
     bool choosePort(const QString& text);
     // Live poll on or off ("Timer1").
     void setPolling(bool on);
-    bool polling() const { return m_pollWanted.load(); }
+    bool polling() const { return m_state.pollWanted.load(); }
     bool running() const { return m_thread.isRunning(); }
+    // Changes whenever a port choice (or any cancelling post) supersedes the queued jobs.
+    quint64 generation() const { return m_state.generation.load(); }
 
 signals:
     void statusText(const QString& text);
@@ -71,31 +84,37 @@ signals:
     void jobFailed(const QString& message);
 
 private:
-    friend class LinkWorker;
     QThread m_thread;
+    LinkState m_state;
     LinkWorker* m_worker = nullptr;
-    std::atomic<quint64> m_generation{0};
-    std::atomic<bool> m_stopping{false};
-    std::atomic<bool> m_pollWanted{false};
     bool m_started = false;
 };
 
-// Lives on the link thread. Internal to LinkThread.
+// Lives on the link thread. Internal to LinkThread, whose signals repeat its own.
 class LinkWorker : public QObject {
     Q_OBJECT
 public:
-    LinkWorker(LinkThread& owner, BackendFactory factory);
+    LinkWorker(LinkState& state, BackendFactory factory);
     ~LinkWorker() override;
 
     void init();
-    void run(const Job& job, quint64 generation);
+    void run(const Job& job, quint64 generation, const CancelFlag& cancel = nullptr);
     void tick();
     void applyPolling();
     void shutdown();
     Job pollJob;
 
+signals:
+    void statusText(const QString& text);
+    void searchStarted();
+    void connected(int portNumber, const QString& device);
+    void fixedPortFailed(const QString& detail);
+    void portDenied(const QString& message);
+    void jobFailed(const QString& message);
+
 private:
-    LinkThread& m_owner;
+    LinkState& m_state;
+    CancelFlag m_jobCancel;
     BackendFactory m_factory;
     Backend m_backend;
     std::unique_ptr<MeterLink> m_link;

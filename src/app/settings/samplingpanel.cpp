@@ -22,46 +22,13 @@ const QString kReadFailed =
 const QString kUnknownInterval = QStringLiteral("?");
 } // namespace
 
-// Carries a job's end back to the panel on the UI thread however the job ends: finished,
-// cancelled by a new port choice, or dropped unrun because the link is stopping. Without it a
-// dropped job would leave the panel waiting and LinkBusy set for good. Destroyed on whichever
-// thread drops the job last.
-class SamplingPanel::JobEnd {
-public:
-    JobEnd(std::shared_ptr<SamplingPanel*> panel, quint64 token, EndHandler handler)
-        : m_panel(std::move(panel))
-        , m_token(token)
-        , m_handler(handler) {}
-    JobEnd(const JobEnd&) = delete;
-    JobEnd& operator=(const JobEnd&) = delete;
-    ~JobEnd() {
-        QCoreApplication* app = QCoreApplication::instance();
-        if (!app)
-            return;
-        QMetaObject::invokeMethod(
-            app,
-            [panel = m_panel, token = m_token, handler = m_handler, result = result] {
-                if (*panel)
-                    ((*panel)->*handler)(token, result);
-            },
-            Qt::QueuedConnection);
-    }
-
-    JobResult result; // written by the job on the link thread before the end is sent
-
-private:
-    std::shared_ptr<SamplingPanel*> m_panel;
-    quint64 m_token = 0;
-    EndHandler m_handler;
-};
-
-SamplingPanel::SamplingPanel(serial::LinkThread& link, Platform& platform, Host host,
-                             QWidget* window)
+SamplingPanel::SamplingPanel(serial::LinkThread& link, ExchangeHost& exchangeHost,
+                             Platform& platform, Host host, QWidget* window)
     : QFrame(window)
-    , m_link(link)
+    , m_exchange(new Exchange(link, exchangeHost, this))
+    , m_serviceExchange(new Exchange(link, exchangeHost, this))
     , m_platform(platform)
-    , m_host(std::move(host))
-    , m_self(std::make_shared<SamplingPanel*>(this)) {
+    , m_host(std::move(host)) {
     setObjectName(QStringLiteral("PicSampling"));
     setFrameShape(QFrame::Panel);
     setFrameShadow(QFrame::Raised);
@@ -105,31 +72,20 @@ SamplingPanel::SamplingPanel(serial::LinkThread& link, Platform& platform, Host 
     connect(m_cmdSampling, &QPushButton::clicked, this, &SamplingPanel::serviceClicked);
 }
 
-SamplingPanel::~SamplingPanel() {
-    *m_self = nullptr;
-}
-
-std::shared_ptr<SamplingPanel::JobEnd> SamplingPanel::jobEnd(quint64 token, EndHandler handler) {
-    return std::make_shared<JobEnd>(m_self, token, handler);
-}
+SamplingPanel::~SamplingPanel() = default;
 
 void SamplingPanel::open() {
-    if (m_host.linkBusy())
+    if (!m_exchange->acquire())
         return;
-    m_link.setPolling(false);
-    m_host.setLinkBusy(true);
     setWaiting(false);
     show();
     raise();
 }
 
-void SamplingPanel::close(bool restartPoll) {
-    ++m_token;
+void SamplingPanel::close() {
     setWaiting(false);
     hide();
-    m_host.setLinkBusy(false);
-    if (restartPoll)
-        m_link.setPolling(true);
+    m_exchange->release();
 }
 
 void SamplingPanel::setWaiting(bool waiting) {
@@ -139,7 +95,7 @@ void SamplingPanel::setWaiting(bool waiting) {
 }
 
 void SamplingPanel::cancel() {
-    close(true);
+    close();
 }
 
 void SamplingPanel::confirm() {
@@ -155,11 +111,11 @@ void SamplingPanel::confirmPc() {
                          QString::number(m_host.pcSamplingTime())));
     switch (entry.kind) {
     case settings::IntervalEntry::Kind::Cancelled:
-        close(true);
+        close();
         break;
     case settings::IntervalEntry::Kind::Accepted:
         m_host.setPcSamplingTime(entry.seconds);
-        close(true);
+        close();
         break;
     case settings::IntervalEntry::Kind::NotANumber:
         // The panel stays open so the user can type again or cancel.
@@ -169,72 +125,80 @@ void SamplingPanel::confirmPc() {
 }
 
 void SamplingPanel::readMeter() {
-    m_link.setPolling(false);
-    m_host.setLinkBusy(true);
-    setWaiting(true);
-    auto end = jobEnd(++m_token, &SamplingPanel::meterRead);
-    m_link.post([end](serial::LinkSession& session) {
-        end->result.seconds = settings::readMeterInterval(session);
-        end->result.done = true;
-    });
+    auto seconds = std::make_shared<std::optional<int>>();
+    const bool started = m_exchange->run(
+        [seconds](Exchange::Job& job) { *seconds = settings::readMeterInterval(job.session); },
+        [this, seconds](Exchange::End end, const QString&) { meterRead(end, *seconds); });
+    if (started)
+        setWaiting(true);
 }
 
-void SamplingPanel::meterRead(quint64 token, const JobResult& result) {
-    if (token != m_token)
-        return; // cancelled meanwhile
+void SamplingPanel::meterRead(Exchange::End end, std::optional<int> seconds) {
     setWaiting(false);
-    if (!result.done) {
-        // A new port search took the link; it reports its own outcome and restarts the poll.
-        close(false);
+    if (end == Exchange::End::Cancelled || !m_exchange->held())
+        return; // the panel was closed meanwhile
+    if (end != Exchange::End::Done) {
+        // A port search took the link (it reports its own outcome), or the job failed.
+        close();
         return;
     }
-    if (!result.seconds) {
-        close(true);
+    if (!seconds) {
+        close();
         m_platform.message(kReadFailed, Platform::Icon::Warning);
         return;
     }
-    m_meterSamplingTime = *result.seconds;
+    m_meterSamplingTime = *seconds;
     askMeterInterval();
 }
 
 void SamplingPanel::askMeterInterval() {
     // The link is free while the box is shown; the poll stays off.
-    m_host.setLinkBusy(false);
+    m_exchange->suspend();
     const settings::IntervalEntry entry = settings::parseIntervalEntry(
         m_platform.input(settings::meterIntervalPrompt(), settings::intervalTitle(),
                          QString::number(m_meterSamplingTime)));
     switch (entry.kind) {
     case settings::IntervalEntry::Kind::Cancelled:
-        close(true);
+        close();
         return;
     case settings::IntervalEntry::Kind::NotANumber:
         // Back to the open panel: the meter keeps its interval, the user types again or cancels.
-        m_host.setLinkBusy(true);
+        m_exchange->resume();
         m_platform.message(settings::notANumberMessage(entry.typed), Platform::Icon::Warning);
         return;
     case settings::IntervalEntry::Kind::Accepted:
         break;
     }
     // Another exchange took the link while the box was shown: write nothing, stay open.
-    if (m_host.linkBusy())
+    if (!m_exchange->resume())
         return;
-    m_host.setLinkBusy(true);
-    setWaiting(true);
-    auto end = jobEnd(++m_token, &SamplingPanel::meterWritten);
-    end->result.seconds = entry.seconds;
-    m_link.post([end](serial::LinkSession& session) {
-        settings::writeMeterInterval(session, *end->result.seconds);
-        end->result.done = true;
-    });
+    writeMeter(entry.seconds, true);
 }
 
-void SamplingPanel::meterWritten(quint64 token, const JobResult& result) {
-    // The meter has the new interval even when the panel was cancelled meanwhile.
-    if (result.done)
-        m_cmdSampling->setText(QString::number(*result.seconds));
-    if (token != m_token)
+void SamplingPanel::writeMeter(int seconds, bool fromPanel) {
+    const bool panel = fromPanel;
+    const auto work = [seconds](Exchange::Job& job) {
+        settings::writeMeterInterval(job.session, seconds);
+    };
+    const auto done = [this, seconds, panel](Exchange::End end, const QString&) {
+        // The meter has the new interval even when the panel was cancelled meanwhile.
+        if (end == Exchange::End::Done)
+            m_cmdSampling->setText(QString::number(seconds));
+        if (panel && m_exchange->held())
+            close();
+        if (!panel)
+            m_cmdSampling->setEnabled(true);
+    };
+    if (panel) {
+        if (m_exchange->run(work, done))
+            setWaiting(true);
         return;
-    close(result.done);
+    }
+    // An open panel holds the link already: the service write runs inside its exchange.
+    const bool started =
+        m_exchange->held() ? m_exchange->run(work, done) : m_serviceExchange->runOnce(work, done);
+    if (started)
+        m_cmdSampling->setEnabled(false);
 }
 
 void SamplingPanel::serviceClicked() {
@@ -246,36 +210,14 @@ void SamplingPanel::serviceClicked() {
         m_platform.message(settings::notANumberMessage(entry.typed), Platform::Icon::Warning);
         return;
     }
-    m_link.setPolling(false);
-    m_cmdSampling->setEnabled(false);
-    auto end = jobEnd(0, &SamplingPanel::serviceWritten);
-    end->result.seconds = entry.seconds;
-    m_link.post([end](serial::LinkSession& session) {
-        settings::writeMeterInterval(session, *end->result.seconds);
-        end->result.done = true;
-    });
-}
-
-void SamplingPanel::serviceWritten(quint64, const JobResult& result) {
-    m_cmdSampling->setEnabled(true);
-    if (!result.done)
-        return;
-    m_cmdSampling->setText(QString::number(*result.seconds));
-    // An open panel keeps the poll off until it closes.
-    if (isHidden())
-        m_link.setPolling(true);
+    writeMeter(entry.seconds, false);
 }
 
 SamplingPanel* attachSamplingPanel(ControlPanel& window, serial::LinkThread& link,
                                    Platform& platform, std::function<int()> pcSamplingTime,
                                    std::function<void(int)> setPcSamplingTime) {
-    SamplingPanel::Host host{
-        [&window] { return window.linkBusy(); },
-        [&window](bool busy) { window.setLinkBusy(busy); },
-        std::move(pcSamplingTime),
-        std::move(setPcSamplingTime),
-    };
-    auto* panel = new SamplingPanel(link, platform, std::move(host), &window);
+    SamplingPanel::Host host{std::move(pcSamplingTime), std::move(setPcSamplingTime)};
+    auto* panel = new SamplingPanel(link, window, platform, std::move(host), &window);
     window.hostPanel(panel);
     window.setToolbarHandler(QStringLiteral("Intv"), [panel] { panel->open(); });
     return panel;

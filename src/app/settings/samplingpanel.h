@@ -1,5 +1,6 @@
 #pragma once
 
+#include "app/window/exchange.h"
 #include "base/platform.h"
 
 #include <QFrame>
@@ -31,16 +32,15 @@ using Platform = base::Platform;
 class SamplingPanel : public QFrame {
     Q_OBJECT
 public:
-    // What the panel needs of the main window and the recorder.
+    // What the panel needs of the recorder.
     struct Host {
-        std::function<bool()> linkBusy;
-        std::function<void(bool)> setLinkBusy;
         std::function<int()> pcSamplingTime;        // the recorder's interval
         std::function<void(int)> setPcSamplingTime; // also restarts its second count
     };
 
     // The panel and the service frame are created as children of `window`.
-    SamplingPanel(serial::LinkThread& link, Platform& platform, Host host, QWidget* window);
+    SamplingPanel(serial::LinkThread& link, ExchangeHost& exchangeHost, Platform& platform,
+                  Host host, QWidget* window);
     ~SamplingPanel() override;
 
     // Left edge of the "Sampling Time" frame: beyond the right edge of the 4575-twip client
@@ -58,29 +58,20 @@ public:
     QPushButton* serviceButton() const { return m_cmdSampling; }
 
 private:
-    class JobEnd;
-    struct JobResult {
-        bool done = false;          // false: cancelled by a new port choice or dropped unrun
-        std::optional<int> seconds; // the read's interval; nothing when the bound was reached
-    };
-    using EndHandler = void (SamplingPanel::*)(quint64 token, const JobResult& result);
-
     void confirm();
     void cancel();
     void confirmPc();
     void readMeter();
-    void meterRead(quint64 token, const JobResult& result);
+    void meterRead(Exchange::End end, std::optional<int> seconds);
     void askMeterInterval();
-    void meterWritten(quint64 token, const JobResult& result);
     void serviceClicked();
-    void serviceWritten(quint64 token, const JobResult& result);
-    // Hides the panel and frees the link; the poll restarts unless a new port search (which
-    // restarts it itself) took the link away from the job.
-    void close(bool restartPoll);
+    // Hides the panel and gives the link back.
+    void close();
     void setWaiting(bool waiting);
-    std::shared_ptr<JobEnd> jobEnd(quint64 token, EndHandler handler);
+    void writeMeter(int seconds, bool fromPanel);
 
-    serial::LinkThread& m_link;
+    Exchange* m_exchange = nullptr;        // the panel's: held while the panel is open
+    Exchange* m_serviceExchange = nullptr; // CmdSampling's own write, panel closed
     Platform& m_platform;
     Host m_host;
 
@@ -94,10 +85,6 @@ private:
 
     bool m_usePcSampling = true;
     int m_meterSamplingTime = 0;
-    // Counts panel exchanges; an end that arrives after Cancel (or a newer exchange) is stale.
-    quint64 m_token = 0;
-    // Cleared when the panel dies, so a job ending late touches nothing.
-    std::shared_ptr<SamplingPanel*> m_self;
 };
 
 // Builds the panel into the main window: hosted as an in-window panel, the toolbar key "Intv",

@@ -1,9 +1,9 @@
 #include "app/window/controlpanel.h"
 
+#include "app/window/desktopplatform.h"
 #include "app/window/keyshape.h"
 #include "app/window/lcdgeometry.h"
 #include "app/window/lcdwidget.h"
-#include "app/window/desktopplatform.h"
 #include "link/linkthread.h"
 #include "live/livepoll.h"
 
@@ -156,8 +156,7 @@ ControlPanel::ControlPanel(serial::LinkThread& link, live::LiveState& live, Plat
     , m_link(link)
     , m_live(live)
     , m_platform(platform)
-    , m_now(std::move(now))
-    , m_self(std::make_shared<ControlPanel*>(this)) {
+    , m_now(std::move(now)) {
     setObjectName(QStringLiteral("ControlPanel"));
     setWindowTitle(QStringLiteral("QR512 Thermometer " QR512_VERSION));
     setWindowFlags(Qt::Window | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -187,6 +186,7 @@ ControlPanel::ControlPanel(serial::LinkThread& link, live::LiveState& live, Plat
     m_shapeStart->setGeometry(128, 52, 14, 14);
     m_shapeStart->hide();
 
+    m_keyExchange = new Exchange(m_link, *this, this);
     buildKeys();
     buildPortList();
 
@@ -211,38 +211,10 @@ ControlPanel::ControlPanel(serial::LinkThread& link, live::LiveState& live, Plat
     move(0, 0);
 }
 
-// Marks the end of a key transmission however its job ends: done, cancelled by a new port
-// choice, or dropped because the program is closing. Otherwise LinkBusy could stay set and
-// lock every key and panel for good. Destroyed on whichever thread drops the job last.
-struct ControlPanel::TransmissionEnd {
-    TransmissionEnd(std::shared_ptr<ControlPanel*> panel, quint64 epoch)
-        : m_panel(std::move(panel))
-        , m_epoch(epoch) {}
-    TransmissionEnd(const TransmissionEnd&) = delete;
-    TransmissionEnd& operator=(const TransmissionEnd&) = delete;
-    ~TransmissionEnd() {
-        QCoreApplication* app = QCoreApplication::instance();
-        if (!app)
-            return;
-        QMetaObject::invokeMethod(
-            app,
-            [panel = m_panel, epoch = m_epoch] {
-                if (*panel && (*panel)->m_busyEpoch == epoch)
-                    (*panel)->setLinkBusy(false);
-            },
-            Qt::QueuedConnection);
-    }
-    std::shared_ptr<ControlPanel*> m_panel;
-    quint64 m_epoch = 0;
-};
+ControlPanel::~ControlPanel() = default;
 
-ControlPanel::~ControlPanel() {
-    *m_self = nullptr;
-}
-
-void ControlPanel::setLinkBusy(bool busy) {
-    m_linkBusy = busy;
-    ++m_busyEpoch;
+void ControlPanel::setToolbarEnabled(bool enabled) {
+    m_toolbar->setEnabled(enabled);
 }
 
 void ControlPanel::buildToolbar() {
@@ -609,16 +581,7 @@ void ControlPanel::setKeyFeedback(live::Key key, bool pressed) {
 }
 
 void ControlPanel::transmit(const QByteArray& code) {
-    setLinkBusy(true);
-    m_link.setPolling(false);
-    auto end = std::make_shared<TransmissionEnd>(m_self, m_busyEpoch);
-    m_link.post([code, end](serial::LinkSession& session) {
-        live::sendKey(session, code);
-        // Only after a completed send: a cancelled one belongs to a new port search, which
-        // switches the poll on itself when it connects.
-        session.link.throwIfCancelled();
-        session.setPolling(true);
-    });
+    m_keyExchange->runOnce([code](Exchange::Job& job) { live::sendKey(job.session, code); });
 }
 
 void ControlPanel::closeEvent(QCloseEvent* event) {

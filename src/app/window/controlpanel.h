@@ -2,6 +2,7 @@
 
 #include "base/platform.h"
 
+#include "app/window/exchange.h"
 #include "live/keycodes.h"
 
 #include <QHash>
@@ -36,7 +37,7 @@ using Platform = base::Platform;
 // The main window: the live LCD, the meter's keys, the toolbar that later features hang their
 // commands on, the port list and the status bar. It owns no port: it posts jobs to the link
 // thread and redraws from the live state after every decoded frame.
-class ControlPanel : public QMainWindow {
+class ControlPanel : public QMainWindow, public ExchangeHost {
     Q_OBJECT
 public:
     // `now` is monotonic seconds; key hold times are measured with it.
@@ -60,8 +61,13 @@ public:
     void hostPanel(QWidget* panel);
 
     // An exchange other than the live poll owns the link; keys and toolbar commands wait.
-    bool linkBusy() const { return m_linkBusy; }
-    void setLinkBusy(bool busy);
+    // Panels take the link through an Exchange made on this window (see exchange.h).
+    bool linkBusy() const override { return m_linkBusy; }
+    void setLinkBusy(bool busy) override { m_linkBusy = busy; }
+    void setToolbarEnabled(bool enabled) override;
+    QString title() const override { return windowTitle(); }
+    void setTitle(const QString& title) override { setWindowTitle(title); }
+    serial::LinkThread& link() const { return m_link; }
 
     // Devices behind COM1..COM16 (index 0 = COM1), shown as tool tips of the port list.
     void setPortDevices(const QStringList& devices);
@@ -74,7 +80,6 @@ protected:
     bool eventFilter(QObject* watched, QEvent* event) override;
 
 private:
-    struct TransmissionEnd;
     struct KeyWidgets {
         QPushButton* button = nullptr; // the eight captioned keys
         KeyShape* shape = nullptr;     // light, limit and power keys
@@ -116,11 +121,9 @@ private:
     QHash<QObject*, live::Key> m_pictureOfWidget;    // pictures lying on a key: no key of their own
 
     bool m_linkBusy = false;
-    quint64 m_busyEpoch = 0; // counts LinkBusy changes, so a late key end clears only its own
+    Exchange* m_keyExchange = nullptr;
     double m_keyDownTime = 0;
     std::optional<live::Key> m_heldKey; // pressed and not yet released
-    // Cleared when the window dies, so that a key job finishing late touches nothing.
-    std::shared_ptr<ControlPanel*> m_self;
 };
 
 } // namespace app

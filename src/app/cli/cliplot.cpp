@@ -1,13 +1,16 @@
-#include "app/cli/plotcommand.h"
+// "qr512 plot FILE -o OUT.png|.svg|.pdf [--unit C|F|K] [--records R1:R2] [--range LOW:HIGH]
+// [--size WxH]": the plot window's picture of a data file, drawn without a display. Exit
+// status: 0 done, 2 bad file or option, 1 the image could not be written.
+
+#include "app/cli/clicommon.h"
 
 #include "plot/plotdata.h"
 #include "plot/plotexport.h"
 #include "plot/rangecheck.h"
 
 #include <QCommandLineParser>
-#include <QGuiApplication>
+#include <QCoreApplication>
 
-#include <cstdio>
 #include <optional>
 #include <utility>
 
@@ -15,13 +18,11 @@ namespace app {
 
 namespace {
 
-enum Exit { kDone = 0, kFailure = 1, kUsage = 2 };
-
 // The largest picture: 8000 × 8000 pixels are 256 MB of image.
 constexpr int kMaxSide = 8000;
 
-void printErr(const QString& text) {
-    std::fprintf(stderr, "qr512 plot: %s\n", qPrintable(text));
+void complain(const QString& text) {
+    printErr(QStringLiteral("qr512 plot: ") + text);
 }
 
 // "A:B" as two numbers; nothing unless both halves are numbers.
@@ -55,10 +56,7 @@ std::optional<live::TempUnit> unitOf(const QString& text) {
 
 } // namespace
 
-int runPlotCommand(int argc, char** argv) {
-    // Text needs a GUI application, never a display: the picture goes to a file.
-    qputenv("QT_QPA_PLATFORM", "offscreen");
-    QGuiApplication app(argc, argv);
+int runPlot(QCoreApplication&, const QStringList& args) {
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral(
         "Draws a data file as the plot window does and writes the picture to a PNG, SVG or PDF "
@@ -81,36 +79,36 @@ int runPlotCommand(int argc, char** argv) {
     parser.addOption({QStringLiteral("size"),
                       QStringLiteral("Picture size in pixels (default 1000x600)."),
                       QStringLiteral("WxH"), QStringLiteral("1000x600")});
-    if (!parser.parse(QCoreApplication::arguments())) {
-        printErr(parser.errorText());
+    if (!parser.parse(args)) {
+        complain(parser.errorText());
         return kUsage;
     }
     if (parser.isSet(QStringLiteral("help"))) {
-        std::printf("%s\n", qPrintable(parser.helpText()));
+        printOut(parser.helpText());
         return kDone;
     }
     const QStringList positional = parser.positionalArguments();
     if (positional.size() != 2) {
-        printErr(positional.size() < 2
+        complain(positional.size() < 2
                      ? QStringLiteral("which data file? (qr512 plot FILE -o OUT)")
                      : QStringLiteral("unexpected argument: %1").arg(positional.at(2)));
         return kUsage;
     }
     const QString output = parser.value(QStringLiteral("output"));
     if (output.isEmpty() || !plot::imageFormatOf(output)) {
-        printErr(QStringLiteral("-o: give a picture name ending in .png, .svg or .pdf"));
+        complain(QStringLiteral("-o: give a picture name ending in .png, .svg or .pdf"));
         return kUsage;
     }
     const std::optional<live::TempUnit> unit = unitOf(parser.value(QStringLiteral("unit")));
     if (!unit) {
-        printErr(QStringLiteral("--unit: \"%1\" is not C, F or K")
+        complain(QStringLiteral("--unit: \"%1\" is not C, F or K")
                      .arg(parser.value(QStringLiteral("unit"))));
         return kUsage;
     }
     const auto size = numberPair(parser.value(QStringLiteral("size")), u'x', true);
     if (!size || size->first < plot::kMinimumWindowWidth || size->first > kMaxSide ||
         size->second < plot::kMinimumWindowHeight || size->second > kMaxSide) {
-        printErr(QStringLiteral("--size: \"%1\" is not WxH with W from %2 and H from %3 to %4")
+        complain(QStringLiteral("--size: \"%1\" is not WxH with W from %2 and H from %3 to %4")
                      .arg(parser.value(QStringLiteral("size")))
                      .arg(plot::kMinimumWindowWidth)
                      .arg(plot::kMinimumWindowHeight)
@@ -120,17 +118,17 @@ int runPlotCommand(int argc, char** argv) {
 
     const plot::PlotLoad load = plot::loadPlotData(positional.at(1), *unit);
     if (!load.ok()) {
-        printErr(load.error);
+        complain(load.error);
         return kUsage;
     }
     if (!load.warning.isEmpty())
-        printErr(load.warning);
+        complain(load.warning);
     const plot::PlotData& data = load.data;
     plot::PlotView view = plot::initialView(data);
     if (parser.isSet(QStringLiteral("records"))) {
         const auto records = numberPair(parser.value(QStringLiteral("records")), u':', true);
         if (!records || !plot::recordRangeAccepted(records->first, records->second, data)) {
-            printErr(QStringLiteral("--records: \"%1\" is not R1:R2 with 1 <= R1 < R2 <= %2")
+            complain(QStringLiteral("--records: \"%1\" is not R1:R2 with 1 <= R1 < R2 <= %2")
                          .arg(parser.value(QStringLiteral("records")))
                          .arg(data.count));
             return kUsage;
@@ -141,7 +139,7 @@ int runPlotCommand(int argc, char** argv) {
     if (parser.isSet(QStringLiteral("range"))) {
         const auto range = numberPair(parser.value(QStringLiteral("range")), u':', false);
         if (!range || !plot::valueRangeAccepted(range->first, range->second, data)) {
-            printErr(QStringLiteral("--range: \"%1\" is not LOW:HIGH with %2 <= LOW < HIGH <= %3")
+            complain(QStringLiteral("--range: \"%1\" is not LOW:HIGH with %2 <= LOW < HIGH <= %3")
                          .arg(parser.value(QStringLiteral("range")))
                          .arg(data.typeMin)
                          .arg(data.typeMax));
@@ -152,7 +150,7 @@ int runPlotCommand(int argc, char** argv) {
     }
     QString error;
     if (!plot::exportPlot(data, view, QSize(int(size->first), int(size->second)), output, &error)) {
-        printErr(error);
+        complain(error);
         return kFailure;
     }
     return kDone;

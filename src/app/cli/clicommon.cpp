@@ -1,0 +1,189 @@
+#include "app/cli/clicommon.h"
+
+#include "link/serialport.h"
+
+#include <QCommandLineParser>
+#include <QCoreApplication>
+#include <QFileInfo>
+#include <QSocketNotifier>
+#include <QTimer>
+
+#include <csignal>
+#include <cstdio>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace app {
+
+namespace {
+
+int g_signalPipe[2] = {-1, -1};
+volatile std::sig_atomic_t g_signalCount = 0;
+
+// Async-signal-safe only: the first signal is handed to the event loop; a second one ends the
+// program at once (every recorded row is already on disk).
+void onSignal(int) {
+    g_signalCount = g_signalCount + 1;
+    if (g_signalCount >= 2)
+        ::_exit(130);
+    const char byte = 1;
+    [[maybe_unused]] const auto n = ::write(g_signalPipe[1], &byte, 1);
+}
+
+} // namespace
+
+int signalReadFd() {
+    return g_signalPipe[0];
+}
+
+bool installSignalHandlers() {
+    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0)
+        return false;
+    struct sigaction action = {};
+    action.sa_handler = onSignal;
+    sigemptyset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    return ::sigaction(SIGINT, &action, nullptr) == 0 &&
+           ::sigaction(SIGTERM, &action, nullptr) == 0;
+}
+
+void printErr(const QString& text) {
+    std::fprintf(stderr, "%s\n", qPrintable(text));
+    std::fflush(stderr);
+}
+
+void printOut(const QString& text) {
+    std::fprintf(stdout, "%s\n", qPrintable(text));
+    std::fflush(stdout);
+}
+
+void addCommonOptions(QCommandLineParser& parser) {
+    parser.addOption({QStringLiteral("port"),
+                      QStringLiteral("Serial device of the meter (repeatable). Without it, the "
+                                     "system's serial ports are searched."),
+                      QStringLiteral("DEVICE")});
+    parser.addOption({QStringLiteral("simulate"),
+                      QStringLiteral("Use the built-in virtual meter instead of a real one.")});
+    parser.addOption({QStringLiteral("timeout"),
+                      QStringLiteral("Give up (exit status 3) when the meter has not "
+                                     "answered for SECONDS, at the start or later; a "
+                                     "recording then writes its final file (default 30)."),
+                      QStringLiteral("SECONDS"), QStringLiteral("30")});
+}
+
+std::optional<int> positiveInt(const QCommandLineParser& parser, const QString& name, int minimum,
+                               int maximum, QString* error) {
+    bool ok = false;
+    const QString text = parser.value(name);
+    const int value = text.toInt(&ok);
+    if (!ok || value < minimum || value > maximum) {
+        *error = QStringLiteral("--%1: \"%2\" is not a whole number from %3 to %4")
+                     .arg(name, text)
+                     .arg(minimum)
+                     .arg(maximum);
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::optional<int> parseSubcommand(QCommandLineParser& parser, const QStringList& args,
+                                   const QString& name) {
+    parser.addPositionalArgument(name, QStringLiteral("The command."));
+    const auto usage = [&name](const QString& text) {
+        printErr(QStringLiteral("qr512 %1: %2").arg(name, text));
+        return int(kUsage);
+    };
+    if (!parser.parse(args))
+        return usage(parser.errorText());
+    if (parser.isSet(QStringLiteral("help"))) {
+        printOut(parser.helpText());
+        return int(kDone);
+    }
+    if (parser.positionalArguments().size() > 1)
+        return usage(
+            QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().at(1)));
+    return std::nullopt;
+}
+
+bool parseCommon(const QCommandLineParser& parser, Common* common, QString* error) {
+    common->ports = parser.values(QStringLiteral("port"));
+    common->simulate = parser.isSet(QStringLiteral("simulate"));
+    if (common->simulate && !common->ports.isEmpty()) {
+        *error = QStringLiteral("--port and --simulate cannot be used together");
+        return false;
+    }
+    for (const QString& port : common->ports) {
+        if (!QFileInfo::exists(port)) {
+            *error = QStringLiteral("--port: no such device: %1").arg(port);
+            return false;
+        }
+    }
+    const auto timeout = positiveInt(parser, QStringLiteral("timeout"), 1, 86400 * 365, error);
+    if (!timeout)
+        return false;
+    common->timeout = *timeout;
+    return true;
+}
+
+bool Connection::open(const Common& common, QString* error) {
+    QStringList devices = common.ports;
+    if (common.simulate) {
+        m_sim = std::make_unique<Simulation>();
+        if (!m_sim->start(error))
+            return false;
+        devices = {m_sim->devicePath()};
+    }
+    const bool system = devices.isEmpty();
+    m_thread = std::make_unique<serial::LinkThread>([devices, system] {
+        auto port = std::make_unique<serial::SerialPort>(serial::PortCatalog(devices, system));
+        auto clock = std::make_unique<serial::RealClock>(port.get());
+        return serial::Backend{std::move(port), std::move(clock)};
+    });
+    live::attachLivePoll(*m_thread, m_state);
+    QObject::connect(m_thread.get(), &serial::LinkThread::portDenied, m_thread.get(),
+                     [](const QString& message) { printErr(QStringLiteral("qr512: ") + message); });
+    return true;
+}
+
+Connection::~Connection() {
+    if (m_thread)
+        m_thread->stop();
+}
+
+int runConnected(QCoreApplication& app, Connection& connection, const Common& common,
+                 const std::function<void()>& onFrame, const std::function<void()>& onSignal,
+                 const std::function<void()>& onLost) {
+    int exitCode = kDone;
+    bool answered = false;
+    QTimer timeout;
+    timeout.setSingleShot(true);
+    QObject::connect(&timeout, &QTimer::timeout, &app, [&] {
+        exitCode = kNoMeter;
+        if (!answered) {
+            printErr(
+                QStringLiteral("qr512: no meter answered within %1 seconds").arg(common.timeout));
+            app.quit();
+            return;
+        }
+        printErr(QStringLiteral("\nqr512: the meter stopped answering (nothing for %1 seconds)")
+                     .arg(common.timeout));
+        onLost();
+    });
+    QObject::connect(&connection.state(), &live::LiveState::frameDecoded, &app, [&] {
+        answered = true;
+        timeout.start(common.timeout * 1000);
+        onFrame();
+    });
+    QSocketNotifier signalNotifier(g_signalPipe[0], QSocketNotifier::Read);
+    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [&] {
+        char byte;
+        [[maybe_unused]] const auto n = ::read(g_signalPipe[0], &byte, 1);
+        onSignal();
+    });
+    connection.thread().start();
+    timeout.start(common.timeout * 1000);
+    const int loop = app.exec();
+    return exitCode != kDone ? exitCode : loop;
+}
+
+} // namespace app

@@ -1,0 +1,77 @@
+#pragma once
+
+#include "app/window/simulation.h"
+#include "link/linkthread.h"
+#include "live/livepoll.h"
+
+#include <QString>
+#include <QStringList>
+
+#include <functional>
+#include <memory>
+#include <optional>
+
+class QCommandLineParser;
+class QCoreApplication;
+
+namespace app {
+
+// What every headless subcommand shares: exit statuses, output, signal handling, the common
+// options, the connection to the meter and the wait for its frames.
+
+enum Exit { kDone = 0, kFailure = 1, kUsage = 2, kNoMeter = 3 };
+
+void printErr(const QString& text);
+void printOut(const QString& text);
+
+// SIGINT and SIGTERM: the first one is handed to the event loop (see runConnected), a second
+// one ends the program at once with status 130.
+bool installSignalHandlers();
+// Readable once a first signal came (one byte per signal).
+int signalReadFd();
+
+struct Common {
+    QStringList ports;
+    bool simulate = false;
+    int timeout = 30;
+};
+
+void addCommonOptions(QCommandLineParser& parser);
+bool parseCommon(const QCommandLineParser& parser, Common* common, QString* error);
+std::optional<int> positiveInt(const QCommandLineParser& parser, const QString& name, int minimum,
+                               int maximum, QString* error);
+
+// Parses `args` for subcommand `name` (which takes no further positional argument) and answers
+// --help. Returns an exit status when the command is already done (help printed, usage error
+// reported), nothing when it should go on.
+std::optional<int> parseSubcommand(QCommandLineParser& parser, const QStringList& args,
+                                   const QString& name);
+
+// The link thread, the live state and the optional virtual meter of one headless run.
+class Connection {
+public:
+    bool open(const Common& common, QString* error);
+    ~Connection();
+    serial::LinkThread& thread() { return *m_thread; }
+    live::LiveState& state() { return m_state; }
+
+private:
+    std::unique_ptr<Simulation> m_sim;
+    std::unique_ptr<serial::LinkThread> m_thread;
+    live::LiveState m_state;
+};
+
+// Waits for the first frame within the time-out, and for every later one as well: a meter that
+// is unplugged for good would otherwise leave a script waiting for ever. The caller's
+// `onFrame` runs for each frame; `onLost` (after the message) when the meter has gone.
+int runConnected(QCoreApplication& app, Connection& connection, const Common& common,
+                 const std::function<void()>& onFrame, const std::function<void()>& onSignal,
+                 const std::function<void()>& onLost);
+
+// The subcommands, one file each.
+int runLive(QCoreApplication& app, const QStringList& args);
+int runRecord(QCoreApplication& app, const QStringList& args);
+// Runs under a QGuiApplication (offscreen): it draws text.
+int runPlot(QCoreApplication& app, const QStringList& args);
+
+} // namespace app

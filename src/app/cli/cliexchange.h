@@ -1,0 +1,42 @@
+#pragma once
+
+#include "app/cli/clicommon.h"
+#include "app/window/exchange.h"
+
+#include <functional>
+
+namespace app {
+
+// The headless form of a panel's exchange: the same Exchange class the window uses, on a host
+// that has no toolbar or title.
+class CliExchangeHost : public ExchangeHost {
+public:
+    bool linkBusy() const override { return m_busy; }
+    void setLinkBusy(bool busy) override { m_busy = busy; }
+    void setToolbarEnabled(bool) override {}
+    QString title() const override { return {}; }
+    void setTitle(const QString&) override {}
+
+private:
+    bool m_busy = false;
+};
+
+struct MeterExchange {
+    // Called on the main thread once the first frame came (unit, type and channel count are
+    // known from connection.state()); returns the job to run, or nothing to end at once with
+    // `*status` (a refused value, for example).
+    std::function<Exchange::Work(int* status)> prepare;
+    // The job's end (on the main thread) -> the exit status.
+    std::function<int(Exchange::End end, const QString& error)> finish;
+    // Progress of the job, for example to print on a terminal; may be empty.
+    std::function<void(double fraction, const QString& text)> progress;
+};
+
+// Connects, waits for the first live frame within the time-out (status 3 and the message
+// otherwise), then runs the job as one exclusive exchange. The first Ctrl+C or SIGTERM cancels
+// the job (its finish sees Cancelled). The job's own bounds end it otherwise: no time-out cuts
+// a download that is still receiving.
+int runMeterExchange(QCoreApplication& app, Connection& connection, const Common& common,
+                     const MeterExchange& exchange);
+
+} // namespace app
