@@ -25,11 +25,9 @@ constexpr Entry kSubcommands[] = {
     {"plot", runPlot, true},
 };
 
-const Entry* find(const QStringList& args) {
-    if (args.size() < 2)
-        return nullptr;
+const Entry* find(const QString& name) {
     for (const Entry& entry : kSubcommands)
-        if (args.at(1) == QLatin1String(entry.name))
+        if (name == QLatin1String(entry.name))
             return &entry;
     return nullptr;
 }
@@ -37,12 +35,11 @@ const Entry* find(const QStringList& args) {
 } // namespace
 
 bool isCliCommand(const QStringList& args) {
-    return find(args) != nullptr;
+    return args.size() > 1 && find(args.at(1)) != nullptr;
 }
 
 int runCli(int argc, char** argv) {
-    const Entry* entry =
-        argc > 1 ? find(QStringList{QString(), QString::fromLocal8Bit(argv[1])}) : nullptr;
+    const Entry* entry = argc > 1 ? find(QString::fromLocal8Bit(argv[1])) : nullptr;
     if (!entry)
         return kUsage;
     std::unique_ptr<QCoreApplication> application;
