@@ -75,8 +75,23 @@ void TstPlotCli::pictures() {
     QCOMPARE(run(QStringList{m_data, QStringLiteral("-o"), out} + options, &err), 0);
     QFile file(out);
     QVERIFY2(file.open(QIODevice::ReadOnly) && file.size() > 500, qPrintable(err));
-    if (size.isValid())
-        QCOMPARE(QImage(out).size(), size);
+    if (!size.isValid())
+        return;
+    const QImage image(out);
+    QCOMPARE(image.size(), size);
+    if (options.isEmpty()) {
+        // Type K in Celsius on 1000x600: T1 (25.0) 75 above the bottom line (575), T4 (OL)
+        // 3 above the top line (50), in their colours.
+        const auto colourNear = [&](int x, int y, QRgb colour) {
+            for (int dy = -1; dy <= 1; ++dy) {
+                if (image.pixel(x, y + dy) == colour)
+                    return true;
+            }
+            return false;
+        };
+        QVERIFY(colourNear(500, 500, 0xffff0000));
+        QVERIFY(colourNear(500, 47, 0xff000000));
+    }
 }
 
 void TstPlotCli::refusals_data() {
