@@ -17,6 +17,8 @@ struct Entry {
 constexpr Entry kSubcommands[] = {
     {"live", runLive},
     {"record", runRecord},
+    {"clock", runClock},
+    {"send", runSend},
 };
 
 Subcommand find(const QStringList& args) {

@@ -4,6 +4,8 @@
 #include "app/window/desktopplatform.h"
 #include "app/recording/recordingui.h"
 #include "app/settings/samplingpanel.h"
+#include "app/clock/clockpanel.h"
+#include "app/service/servicepanel.h"
 #include "app/window/simulation.h"
 #include "link/linkthread.h"
 #include "link/portcatalog.h"
@@ -15,6 +17,7 @@
 #include <QCommandLineParser>
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QGroupBox>
 
 #include <cstdio>
 #include <memory>
@@ -33,6 +36,10 @@ struct WindowOptions {
         QStringLiteral("simulate"),
         QStringLiteral("Start a built-in virtual meter on a pseudo-terminal and use it as the "
                        "first port (COM1).")};
+    QCommandLineOption service{
+        QStringLiteral("service"),
+        QStringLiteral("Widen the window to show the service controls: the byte panel, the "
+                       "raw clock buttons and the meter's sampling time.")};
     QCommandLineOption port{
         QStringLiteral("port"),
         QStringLiteral("Serial device for the next port number, after the virtual meter; may "
@@ -40,11 +47,12 @@ struct WindowOptions {
         QStringLiteral("DEVICE")};
 
     WindowOptions() {
-        parser.setApplicationDescription(
-            QStringLiteral("Companion program of the QR512 thermometer and data logger.\n"
-                           "Without a window: 'qr512 live --help' (print the readings) and "
-                           "'qr512 record --help' (record them into a data file)."));
-        parser.addOptions({help, version, simulate, port});
+        parser.setApplicationDescription(QStringLiteral(
+            "Companion program of the QR512 thermometer and data logger.\n"
+            "Without a window: 'qr512 live --help' (print the readings) and "
+            "'qr512 record --help' (record them into a data file), 'qr512 clock --help' "
+            "(the meter's clock) and 'qr512 send --help' (bytes to the meter)."));
+        parser.addOptions({help, version, simulate, service, port});
     }
 };
 
@@ -116,9 +124,12 @@ int runWindow(QApplication& app, const QStringList& args) {
             Platform::Icon::Warning);
     });
     auto* recording = new RecordingUi(window, live, platform, &QDateTime::currentDateTime, &window);
-    attachSamplingPanel(
+    SamplingPanel* sampling = attachSamplingPanel(
         window, link, platform, [recording] { return recording->recorder().samplingTime(); },
         [recording](int seconds) { recording->recorder().setSamplingTime(seconds); });
+    ClockPanel* clock = attachClockPanel(window, link, &QDateTime::currentDateTime);
+    attachServicePanel(window, link, platform, *clock, &QDateTime::currentDateTime,
+                       {sampling->serviceFrame()}, parser.isSet(options.service));
     window.show();
     link.start();
 
