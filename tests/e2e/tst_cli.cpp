@@ -99,6 +99,7 @@ private slots:
     void recordWritesTheExactFile();
     void sigtermFinishesTheRecording();
     void killedRecordingKeepsEveryRow();
+    void clockAndSendOnTheMeter();
     void meterGoneEndsWithStatus3_data();
     void meterGoneEndsWithStatus3();
 };
@@ -131,6 +132,14 @@ void TestCli::usageErrors_data() {
         << "--dir";
     QTest::newRow("live count 0") << QStringList{"live", "--simulate", "--count", "0"} << "--count";
     QTest::newRow("unknown option") << QStringList{"live", "--colour"} << "colour";
+    QTest::newRow("send 256") << QStringList{"send", "--simulate", "E", "4", "256"}
+                              << "Byte 2 (\"256\") is not a value from 0 to 255";
+    QTest::newRow("send -1") << QStringList{"send", "--simulate", "E", "-1"}
+                             << "Byte 1 (\"-1\") is not a value from 0 to 255";
+    QTest::newRow("send without text") << QStringList{"send", "--simulate"} << "TEXT is missing";
+    QTest::newRow("send option after text")
+        << QStringList{"send", "E", "--simulate"} << "options go before TEXT";
+    QTest::newRow("clock extra argument") << QStringList{"clock", "now"} << "unexpected argument";
 }
 
 void TestCli::usageErrors() {
@@ -237,6 +246,37 @@ void TestCli::killedRecordingKeepsEveryRow() {
     QFile keptFile(QDir(dir.path()).filePath(kept.first()));
     QVERIFY(keptFile.open(QIODevice::ReadOnly));
     QCOMPARE(keptFile.readAll(), rows);
+}
+
+void TestCli::clockAndSendOnTheMeter() {
+    SimProcess sim;
+    QVERIFY(sim.start());
+    const Run set = runQr512({"clock", "--port", sim.device, "--set"});
+    QCOMPARE(set.exitCode, 0);
+    static const QRegularExpression sent(QStringLiteral(
+        R"(^sent D (\d\d) (\d\d) (\d\d) (\d\d) (\d\d) (\d\d) \(\d\d(\d\d)/(\d\d)/(\d\d) )"
+        R"((\d\d):(\d\d):(\d\d)\)\n$)"));
+    const QRegularExpressionMatch match = sent.match(set.out);
+    QVERIFY2(match.hasMatch(), qPrintable(set.out));
+    for (int i = 1; i <= 6; ++i) // the bytes sent are the date and time printed
+        QCOMPARE(match.captured(i), match.captured(i + 6));
+
+    const Run read = runQr512({"clock", "--port", sim.device});
+    QCOMPARE(read.exitCode, 0);
+    const QDateTime meter =
+        QDateTime::fromString(read.out.trimmed(), QStringLiteral("yyyy/MM/dd HH:mm:ss"));
+    QVERIFY2(meter.isValid(), qPrintable(read.out));
+    QVERIFY(qAbs(meter.secsTo(QDateTime::currentDateTime())) < 30);
+
+    const Run handshake = runQr512({"send", "--port", sim.device, "A"});
+    QCOMPARE(handshake.exitCode, 0);
+    QCOMPARE(handshake.out, QStringLiteral("02  41  0D  \n"));
+    // "&H" and "0x" values; the meter answers "C" and takes the rest as noise.
+    const Run clock = runQr512({"send", "--port", sim.device, "C", "&H1F", "0x1F"});
+    QCOMPARE(clock.exitCode, 0);
+    QVERIFY2(clock.out.startsWith(QStringLiteral("02  ")) && clock.out.endsWith("0D  \n"),
+             qPrintable(clock.out));
+    QCOMPARE(clock.out.size(), 8 * 4 + 1);
 }
 
 void TestCli::meterGoneEndsWithStatus3_data() {
