@@ -8,14 +8,9 @@
 
 #include <QTest>
 
-namespace {
+using testsupport::bytes;
 
-QByteArray bytes(std::initializer_list<int> values) {
-    QByteArray out;
-    for (int v : values)
-        out.append(char(v));
-    return out;
-}
+namespace {
 
 QStringList sixteen() {
     QStringList boxes;

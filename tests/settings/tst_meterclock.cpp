@@ -8,21 +8,14 @@
 
 #include <QTest>
 
-#include <atomic>
-
 using settings::MeterClockBcd;
 
 Q_DECLARE_METATYPE(std::optional<QString>)
 Q_DECLARE_METATYPE(sim::Faults)
 
-namespace {
+using testsupport::bytes;
 
-QByteArray bytes(std::initializer_list<int> values) {
-    QByteArray out;
-    for (int v : values)
-        out.append(char(v));
-    return out;
-}
+namespace {
 
 QDateTime at(int y, int mo, int d, int h, int mi, int s, int ms = 0) {
     return QDateTime(QDate(y, mo, d), QTime(h, mi, s, ms));

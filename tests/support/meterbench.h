@@ -5,7 +5,17 @@
 #include "support/simport.h"
 #include "support/virtualclock.h"
 
+#include <initializer_list>
+
 namespace testsupport {
+
+// Bytes written as numbers: bytes({0x02, 0x41, 0x0D}).
+inline QByteArray bytes(std::initializer_list<int> values) {
+    QByteArray out;
+    for (int v : values)
+        out.append(char(v));
+    return out;
+}
 
 // One virtual meter on COM1 behind the in-memory port, in virtual time, with a session like
 // the one the link thread hands to its jobs: link jobs run on it directly.
@@ -17,6 +27,7 @@ struct MeterBench {
         QString error;
         port.open(1, &error);
     }
+    int count(const QByteArray& command) const { return int(meter.commandLog().count(command)); }
     // The commands with their payloads, the handshakes left out.
     QList<QByteArray> commands() const {
         QList<QByteArray> out = meter.commandLog();
