@@ -23,6 +23,8 @@ constexpr Entry kSubcommands[] = {
     {"live", runLive},
     {"record", runRecord},
     {"plot", runPlot, true},
+    {"clock", runClock},
+    {"send", runSend},
 };
 
 const Entry* find(const QString& name) {
