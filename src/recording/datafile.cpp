@@ -151,7 +151,7 @@ template <typename Fields>
 char* writeLine(char* at, int recordNumber, const DataRow& row, int channelCount, Fields& fields) {
     at = writeRecordNumber(at, recordNumber);
     *at++ = '\t';
-    writeStamp(at, row.stamp);
+    writeRowStamp(at, row);
     at += kStampLength;
     *at++ = '\t';
     *at++ = row.type;
@@ -245,28 +245,34 @@ QByteArray trailerText(std::span<const DataRow> rows, int channelCount, live::Te
     return text;
 }
 
+void appendDataLines(QByteArray& out, std::span<const DataRow> rows, int channelCount,
+                     int firstNumber) {
+    if (!isSupportedChannelCount(channelCount) || rows.empty()) {
+        return;
+    }
+    // Lines are written straight into the buffer; it is sized for the usual line length and
+    // grows only if values turn out wider.
+    const qsizetype usualLine = 30 + 7 * valueColumnCount(channelCount);
+    qsizetype used = out.size();
+    out.resize(used + qsizetype(rows.size()) * usualLine + kMaxLineLength);
+    CachedFields fields;
+    int recordNumber = firstNumber;
+    for (const DataRow& row : rows) {
+        if (out.size() - used < kMaxLineLength) {
+            out.resize(out.size() + out.size() / 2 + kMaxLineLength);
+        }
+        char* const start = out.data() + used;
+        used += writeLine(start, recordNumber++, row, channelCount, fields) - start;
+    }
+    out.resize(used);
+}
+
 QByteArray fileText(std::span<const DataRow> rows, int channelCount, live::TempUnit unit,
                     TrailerLayout layout) {
     QByteArray text = countLine(qint64(rows.size()));
     text.append(headerLine(channelCount));
     text.append(separatorLine(channelCount));
-    if (isSupportedChannelCount(channelCount) && !rows.empty()) {
-        // Lines are written straight into the buffer; it is sized for the usual line length
-        // and grows only if values turn out wider.
-        const qsizetype usualLine = 30 + 7 * valueColumnCount(channelCount);
-        qsizetype used = text.size();
-        text.resize(used + qsizetype(rows.size()) * usualLine + kMaxLineLength);
-        CachedFields fields;
-        int recordNumber = 0;
-        for (const DataRow& row : rows) {
-            if (text.size() - used < kMaxLineLength) {
-                text.resize(text.size() + text.size() / 2 + kMaxLineLength);
-            }
-            char* const start = text.data() + used;
-            used += writeLine(start, ++recordNumber, row, channelCount, fields) - start;
-        }
-        text.resize(used);
-    }
+    appendDataLines(text, rows, channelCount);
     text.append(trailerText(rows, channelCount, unit, layout));
     return text;
 }

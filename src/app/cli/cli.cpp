@@ -17,6 +17,8 @@ struct Entry {
 constexpr Entry kSubcommands[] = {
     {"live", runLive},
     {"record", runRecord},
+    {"download", runDownload},
+    {"erase", runErase},
 };
 
 Subcommand find(const QStringList& args) {

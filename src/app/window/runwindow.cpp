@@ -2,6 +2,7 @@
 
 #include "app/window/controlpanel.h"
 #include "app/window/desktopplatform.h"
+#include "app/memory/memoryui.h"
 #include "app/recording/recordingui.h"
 #include "app/settings/samplingpanel.h"
 #include "app/window/simulation.h"
@@ -43,7 +44,9 @@ struct WindowOptions {
         parser.setApplicationDescription(
             QStringLiteral("Companion program of the QR512 thermometer and data logger.\n"
                            "Without a window: 'qr512 live --help' (print the readings) and "
-                           "'qr512 record --help' (record them into a data file)."));
+                           "'qr512 record --help' (record them into a data file), "
+                           "'qr512 download --help' and 'qr512 erase --help' (the meter's "
+                           "memory)."));
         parser.addOptions({help, version, simulate, port});
     }
 };
@@ -119,6 +122,12 @@ int runWindow(QApplication& app, const QStringList& args) {
     attachSamplingPanel(
         window, link, platform, [recording] { return recording->recorder().samplingTime(); },
         [recording](int seconds) { recording->recorder().setSamplingTime(seconds); });
+    // The plot window takes a saved memory file here once it exists; until then the editor
+    // alone shows it.
+    const std::function<void(const QString&)> showPlot;
+    attachMemory(
+        window, live, platform, [recording] { return recording->recorder().workingDirectory(); },
+        showPlot);
     window.show();
     link.start();
 
