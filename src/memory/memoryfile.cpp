@@ -4,6 +4,7 @@
 #include "recording/recorder.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QSaveFile>
 
@@ -41,7 +42,12 @@ QString workName() {
 
 QByteArray memoryFileText(std::span<const recording::DataRow> rows, int channelCount,
                           live::TempUnit unit) {
-    QByteArray text = recording::countLine(qint64(rows.size()));
+    // Room for everything at once: growing a text of two megabytes means copying it.
+    constexpr qsizetype kHeadAndTrailer = 8192;
+    QByteArray text;
+    text.reserve(qsizetype(rows.size()) * (30 + 7 * recording::valueColumnCount(channelCount)) +
+                 kHeadAndTrailer);
+    text.append(recording::countLine(qint64(rows.size())));
     text.append(recording::headerLine(channelCount));
     text.append(recording::separatorLine(channelCount));
     const std::vector<recording::DataRow> lastFirst(rows.rbegin(), rows.rend());
@@ -103,10 +109,15 @@ SaveOutcome saveMemory(std::span<const recording::DataRow> rows, int channelCoun
                                               "are kept in %1.")
                                    .arg(QDir::toNativeSeparators(kept));
     }
-    if (writeWhole(workPath, text, &why))
+    // A scratch copy: the memory file above is the one kept safe, so no second wait for the
+    // disk here.
+    QFile work(workPath);
+    if (work.open(QIODevice::WriteOnly | QIODevice::Truncate) && work.write(text) == text.size() &&
+        work.flush())
         outcome.workFile = workPath;
     else
-        outcome.notices << QStringLiteral("Could not write %1: %2.").arg(workName(), why);
+        outcome.notices
+            << QStringLiteral("Could not write %1: %2.").arg(workName(), work.errorString());
     return outcome;
 }
 

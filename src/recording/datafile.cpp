@@ -3,7 +3,10 @@
 #include "recording/statistics.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
+#include <new>
+#include <type_traits>
 #include <vector>
 
 namespace recording {
@@ -98,28 +101,39 @@ private:
     static constexpr int kRawValues = 65536;
     struct Slot {
         char text[kMaxValueText];
-        quint8 length = 0; // 0: not formatted yet
+        quint8 length; // 0: not formatted yet
     };
-    using Table = std::vector<Slot>;
+    static_assert(std::is_trivial_v<Slot>);
+    struct Free {
+        void operator()(Slot* cells) const { std::free(cells); }
+    };
+    // Zeroed by calloc: fresh pages cost nothing until a reading lands on them, so a short
+    // file (a memory download) does not pay for clearing three megabytes first.
+    using Table = std::unique_ptr<Slot[], Free>;
 
-    Table& table(char type) {
+    Slot* table(char type) {
         if (m_lastTable != nullptr && m_lastType == type) {
-            return *m_lastTable;
+            return m_lastTable;
         }
         auto found = std::find_if(m_tables.begin(), m_tables.end(),
                                   [type](const auto& entry) { return entry.first == type; });
         if (found == m_tables.end()) {
-            m_tables.emplace_back(type, std::make_unique<Table>(std::size_t(3 * kRawValues)));
+            auto* cells =
+                static_cast<Slot*>(std::calloc(std::size_t(3 * kRawValues), sizeof(Slot)));
+            if (cells == nullptr) {
+                throw std::bad_alloc();
+            }
+            m_tables.emplace_back(type, Table(cells));
             found = m_tables.end() - 1;
         }
         m_lastType = type;
         m_lastTable = found->second.get();
-        return *m_lastTable;
+        return m_lastTable;
     }
 
-    std::vector<std::pair<char, std::unique_ptr<Table>>> m_tables;
+    std::vector<std::pair<char, Table>> m_tables;
     char m_lastType = 0;
-    Table* m_lastTable = nullptr;
+    Slot* m_lastTable = nullptr;
 };
 
 char* writeRecordNumber(char* at, int recordNumber) {
