@@ -5,6 +5,7 @@
 
 #include "sim/virtualmeter.h"
 
+#include <QSet>
 #include <QTest>
 
 #include <cmath>
@@ -220,6 +221,48 @@ private slots:
             QCOMPARE(word(r, 12), 65535); // no T2 on a one-channel meter
         }
         QVERIFY(previous < m.clock());
+    }
+
+    void storedRecordsVaryInStampAndReading() {
+        MeterConfig c = fixedConfig();
+        c.storedRecords = 16800;
+        c.intervalSeconds = 2;
+        VirtualMeter m(c);
+        const auto& r = m.records();
+        QCOMPARE(int(r.size()), 16800);
+        // Runs of 700 one interval apart, longer gaps between runs, always forward in time.
+        QCOMPARE(r[1].time.toSecsSinceEpoch() - r[0].time.toSecsSinceEpoch(), 2);
+        QVERIFY(r[700].time.toSecsSinceEpoch() - r[699].time.toSecsSinceEpoch() > 2);
+        QSet<QDate> days;
+        QSet<quint16> words;
+        for (std::size_t i = 0; i < r.size(); ++i) {
+            QVERIFY(i == 0 || r[i - 1].time < r[i].time);
+            days.insert(r[i].time.date());
+            words.insert(r[i].raw[0]);
+        }
+        QVERIFY(days.size() > 10);
+        QVERIFY(words.size() > 100);
+    }
+
+    void memoryPacedAtWireSpeedOrAtOnce_data() {
+        QTest::addColumn<bool>("paced");
+        QTest::addColumn<double>("seconds");
+        QTest::newRow("wire: 10 bits a byte at 38400 baud") << true << 16800 * 19 * 10 / 38400.0;
+        QTest::newRow("at once") << false << 0.01;
+    }
+
+    void memoryPacedAtWireSpeedOrAtOnce() {
+        QFETCH(bool, paced);
+        QFETCH(double, seconds);
+        MeterConfig c = fixedConfig();
+        c.storedRecords = 16800;
+        c.wirePaced = paced;
+        VirtualMeter m(c);
+        m.receive("G", 1.0);
+        const qsizetype early = m.takeOutput(1.0 + seconds * 0.99).size();
+        QCOMPARE(early == 16800 * 19, !paced);
+        QCOMPARE(early + m.takeOutput(1.0 + seconds + 0.002).size(), 16800 * 19);
+        QVERIFY(std::isinf(m.nextOutputTime()));
     }
 
     void eraseNeedsItsExactPayload() {
