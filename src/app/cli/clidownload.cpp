@@ -2,6 +2,7 @@
 
 #include "app/cli/clicommon.h"
 #include "app/cli/cliexchange.h"
+#include "app/memory/memoryui.h"
 
 #include "memory/memorydownload.h"
 
@@ -80,19 +81,10 @@ int runDownload(QCoreApplication& app, const QStringList& args) {
             *status = kFailure;
             return {};
         }
-        memory::DownloadRequest request;
-        request.shownCount = state.memoryCount();
-        request.typeLetter = state.typeLetter();
-        request.channelCount = state.channelCount();
-        request.unit = state.displayUnit();
-        request.save.directory = directory;
-        request.save.memoryFile =
-            output.isEmpty() ? QString() : QFileInfo(output).absoluteFilePath();
-        return [request, outcome](Exchange::Job& job) {
-            *outcome = memory::downloadMemory(
-                job.link(), request,
-                [&job](double fraction, const QString& text) { job.progress(fraction, text); });
-        };
+        memory::SaveRequest save;
+        save.directory = directory;
+        save.memoryFile = output.isEmpty() ? QString() : QFileInfo(output).absoluteFilePath();
+        return downloadWork(state, save, outcome);
     };
     exchange.progress = [terminal](double, const QString& text) {
         if (terminal)

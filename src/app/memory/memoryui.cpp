@@ -46,19 +46,10 @@ void MemoryUi::download() {
         m_platform.message(*refusal, Platform::Icon::Warning);
         return;
     }
-    memory::DownloadRequest request;
-    request.shownCount = m_live.memoryCount();
-    request.typeLetter = m_live.typeLetter();
-    request.channelCount = m_live.channelCount();
-    request.unit = m_live.displayUnit();
-    request.save.directory = directory;
-
+    memory::SaveRequest save;
+    save.directory = directory;
     auto outcome = std::make_shared<memory::DownloadOutcome>();
-    const auto work = [request, outcome](Exchange::Job& job) {
-        *outcome = memory::downloadMemory(
-            job.link(), request,
-            [&job](double fraction, const QString& text) { job.progress(fraction, text); });
-    };
+    const Exchange::Work work = downloadWork(m_live, save, outcome);
     const auto done = [this, outcome](Exchange::End end, const QString& error) {
         m_cancel->hide();
         m_escape->setEnabled(false);
@@ -110,6 +101,21 @@ void MemoryUi::erase() {
     if (!m_erase->runOnce([](Exchange::Job& job) { memory::eraseMemory(job.link()); }))
         m_platform.message(QStringLiteral("The meter is busy; its memory was not erased."),
                            Platform::Icon::Warning);
+}
+
+Exchange::Work downloadWork(const live::LiveState& live, const memory::SaveRequest& save,
+                            std::shared_ptr<memory::DownloadOutcome> outcome) {
+    memory::DownloadRequest request;
+    request.shownCount = live.memoryCount();
+    request.typeLetter = live.typeLetter();
+    request.channelCount = live.channelCount();
+    request.unit = live.displayUnit();
+    request.save = save;
+    return [request, outcome = std::move(outcome)](Exchange::Job& job) {
+        *outcome = memory::downloadMemory(
+            job.link(), request,
+            [&job](double fraction, const QString& text) { job.progress(fraction, text); });
+    };
 }
 
 MemoryUi* attachMemory(ControlPanel& window, live::LiveState& live, Platform& platform,

@@ -6,11 +6,13 @@
 
 #include "app/window/exchange.h"
 #include "base/platform.h"
+#include "memory/memorydownload.h"
 
 #include <QObject>
 #include <QString>
 
 #include <functional>
+#include <memory>
 
 class QPushButton;
 class QShortcut;
@@ -60,6 +62,12 @@ private:
     QPushButton* m_cancel = nullptr;
     QShortcut* m_escape = nullptr;
 };
+
+// The download as the work of one exchange, with the type letter, channel count and unit the
+// live display shows now; the window and the command line run the same. The outcome is filled
+// on the link thread before the exchange's end is reported.
+Exchange::Work downloadWork(const live::LiveState& live, const memory::SaveRequest& save,
+                            std::shared_ptr<memory::DownloadOutcome> outcome);
 
 // Builds the keys "Memory" and "Erase" into the window.
 MemoryUi* attachMemory(ControlPanel& window, live::LiveState& live, Platform& platform,
