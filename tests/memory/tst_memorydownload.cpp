@@ -1,6 +1,5 @@
-// The download and the erase on the link against the virtual meter, in virtual time: the count
-// read afresh before "G", reception however the line splits the bytes, the stall limit and the
-// Cancel (both without a file), the end of reception with the last byte, and the erase bytes.
+// The download on the link against the virtual meter, in virtual time: the count read afresh
+// before "G", reception however the line splits the bytes, and the stall limit (no file).
 
 #include "link/meterlink.h"
 #include "memory/memorydownload.h"
@@ -21,8 +20,6 @@ struct Rig {
         port.attach(1, &meter);
         port.open(1, nullptr);
         clock.onAdvance([this](double t) { meter.advance(t); });
-        link.setHooks({nullptr, [this] { ++recoveries; },
-                       [this] { return cancelAt > 0 && clock.now() >= cancelAt; }});
         request.save.directory = dir.path();
     }
 
@@ -48,8 +45,6 @@ struct Rig {
     memory::DownloadRequest request;
     QList<double> fractions;
     QStringList texts;
-    double cancelAt = 0;
-    int recoveries = 0;
 };
 
 sim::MeterConfig stored(int records) {
@@ -69,9 +64,6 @@ private slots:
     void countIsReadAfreshBeforeG_data();
     void countIsReadAfreshBeforeG();
     void stallEndsWithoutAFile();
-    void cancelEndsWithoutAFile();
-    void fullMemoryEndsWithTheLastByte();
-    void eraseSendsTheLetterThenItsPayload();
 };
 
 void TestMemoryDownload::receptionWaitsForEveryByte_data() {
@@ -139,37 +131,6 @@ void TestMemoryDownload::stallEndsWithoutAFile() {
     // 38 bytes at wire speed take 10 ms; then three silent seconds, give or take one slice.
     const double ended = rig.clock.now() - rig.writeTime('G');
     QVERIFY2(ended >= 3.0 && ended < 3.1, qPrintable(QString::number(ended)));
-}
-
-void TestMemoryDownload::cancelEndsWithoutAFile() {
-    Rig rig(stored(1000));
-    rig.cancelAt = rig.clock.now() + 1.0;
-    QVERIFY_THROWS_EXCEPTION(serial::Cancelled, rig.download());
-    QVERIFY(rig.clock.now() - rig.cancelAt < 0.06);
-    QVERIFY(rig.files().isEmpty());
-}
-
-void TestMemoryDownload::fullMemoryEndsWithTheLastByte() {
-    Rig rig(stored(16800));
-    const memory::DownloadOutcome outcome = rig.download();
-    QCOMPARE(outcome.received, 16800);
-    // 319200 bytes at 38400 baud are 83.125 s; reception ends within a slice of the last one.
-    const double reception = rig.clock.now() - rig.writeTime('G');
-    QVERIFY2(reception >= 83.125 && reception < 83.125 + 0.02 + 0.03,
-             qPrintable(QString::number(reception)));
-}
-
-void TestMemoryDownload::eraseSendsTheLetterThenItsPayload() {
-    Rig rig(stored(7));
-    memory::eraseMemory(rig.link);
-    const auto& writes = rig.port.writes();
-    QVERIFY(writes.size() >= 3);
-    QCOMPARE(writes.at(writes.size() - 2).bytes, QByteArray("E"));
-    QCOMPARE(writes.last().bytes, QByteArray("\x04\x00\x00\x00", 4));
-    QVERIFY(writes.last().time - writes.at(writes.size() - 2).time >= 0.002 - 1e-9);
-    QCOMPARE(writes.at(writes.size() - 3).bytes, QByteArray("A"));
-    rig.meter.advance(rig.clock.now() + 1);
-    QCOMPARE(rig.meter.storedRecords(), 0);
 }
 
 QTEST_GUILESS_MAIN(TestMemoryDownload)

@@ -66,10 +66,7 @@ private slots:
     void headersByChannelCount();
     void noLineLostPast16800();
     void statisticsRankTheOrderOfArrival();
-    void trailerAndFinalLineEnds();
-    void saveWritesBothFilesUnderFreeNames();
     void saveLeavesAHeldWorkingFileAlone();
-    void refusalWhileRecording();
 };
 
 void TestMemoryFile::clockBytesShowAsHexDigits_data() {
@@ -209,36 +206,6 @@ void TestMemoryFile::statisticsRankTheOrderOfArrival() {
                           "2024/01/01 00:00:02****100.0\r\n"));
 }
 
-void TestMemoryFile::trailerAndFinalLineEnds() {
-    const auto rows = memory::decodeRecords(plain(0x40, 4680).repeated(4), 4, u'K');
-    const QByteArray dashes(135, '-');
-    // Fewer than five records: each block is its separator alone; the Min block follows the
-    // Max block at once and the file ends with one empty line.
-    QVERIFY(memory::memoryFileText(rows, 4, live::TempUnit::Celsius)
-                .endsWith("\r\n" + dashes + "\r\n" + dashes + "\r\n\r\n"));
-    QCOMPARE(memory::memoryFileText(rows, 3, live::TempUnit::Celsius),
-             QByteArray("Total Records : 4\r\n\r\n"));
-}
-
-void TestMemoryFile::saveWritesBothFilesUnderFreeNames() {
-    QTemporaryDir dir;
-    const auto rows = memory::decodeRecords(plain(0x40, 4680).repeated(5), 5, u'K');
-    memory::SaveRequest request;
-    request.directory = dir.path();
-    request.time = QDateTime(QDate(2025, 7, 4), QTime(13, 5, 9));
-    const memory::SaveOutcome first = memory::saveMemory(rows, 4, live::TempUnit::Celsius, request);
-    const memory::SaveOutcome second =
-        memory::saveMemory(rows, 4, live::TempUnit::Celsius, request);
-    QVERIFY(first.ok() && second.ok());
-    QCOMPARE(first.memoryFile, dir.filePath("memory-20250704130509.txt"));
-    QCOMPARE(second.memoryFile, dir.filePath("memory-20250704130509-2.txt"));
-    QCOMPARE(first.workFile, dir.filePath("QR512.temp"));
-    const QByteArray text = memory::memoryFileText(rows, 4, live::TempUnit::Celsius);
-    QCOMPARE(readAll(first.memoryFile), text);
-    QCOMPARE(readAll(second.workFile), text);
-    QVERIFY(second.notices.isEmpty());
-}
-
 void TestMemoryFile::saveLeavesAHeldWorkingFileAlone() {
     QTemporaryDir dir;
     const QString work = dir.filePath("QR512.temp");
@@ -260,15 +227,6 @@ void TestMemoryFile::saveLeavesAHeldWorkingFileAlone() {
     QVERIFY(outcome.notices.first().startsWith("QR512.temp was left alone"));
     QCOMPARE(readAll(work), QByteArray("rows of a running recording\r\n"));
     QCOMPARE(readAll(outcome.memoryFile), memory::memoryFileText(rows, 4, live::TempUnit::Celsius));
-}
-
-void TestMemoryFile::refusalWhileRecording() {
-    QTemporaryDir dir;
-    QVERIFY(!memory::refusalWhileRecording(dir.path()));
-    const recording::WorkFileGuard recordingHolds(dir.filePath("QR512.temp"));
-    const auto refusal = memory::refusalWhileRecording(dir.path());
-    QVERIFY(refusal);
-    QVERIFY(refusal->startsWith("A recording is writing QR512.temp"));
 }
 
 QTEST_GUILESS_MAIN(TestMemoryFile)
