@@ -25,6 +25,8 @@ constexpr Entry kSubcommands[] = {
     {"plot", runPlot, true},
     {"clock", runClock},
     {"send", runSend},
+    {"download", runDownload},
+    {"erase", runErase},
 };
 
 const Entry* find(const QString& name) {

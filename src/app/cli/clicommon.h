@@ -75,5 +75,7 @@ int runRecord(QCoreApplication& app, const QStringList& args);
 int runPlot(QCoreApplication& app, const QStringList& args);
 int runClock(QCoreApplication& app, const QStringList& args);
 int runSend(QCoreApplication& app, const QStringList& args);
+int runDownload(QCoreApplication& app, const QStringList& args);
+int runErase(QCoreApplication& app, const QStringList& args);
 
 } // namespace app

@@ -1,6 +1,7 @@
 #include "app/window/runwindow.h"
 
 #include "app/plot/plotviewer.h"
+#include "app/memory/memoryui.h"
 #include "app/recording/recordingui.h"
 #include "app/settings/samplingpanel.h"
 #include "app/window/controlpanel.h"
@@ -52,7 +53,8 @@ struct WindowOptions {
             "Companion program of the QR512 thermometer and data logger.\n"
             "Without a window: 'qr512 COMMAND --help' for the commands live (print the "
             "readings), record (record them into a data file), plot (draw a data file into a "
-            "picture), clock (the meter's clock) and send (bytes to the meter)."));
+            "picture), download and erase (the meter's memory), clock (the meter's clock)"
+            " and send (bytes to the meter)."));
         parser.addOptions({help, version, simulate, service, port});
     }
 };
@@ -134,6 +136,9 @@ int runWindow(QApplication& app, const QStringList& args) {
     ClockPanel* clock = attachClockPanel(window, link, &QDateTime::currentDateTime);
     attachServicePanel(window, link, platform, *clock, &QDateTime::currentDateTime,
                        {sampling->serviceFrame()}, parser.isSet(options.service));
+    attachMemory(
+        window, live, platform, [recording] { return recording->recorder().workingDirectory(); },
+        [plots](const QString& path) { plots->open(path); });
     window.show();
     link.start();
 
