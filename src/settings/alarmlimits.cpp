@@ -34,7 +34,7 @@ constexpr double kKelvinOffsetWords = 234; // 4680 - 273 * 18
 } // namespace
 
 QString limitName(int index) {
-    return QStringLiteral("T%1%2").arg(index / 2 + 1).arg(index % 2 == 0 ? u'H' : u'L');
+    return QStringLiteral("T%1%2").arg(index / 2 + 1).arg(QChar(index % 2 == 0 ? u'H' : u'L'));
 }
 
 std::optional<TempUnit> shownUnit(const live::DisplayState& display) {

@@ -4,6 +4,7 @@
 #include "app/window/desktopplatform.h"
 #include "app/recording/recordingui.h"
 #include "app/settings/samplingpanel.h"
+#include "app/settings/alarmpanel.h"
 #include "app/window/simulation.h"
 #include "link/linkthread.h"
 #include "link/portcatalog.h"
@@ -15,6 +16,7 @@
 #include <QCommandLineParser>
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QStatusBar>
 
 #include <cstdio>
 #include <memory>
@@ -119,6 +121,11 @@ int runWindow(QApplication& app, const QStringList& args) {
     attachSamplingPanel(
         window, link, platform, [recording] { return recording->recorder().samplingTime(); },
         [recording](int seconds) { recording->recorder().setSamplingTime(seconds); });
+    attachAlarmPanel(window, link, live, platform);
+    QObject::connect(&platform.tone(), &Tone::noSoundDevice, &window, [&window] {
+        window.statusBar()->showMessage(
+            QStringLiteral("No sound device found: the alarm sounds the system beep."), 15000);
+    });
     window.show();
     link.start();
 
