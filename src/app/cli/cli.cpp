@@ -17,6 +17,8 @@ struct Entry {
 constexpr Entry kSubcommands[] = {
     {"live", runLive},
     {"record", runRecord},
+    {"limits", runLimits},
+    {"beep", runBeep},
 };
 
 Subcommand find(const QStringList& args) {

@@ -71,5 +71,7 @@ int runConnected(QCoreApplication& app, Connection& connection, const Common& co
 // The subcommands, one file each.
 int runLive(QCoreApplication& app, const QStringList& args);
 int runRecord(QCoreApplication& app, const QStringList& args);
+int runLimits(QCoreApplication& app, const QStringList& args);
+int runBeep(QCoreApplication& app, const QStringList& args);
 
 } // namespace app

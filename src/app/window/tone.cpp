@@ -85,8 +85,10 @@ private:
         const qsizetype room = std::min(m_sink->bytesFree(), m_queue.size());
         if (room > 0) {
             const qint64 written = m_out->write(m_queue.constData(), room);
-            if (written > 0)
+            if (written > 0) {
                 m_queue.remove(0, written);
+                m_playing = true;
+            }
         }
         if (m_queue.isEmpty())
             m_feeder->stop();
@@ -104,7 +106,8 @@ private:
             return;
         }
         // Idle with nothing queued: the output ran dry, every tone has played.
-        if (state == QAudio::IdleState && m_queue.isEmpty()) {
+        if (state == QAudio::IdleState && m_queue.isEmpty() && m_playing) {
+            m_playing = false;
             Tone* tone = m_tone;
             QMetaObject::invokeMethod(
                 tone, [tone] { emit tone->finished(); }, Qt::QueuedConnection);
@@ -123,6 +126,7 @@ private:
     QTimer* m_feeder = nullptr;
     QByteArray m_samples; // one tone and its pause
     QByteArray m_queue;
+    bool m_playing = false; // samples written since the output last ran dry
 };
 
 Tone::Tone(QObject* parent)
