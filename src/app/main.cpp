@@ -4,6 +4,7 @@
 #include "app/window/runwindow.h"
 
 #include <QApplication>
+#include <QIcon>
 
 int main(int argc, char* argv[]) {
     // The headless commands never touch a display, so they run where there is none.
@@ -20,5 +21,8 @@ int main(int argc, char* argv[]) {
     QApplication::setApplicationName(QStringLiteral("qr512"));
     QApplication::setApplicationVersion(QStringLiteral(QR512_VERSION));
     QApplication::setApplicationDisplayName(QStringLiteral("QR512"));
+    // Ties the window to its menu entry and icon once installed (no icon from the build folder).
+    QApplication::setDesktopFileName(QStringLiteral("qr512"));
+    QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("qr512")));
     return app::runWindow(app, QApplication::arguments());
 }

@@ -12,20 +12,6 @@ namespace settings {
 
 namespace {
 
-// Whole degrees, in the order Celsius, Fahrenheit, Kelvin.
-struct RangeRow {
-    char types[3];
-    TypeRange ranges[3];
-};
-constexpr RangeRow kRanges[] = {
-    {"K", {{1375, -200}, {2507, -328}, {1648, 73}}},
-    {"J", {{1200, -210}, {2192, -346}, {1473, 63}}},
-    {"E", {{1000, -210}, {1832, -346}, {1273, 63}}},
-    {"T", {{400, -250}, {752, -418}, {673, 23}}},
-    {"N", {{1300, -150}, {2372, -238}, {1573, 123}}},
-    {"RS", {{1770, 0}, {3218, 32}, {2043, 273}}},
-};
-
 // Word 4680 is 0 C (32 F); one Celsius tenth is 1.8 words; Kelvin is Celsius + 273.
 constexpr double kWordOfZeroC = 4680;
 constexpr double kWordOfZeroF = 4360;
@@ -87,15 +73,6 @@ QString limitText(double value) {
     if (value == 0)
         value = 0; // -0 reads as 0
     return QString::number(value, 'f', QLocale::FloatingPointShortest);
-}
-
-std::optional<TypeRange> typeRange(QChar type, TempUnit unit) {
-    if (type.isNull())
-        return std::nullopt;
-    for (const RangeRow& row : kRanges)
-        if (QByteArrayView(row.types).contains(type.toLatin1()))
-            return row.ranges[int(unit)];
-    return std::nullopt;
 }
 
 LimitTexts limitTexts(const LimitWords& words, TempUnit unit, QChar type, int channelCount) {

@@ -7,6 +7,7 @@
 // Eight limits always travel in the meter's order: T1 high, T1 low, T2 high, ... T4 low.
 
 #include "live/framedecoder.h"
+#include "settings/typerange.h"
 
 #include <QByteArray>
 #include <QString>
@@ -42,14 +43,6 @@ quint16 limitWord(double value, TempUnit unit);
 double convertTemperature(double value, TempUnit from, TempUnit to);
 // The shortest decimal text of a value: "25.5", "-10", "1375"; never "-0".
 QString limitText(double value);
-
-// The measuring range of a type in whole degrees of a unit; R and S share one.
-struct TypeRange {
-    int max = 0;
-    int min = 0;
-};
-// Nothing for a letter that is not one of K J E T N R S.
-std::optional<TypeRange> typeRange(QChar type, TempUnit unit);
 
 // What the boxes of the panel show after "J": the eight values in `unit`; with 2 channels the
 // limits of T3 and T4, with 1 channel those of T2..T4, are the type's range instead of what the

@@ -73,5 +73,7 @@ int runLive(QCoreApplication& app, const QStringList& args);
 int runRecord(QCoreApplication& app, const QStringList& args);
 int runLimits(QCoreApplication& app, const QStringList& args);
 int runBeep(QCoreApplication& app, const QStringList& args);
+// Runs under a QGuiApplication (offscreen): it draws text.
+int runPlot(QCoreApplication& app, const QStringList& args);
 
 } // namespace app

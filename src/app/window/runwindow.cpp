@@ -1,9 +1,10 @@
 #include "app/window/runwindow.h"
 
-#include "app/window/controlpanel.h"
-#include "app/window/desktopplatform.h"
+#include "app/plot/plotviewer.h"
 #include "app/recording/recordingui.h"
 #include "app/settings/samplingpanel.h"
+#include "app/window/controlpanel.h"
+#include "app/window/desktopplatform.h"
 #include "app/settings/alarmpanel.h"
 #include "app/window/simulation.h"
 #include "link/linkthread.h"
@@ -45,7 +46,9 @@ struct WindowOptions {
         parser.setApplicationDescription(
             QStringLiteral("Companion program of the QR512 thermometer and data logger.\n"
                            "Without a window: 'qr512 live --help' (print the readings) and "
-                           "'qr512 record --help' (record them into a data file)."));
+                           "'qr512 record --help' (record them into a data file), 'qr512 plot "
+                           "--help' (draw a data file "
+                           "into a picture)."));
         parser.addOptions({help, version, simulate, port});
     }
 };
@@ -121,6 +124,9 @@ int runWindow(QApplication& app, const QStringList& args) {
     attachSamplingPanel(
         window, link, platform, [recording] { return recording->recorder().samplingTime(); },
         [recording](int seconds) { recording->recorder().setSamplingTime(seconds); });
+    auto* plots = new PlotViewer(
+        platform, [&live] { return live.displayUnit(); }, &window);
+    attachOpenKey(window, *plots, [recording] { return recording->recorder().isRecording(); });
     attachAlarmPanel(window, link, live, platform);
     QObject::connect(&platform.tone(), &Tone::noSoundDevice, &window, [&window] {
         window.statusBar()->showMessage(

@@ -1,0 +1,257 @@
+// ControlPanel's keypad: the keys built as on the meter, which of them a meter with one, two or
+// four channels shows, and the press feedback and codes driven from their mouse and key events.
+
+#include "app/window/controlpanel.h"
+#include "app/window/drawnicons.h"
+#include "app/window/keyshape.h"
+
+#include <QComboBox>
+#include <QKeyEvent>
+#include <QLabel>
+#include <QMouseEvent>
+#include <QPushButton>
+
+#include <cmath>
+
+namespace app {
+
+namespace {
+
+const QColor kKeyOrange(255, 128, 0);
+const QColor kPressed(255, 255, 255);
+const QColor kReleasedCaption(0, 0, 0);
+
+} // namespace
+
+void ControlPanel::buildKeys() {
+    using live::Key;
+    const auto place = [](int column, int row) {
+        static constexpr int kTops[] = {316, 366, 416, 480};
+        return QPoint(10 + column * 73, kTops[row]);
+    };
+
+    // The eight captioned keys, in two rows of four as on the meter.
+    const Key captioned[] = {Key::Hold, Key::Time, Key::Unit, Key::Rel,
+                             Key::Rec,  Key::T1T2, Key::T3T4, Key::Max};
+    for (int i = 0; i < 8; ++i) {
+        const live::KeyInfo& info = live::keyInfo(captioned[i]);
+        auto* button = new QPushButton(QString::fromLatin1(info.caption), this);
+        button->setObjectName(QString::fromLatin1(info.objectName));
+        button->setAccessibleName(button->text());
+        button->setGeometry(QRect(place(i % 4, i / 4), QSize(66, 40)));
+        QPalette palette = button->palette();
+        palette.setColor(QPalette::ButtonText, kReleasedCaption);
+        button->setPalette(palette);
+        button->installEventFilter(this);
+        m_keys[captioned[i]].button = button;
+        m_keyParts[captioned[i]] = {button};
+        m_keyOfWidget.insert(button, captioned[i]);
+    }
+
+    // The light, power and limit keys: a filled shape with a label (and a picture) on it.
+    struct ShapeKey {
+        Key key;
+        const char* shapeName;
+        const char* pictureName; // nullptr when the key has a caption instead
+        const char* accessibleName;
+        int column;
+    };
+    const ShapeKey shaped[] = {{Key::Power, "CmdPwr", "ImaPwr", "POWER", 0},
+                               {Key::Light, "CmdLight", "ImaLight", "LIGHT", 1},
+                               {Key::Limit, "CmdLimit", nullptr, "LIMIT", 2}};
+    for (const ShapeKey& entry : shaped) {
+        const live::KeyInfo& info = live::keyInfo(entry.key);
+        const QRect area(place(entry.column, 2), QSize(66, 48));
+        auto* shape = new KeyShape(KeyShape::Form::RoundedRect, kKeyOrange, this);
+        shape->setObjectName(QString::fromLatin1(entry.shapeName));
+        shape->setGeometry(area);
+        auto* label = new QLabel(QString::fromLatin1(info.caption), this);
+        label->setObjectName(QString::fromLatin1(info.objectName));
+        label->setAlignment(Qt::AlignCenter);
+        label->setGeometry(area);
+        if (label->text().isEmpty())
+            label->setAccessibleName(QString::fromLatin1(entry.accessibleName));
+        label->installEventFilter(this);
+        m_keys[entry.key].shape = shape;
+        m_keyParts[entry.key] = {shape, label};
+        m_keyOfWidget.insert(label, entry.key);
+        if (entry.pictureName) {
+            // The picture is decoration: a press on it sends nothing (the meter's POWER key
+            // must not go off by a stray click on its symbol); only the key around it does.
+            auto* picture = new QLabel(this);
+            picture->setObjectName(QString::fromLatin1(entry.pictureName));
+            picture->setPixmap(keyPicture(entry.key));
+            picture->setAccessibleName(QString::fromLatin1(entry.accessibleName));
+            picture->setGeometry(QRect(area.center() - QPoint(13, 13), QSize(28, 28)));
+            picture->installEventFilter(this);
+            m_keyParts[entry.key].append(picture);
+            m_pictureOfWidget.insert(picture, entry.key);
+        }
+    }
+
+    m_timing = new QLabel(QStringLiteral("3"), this);
+    m_timing->setObjectName(QStringLiteral("LblTiming"));
+    m_timing->setAlignment(Qt::AlignCenter);
+    QFont timingFont = m_timing->font();
+    timingFont.setBold(true);
+    timingFont.setPointSizeF(timingFont.pointSizeF() * 2);
+    m_timing->setFont(timingFont);
+    m_timing->setGeometry(QRect(place(3, 2), QSize(66, 48)));
+    m_timing->hide();
+
+    // The POWER combinations have no long form: a click sends them.
+    const Key combinations[] = {Key::PowerUnit, Key::PowerHold, Key::PowerRel};
+    for (int i = 0; i < 3; ++i) {
+        const Key key = combinations[i];
+        const live::KeyInfo& info = live::keyInfo(key);
+        auto* button = new QPushButton(QString::fromLatin1(info.caption), this);
+        button->setObjectName(QString::fromLatin1(info.objectName));
+        button->setAccessibleName(button->text());
+        button->setGeometry(10 + i * 96, place(0, 3).y(), 88, 36);
+        connect(button, &QPushButton::clicked, this, [this, key] {
+            if (m_linkBusy)
+                return;
+            transmit(live::keyCode(key, false));
+        });
+        m_keyParts[key] = {button};
+    }
+}
+
+void ControlPanel::updateKeyVisibility(int channelCount) {
+    if (channelCount != 1 && channelCount != 2 && channelCount != 4)
+        return;
+    using live::Key;
+    const bool four = channelCount == 4;
+    const auto show = [this](Key key, bool shown) {
+        for (QWidget* part : m_keyParts[key])
+            part->setVisible(shown);
+    };
+    show(Key::T1T2, channelCount >= 2);
+    show(Key::T3T4, four);
+    show(Key::Time, four);
+    show(Key::Light, four);
+    show(Key::Limit, four);
+    show(Key::PowerHold, !four);
+    show(Key::PowerRel, !four);
+    show(Key::PowerUnit, !four);
+}
+
+int ControlPanel::holdCountdown(double heldSeconds) {
+    // A reading that went backwards or is not a number counts as no time held.
+    const double whole = heldSeconds >= 0 ? std::trunc(heldSeconds) : 0.0;
+    return 3 - int(std::fmod(whole, 4.0));
+}
+
+bool ControlPanel::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_portList) {
+        // Only a choice from the list counts: typing, arrows and the wheel would pick a port
+        // on their own, so only the keys that open the list get through.
+        if (event->type() == QEvent::Wheel)
+            return true;
+        if (event->type() == QEvent::KeyPress) {
+            const auto* key = static_cast<QKeyEvent*>(event);
+            const bool opens = key->key() == Qt::Key_F4 || key->key() == Qt::Key_Space ||
+                               ((key->key() == Qt::Key_Down || key->key() == Qt::Key_Up) &&
+                                (key->modifiers() & Qt::AltModifier));
+            return !opens;
+        }
+        return false;
+    }
+
+    if (const auto picture = m_pictureOfWidget.constFind(watched);
+        picture != m_pictureOfWidget.constEnd())
+        return pictureEvent(picture.value(), event);
+
+    const auto it = m_keyOfWidget.constFind(watched);
+    if (it == m_keyOfWidget.constEnd())
+        return QMainWindow::eventFilter(watched, event);
+    const live::Key key = it.value();
+    // Labels have nothing of their own to do with a press; buttons draw themselves pressed.
+    const bool consume = !qobject_cast<QPushButton*>(watched);
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick: {
+        // A second mouse button pressed during a hold is part of the same press.
+        const auto* mouse = static_cast<QMouseEvent*>(event);
+        if (!(mouse->buttons() & ~mouse->button()))
+            keyDown(key);
+        return consume;
+    }
+    case QEvent::MouseButtonRelease:
+        // The key is sent when the last button comes up.
+        if (!static_cast<QMouseEvent*>(event)->buttons())
+            keyUp(key);
+        return consume;
+    case QEvent::KeyPress:
+    case QEvent::KeyRelease: {
+        const auto* press = static_cast<QKeyEvent*>(event);
+        if (press->key() == Qt::Key_Space && !press->isAutoRepeat()) {
+            if (event->type() == QEvent::KeyPress)
+                keyDown(key);
+            else
+                keyUp(key);
+        }
+        return false;
+    }
+    default:
+        return false;
+    }
+}
+
+bool ControlPanel::pictureEvent(live::Key key, QEvent* event) {
+    // The power picture shows the press on its key's shape; the light picture shows none, as
+    // nothing happens: a white key that sends nothing would look like a lost press.
+    const bool recolours = key == live::Key::Power;
+    switch (event->type()) {
+    case QEvent::MouseButtonPress:
+    case QEvent::MouseButtonDblClick:
+        if (recolours && !m_linkBusy)
+            m_keys[key].shape->setFillColor(kPressed);
+        return true;
+    case QEvent::MouseButtonRelease:
+        if (recolours && !static_cast<QMouseEvent*>(event)->buttons() && m_heldKey != key)
+            m_keys[key].shape->setFillColor(kKeyOrange);
+        return true;
+    default:
+        return false;
+    }
+}
+
+void ControlPanel::keyDown(live::Key key) {
+    if (m_linkBusy)
+        return;
+    // A release that never came (the mouse was taken away mid-press) must not lock the keys.
+    if (m_heldKey && *m_heldKey != key)
+        setKeyFeedback(*m_heldKey, false);
+    m_heldKey = key;
+    m_keyDownTime = m_now();
+    setKeyFeedback(key, true);
+    m_timing->setVisible(key != live::Key::Power);
+}
+
+void ControlPanel::keyUp(live::Key key) {
+    // The press was ignored (the link was busy): its release sends nothing either, or it would
+    // be timed from an older press and could turn into a long press.
+    if (!m_heldKey || *m_heldKey != key)
+        return;
+    m_heldKey.reset();
+    setKeyFeedback(key, false);
+    m_timing->hide();
+    if (m_linkBusy)
+        return;
+    const double held = m_now() - m_keyDownTime;
+    transmit(live::keyCode(key, live::isLongPress(held)));
+}
+
+void ControlPanel::setKeyFeedback(live::Key key, bool pressed) {
+    const KeyWidgets& widgets = m_keys[key];
+    if (widgets.button) {
+        QPalette palette = widgets.button->palette();
+        palette.setColor(QPalette::ButtonText, pressed ? kPressed : kReleasedCaption);
+        widgets.button->setPalette(palette);
+    }
+    if (widgets.shape)
+        widgets.shape->setFillColor(pressed ? kPressed : kKeyOrange);
+}
+
+} // namespace app
