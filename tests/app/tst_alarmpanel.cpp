@@ -12,6 +12,8 @@
 #include "settings/alarmmonitor.h"
 #include "sim/virtualmeter.h"
 #include "support/fakeplatform.h"
+#include "support/linkrig.h"
+#include "support/meterbench.h"
 #include "support/simport.h"
 #include "support/virtualclock.h"
 
@@ -29,79 +31,20 @@
 
 namespace {
 
-QByteArray bytes(std::initializer_list<int> values) {
-    QByteArray out;
-    for (int v : values)
-        out.append(char(v));
-    return out;
-}
+using testsupport::bytes;
 
-// The in-memory port, with a switch that spoils the first byte of every reply to "J".
-class GarblingPort : public serial::SimPort {
-public:
-    GarblingPort(serial::Clock& clock, std::atomic<bool>& garble)
-        : SimPort(clock)
-        , m_garble(garble) {}
-    bool write(const QByteArray& data) override {
-        m_spoilNext = m_garble.load() && data == QByteArrayLiteral("J");
-        return SimPort::write(data);
-    }
-    QByteArray readAll() override {
-        QByteArray out = SimPort::readAll();
-        if (m_spoilNext && !out.isEmpty()) {
-            out[0] = char(out[0] ^ 0x80);
-            m_spoilNext = false;
-        }
-        return out;
-    }
-
-private:
-    std::atomic<bool>& m_garble;
-    bool m_spoilNext = false;
-};
-
-struct Rig {
+struct Rig : testsupport::LinkRig {
     explicit Rig(sim::MeterConfig config = {.drift = false})
-        : meter(config)
-        , thread([this] {
-            auto clock = std::make_unique<serial::VirtualClock>();
-            auto port = std::make_unique<GarblingPort>(*clock, garbleJ);
-            port->attach(1, &meter);
-            clock->onAdvance([this](double t) { meter.advance(t); });
-            return serial::Backend{std::move(port), std::move(clock)};
-        }) {
-        live::attachLivePoll(thread, state);
+        : LinkRig(config, 'J') {
         window =
             std::make_unique<app::ControlPanel>(thread, state, platform, [] { return 1000.0; });
         panel = app::attachAlarmPanel(*window, thread, state, platform);
         monitor = window->findChild<settings::AlarmMonitor*>();
     }
-    ~Rig() {
-        window.reset();
-        thread.stop();
-    }
-    bool start() {
-        QSignalSpy frames(&state, &live::LiveState::frameDecoded);
-        thread.start();
-        return frames.wait(10000);
-    }
-    template <typename T> T onLinkThread(std::function<T()> f) {
-        auto promise = std::make_shared<std::promise<T>>();
-        std::future<T> future = promise->get_future();
-        thread.post([f, promise](serial::LinkSession&) { promise->set_value(f()); });
-        if (future.wait_for(std::chrono::seconds(10)) != std::future_status::ready)
-            return T{};
-        return future.get();
-    }
+    ~Rig() { window.reset(); }
+
     // "J" and "H" (with its payload) as the meter received them.
-    QList<QByteArray> limitCommands() {
-        QList<QByteArray> out;
-        for (const QByteArray& c :
-             onLinkThread<QList<QByteArray>>([this] { return meter.commandLog(); }))
-            if (c.startsWith('J') || c.startsWith('H'))
-                out.append(c);
-        return out;
-    }
+    QList<QByteArray> limitCommands() { return commands("JH"); }
     std::array<quint16, 8> meterWords() {
         return onLinkThread<std::array<quint16, 8>>([this] { return meter.alarmWords(); });
     }
@@ -122,11 +65,14 @@ struct Rig {
     void click(const char* name) { QTest::mouseClick(find<QAbstractButton>(name), Qt::LeftButton); }
     bool panelOpen() const { return panel->isVisibleTo(window.get()); }
     bool closedAndFree() const { return !panelOpen() && !window->linkBusy() && thread.polling(); }
+    // Ticks the named check boxes, presses OK and waits until the panel has closed.
+    bool confirm(std::initializer_list<const char*> ticks = {}) {
+        for (const char* box : ticks)
+            click(box);
+        click("CmdAlarmOK");
+        return QTest::qWaitFor([this] { return closedAndFree(); }, 10000);
+    }
 
-    std::atomic<bool> garbleJ{false};
-    sim::VirtualMeter meter;
-    serial::LinkThread thread;
-    live::LiveState state;
     testsupport::FakePlatform platform;
     std::unique_ptr<app::ControlPanel> window;
     app::AlarmPanel* panel = nullptr;
@@ -254,9 +200,7 @@ void TestAlarmPanel::okWritesTheLimitsAndStartsTheMonitor() {
     QVERIFY(rig.openAndRead());
     rig.type("TxtT1H", "25.5 ");
     rig.type("TxtT1L", "-10");
-    rig.click("CkAlm2");
-    rig.click("CmdAlarmOK");
-    QTRY_VERIFY_WITH_TIMEOUT(rig.closedAndFree(), 10000);
+    QVERIFY(rig.confirm({"CkAlm2"}));
     QCOMPARE(rig.limitCommands(), (QList<QByteArray>{"J", QByteArray("H") + payload}));
     QVERIFY(rig.platform.messages.isEmpty());
     // The typed numbers, not the rounded words, in the unit they were typed in.
@@ -270,9 +214,7 @@ void TestAlarmPanel::okWritesTheLimitsAndStartsTheMonitor() {
     // Opened again: the boxes tick as stored; OK with none ticked stops the monitor.
     QVERIFY(rig.openAndRead());
     QVERIFY(rig.find<QCheckBox>("CkAlm2")->isChecked());
-    rig.click("CkAlm2");
-    rig.click("CmdAlarmOK");
-    QTRY_VERIFY_WITH_TIMEOUT(rig.closedAndFree(), 10000);
+    QVERIFY(rig.confirm({"CkAlm2"}));
     QVERIFY(!rig.monitor->running());
 }
 
@@ -292,8 +234,7 @@ void TestAlarmPanel::outOfRangeKeepsThePanelOpen() {
     QVERIFY(!rig.monitor->running());
     // Corrected, it goes through.
     rig.type("TxtT4L", "-200");
-    rig.click("CmdAlarmOK");
-    QTRY_VERIFY_WITH_TIMEOUT(rig.closedAndFree(), 10000);
+    QVERIFY(rig.confirm());
     QCOMPARE(rig.meterWords()[7], quint16(1080));
 }
 
@@ -338,7 +279,7 @@ void TestAlarmPanel::refusedWhileBusyOrWithoutUnit() {
 void TestAlarmPanel::garbledReadGivesUpWithOneMessage() {
     Rig rig;
     QVERIFY(rig.start());
-    rig.garbleJ = true;
+    rig.spoil = true;
     rig.window->toolbarAction(QStringLiteral("Alarm"))->trigger();
     QTRY_VERIFY_WITH_TIMEOUT(!rig.platform.messages.isEmpty(), 10000);
     QCOMPARE(rig.platform.messages.size(), 1);
@@ -353,10 +294,7 @@ void TestAlarmPanel::reconnectionClearsTheAlarms() {
     Rig rig;
     QVERIFY(rig.start());
     QVERIFY(rig.openAndRead());
-    rig.click("CkAlm1");
-    rig.click("CkAlm4");
-    rig.click("CmdAlarmOK");
-    QTRY_VERIFY_WITH_TIMEOUT(rig.closedAndFree(), 10000);
+    QVERIFY(rig.confirm({"CkAlm1", "CkAlm4"}));
     QCOMPARE(rig.monitor->enabled(), (settings::ChannelFlags{true, false, false, true}));
     QSignalSpy connected(&rig.thread, &serial::LinkThread::connected);
     QVERIFY(rig.thread.choosePort(QStringLiteral("COM1")));
@@ -371,10 +309,7 @@ void TestAlarmPanel::channelInAlarmIsShownAndSounded() {
     QVERIFY(rig.start());
     QVERIFY(rig.openAndRead());
     rig.type("TxtT3H", "150");
-    rig.click("CkAlm1");
-    rig.click("CkAlm3");
-    rig.click("CmdAlarmOK");
-    QTRY_VERIFY_WITH_TIMEOUT(rig.closedAndFree(), 10000);
+    QVERIFY(rig.confirm({"CkAlm1", "CkAlm3"}));
     QSignalSpy frames(&rig.state, &live::LiveState::frameDecoded);
     QVERIFY(frames.wait(10000));
     auto* shown = rig.find<QLabel>("LblAlarm");

@@ -5,15 +5,14 @@
 
 #include "settings/alarmlimits.h"
 
-#include "link/linkthread.h"
-#include "sim/virtualmeter.h"
-#include "support/simport.h"
-#include "support/virtualclock.h"
+#include "support/meterbench.h"
 
 #include <QTest>
 
 using namespace settings;
 using live::TempUnit;
+using testsupport::bytes;
+using Bench = testsupport::MeterBench;
 
 Q_DECLARE_METATYPE(TempUnit)
 Q_DECLARE_METATYPE(LimitTexts)
@@ -21,13 +20,6 @@ Q_DECLARE_METATYPE(LimitValues)
 Q_DECLARE_METATYPE(sim::Faults)
 
 namespace {
-
-QByteArray bytes(std::initializer_list<int> values) {
-    QByteArray out;
-    for (int v : values)
-        out.append(char(v));
-    return out;
-}
 
 LimitTexts texts(std::initializer_list<const char*> list) {
     LimitTexts out;
@@ -41,22 +33,6 @@ LimitTexts texts(std::initializer_list<const char*> list) {
 LimitValues all(double high, double low) {
     return {high, low, high, low, high, low, high, low};
 }
-
-struct Bench {
-    explicit Bench(sim::Faults faults = {})
-        : meter({}, faults) {
-        port.attach(1, &meter);
-        clock.onAdvance([this](double t) { meter.advance(t); });
-        QString error;
-        port.open(1, &error);
-    }
-    sim::VirtualMeter meter;
-    serial::VirtualClock clock;
-    serial::SimPort port{clock};
-    serial::MeterLink link{port, clock};
-    serial::PortDetector detector{link};
-    serial::LinkSession session{link, detector, [](bool) {}};
-};
 
 } // namespace
 
@@ -287,7 +263,7 @@ void TestAlarmLimits::readAndWriteAgainstTheMeter() {
 
 void TestAlarmLimits::garbledReadsGiveUpAfterTenAttempts() {
     // Replies A1 J2 A3 J4 ...: every second fixed reply garbled hits every "J" reply.
-    Bench bench(sim::Faults{.garbleEvery = 2});
+    Bench bench({}, sim::Faults{.garbleEvery = 2});
     QCOMPARE(readLimits(bench.session), std::optional<LimitWords>());
     QCOMPARE(bench.meter.commandLog().count(QByteArray("J")), 10);
 }

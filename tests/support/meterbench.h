@@ -1,0 +1,70 @@
+#pragma once
+
+#include "link/linkthread.h"
+#include "sim/virtualmeter.h"
+#include "support/simport.h"
+#include "support/virtualclock.h"
+
+#include <QByteArray>
+
+#include <atomic>
+#include <initializer_list>
+
+namespace testsupport {
+
+// Bytes written as numbers, for pinning wire bytes in tests.
+inline QByteArray bytes(std::initializer_list<int> values) {
+    QByteArray out;
+    for (int v : values)
+        out.append(char(v));
+    return out;
+}
+
+// One meter on COM1 behind the in-memory port, in virtual time, with a session like the one
+// the link thread hands to its jobs.
+struct MeterBench {
+    explicit MeterBench(sim::MeterConfig config = {}, sim::Faults faults = {})
+        : meter(config, faults) {
+        port.attach(1, &meter);
+        clock.onAdvance([this](double t) { meter.advance(t); });
+        QString error;
+        port.open(1, &error);
+    }
+    int count(const QByteArray& command) const { return int(meter.commandLog().count(command)); }
+
+    sim::VirtualMeter meter;
+    serial::VirtualClock clock;
+    serial::SimPort port{clock};
+    serial::MeterLink link{port, clock};
+    serial::PortDetector detector{link};
+    serial::LinkSession session{link, detector, [](bool) {}};
+};
+
+// The in-memory port, with a switch that spoils the first byte of every reply to one command
+// letter: a meter that answers that command with garbage.
+class SpoilingPort : public serial::SimPort {
+public:
+    SpoilingPort(serial::Clock& clock, char letter, std::atomic<bool>& spoil)
+        : SimPort(clock)
+        , m_letter(letter)
+        , m_spoil(spoil) {}
+    bool write(const QByteArray& data) override {
+        m_spoilNext = m_spoil.load() && data == QByteArray(1, m_letter);
+        return SimPort::write(data);
+    }
+    QByteArray readAll() override {
+        QByteArray out = SimPort::readAll();
+        if (m_spoilNext && !out.isEmpty()) {
+            out[0] = char(out[0] ^ 0x80);
+            m_spoilNext = false;
+        }
+        return out;
+    }
+
+private:
+    char m_letter;
+    std::atomic<bool>& m_spoil;
+    bool m_spoilNext = false;
+};
+
+} // namespace testsupport
