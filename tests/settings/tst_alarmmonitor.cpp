@@ -1,7 +1,7 @@
 // The alarm monitor: which channels are in alarm for given readings (the edges at the limits,
 // the range marks, texts that are not numbers, disabled channels, no unit shown, limits of
-// another unit converted), one tone per channel in alarm and tick, and the timer started and
-// stopped by the enabled flags and left ticking when a reconnection clears them.
+// another unit converted), and one tone per channel in alarm and tick. (The timer's start, stop
+// and reconnection are driven through the alarm panel's tests.)
 
 #include "settings/alarmmonitor.h"
 
@@ -43,7 +43,6 @@ private slots:
     void channelsInAlarm_data();
     void channelsInAlarm();
     void oneTonePerChannelInAlarm();
-    void timerFollowsTheEnabledFlags();
 };
 
 void TestAlarmMonitor::channelsInAlarm_data() {
@@ -122,21 +121,6 @@ void TestAlarmMonitor::oneTonePerChannelInAlarm() {
     monitor.setEnabled({});
     QCOMPARE(monitor.inAlarm(), ChannelFlags{});
     QCOMPARE(changed.count(), 2);
-}
-
-void TestAlarmMonitor::timerFollowsTheEnabledFlags() {
-    live::LiveState live;
-    testsupport::FakePlatform platform;
-    AlarmMonitor monitor(live, platform);
-    QVERIFY(!monitor.running());
-    monitor.setEnabled({false, false, true, false});
-    QVERIFY(monitor.running());
-    // A reconnection silences every channel; the timer keeps ticking.
-    monitor.clearEnabled();
-    QCOMPARE(monitor.enabled(), ChannelFlags{});
-    QVERIFY(monitor.running());
-    monitor.setEnabled({});
-    QVERIFY(!monitor.running());
 }
 
 QTEST_GUILESS_MAIN(TestAlarmMonitor)
