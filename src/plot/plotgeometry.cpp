@@ -32,11 +32,13 @@ double recordX(const PlotArea& area, const PlotView& view, qint64 record) {
 }
 
 double valueHeight(float value, const PlotView& view, int height) {
+    // "OL" and "-OL" both mean the thermocouple gave no reading in range: the curve leaves the
+    // plot at the top either way, so a broken probe never looks like a low temperature.
+    if (std::isinf(value) || value > view.high)
+        return height + 3;
     // NaN is never stored; treat it like the bottom rather than draw through the window.
     if (std::isnan(value) || value < view.low)
         return -3;
-    if (value > view.high)
-        return height + 3;
     if (view.high <= view.low)
         return 0;
     return height * (value - view.low) / (view.high - view.low);

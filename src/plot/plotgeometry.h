@@ -48,8 +48,8 @@ PlotArea plotArea(int sw, int sh);
 double recordStep(const PlotArea& area, const PlotView& view);
 double recordX(const PlotArea& area, const PlotView& view, qint64 record);
 
-// Height of a value: just above the top line (H + 3) for "OL" and values above High, just
-// below the bottom line (−3) for "-OL" and values below Low, else H × (v − Low) / (High − Low).
+// Height of a value: just above the top line (H + 3) for "OL", "-OL" and values above High, just
+// below the bottom line (−3) for values below Low, else H × (v − Low) / (High − Low).
 double valueHeight(float value, const PlotView& view, int height);
 
 // One scale mark, a horizontal line from `left` to the vertical axis at X0 − 2.

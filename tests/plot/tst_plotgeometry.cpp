@@ -92,8 +92,8 @@ void TstPlotGeometry::valueHeight_data() {
     QTest::newRow("OL just above the top") << kOL << 503.0;
     QTest::newRow("above High") << 1375.1f << 503.0;
     QTest::newRow("below Low") << -200.1f << -3.0;
-    // Below the range is below the plot, not above it.
-    QTest::newRow("-OL just below the bottom") << -kOL << -3.0;
+    // An open or shorted probe leaves the plot at the top, whichever mark it shows.
+    QTest::newRow("-OL just above the top as well") << -kOL << 503.0;
 }
 
 void TstPlotGeometry::valueHeight() {
