@@ -5,17 +5,17 @@
 // time refused, the current second accepted), the captions, Timer2, CmdOpen, and one message
 // when the working file cannot be written.
 
-#include "support/fakeplatform.h"
-#include "app/window/controlpanel.h"
-#include "app/window/desktopplatform.h"
 #include "app/recording/recordingui.h"
 #include "app/recording/recordpanel.h"
+#include "app/window/controlpanel.h"
+#include "app/window/desktopplatform.h"
 #include "link/linkthread.h"
-#include "support/simport.h"
-#include "support/virtualclock.h"
 #include "live/livepoll.h"
 #include "recording/recorder.h"
 #include "sim/framebuilder.h"
+#include "support/fakeplatform.h"
+#include "support/simport.h"
+#include "support/virtualclock.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -327,6 +327,19 @@ private slots:
         QFile file(rig.dir.filePath("20240210120000.txt"));
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readLine(), QByteArray("Total Records : 2\r\n"));
+    }
+
+    void closingTheWindowFinishesTheRecording() {
+        Rig rig;
+        QVERIFY(rig.ui->recorder().startByRecords(10));
+        rig.ui->recorder().tick();
+        rig.ui->recorder().tick();
+        rig.window->close();
+        QVERIFY(!rig.ui->recorder().isRecording());
+        QFile file(rig.dir.filePath("20240210120000.txt"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readLine(), QByteArray("Total Records : 2\r\n"));
+        QVERIFY(rig.platform.messages.isEmpty());
     }
 
     void timer2DrivesTheRecording() {
