@@ -5,9 +5,9 @@
 #include "link/meterlink.h"
 #include "link/meterprofile.h"
 #include "link/portdetector.h"
+#include "sim/virtualmeter.h"
 #include "support/simport.h"
 #include "support/virtualclock.h"
-#include "sim/virtualmeter.h"
 
 #include <QTest>
 
@@ -90,8 +90,8 @@ void TestPortDetector::scanFindsTheMeterOnItsSlot() {
     QCOMPARE(rig.searches, 1);
     QCOMPARE(rig.port.openSlot(), slot);
     QCOMPARE(rig.detector.portNumber(), slot);
-    // Every empty slot costs its 50 silent probes of 10 ms.
-    QVERIFY(rig.clock.waited() >= (slot - 1) * profile::kProbeAttempts * 0.01 - 1e-6);
+    // A slot that cannot be opened costs no probe waits, only the meter's own handshake.
+    QVERIFY2(rig.clock.waited() < 0.05, qPrintable(QString::number(rig.clock.waited())));
 }
 
 void TestPortDetector::checkMeterRecoversThroughTheSearch() {
@@ -137,7 +137,7 @@ void TestPortDetector::wrongBytesDoNotHoldTheSearch() {
 
 void TestPortDetector::searchWithoutMeterCyclesUntilCancelled() {
     Rig rig;
-    rig.cancelAfter = 20.0; // two and a half passes of 16 slots x 0.5 s
+    rig.cancelAfter = 1.0; // passes over sixteen empty slots, 0.1 s apart
     bool cancelled = false;
     try {
         rig.detector.scanPorts();
