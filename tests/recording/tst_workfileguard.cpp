@@ -1,11 +1,14 @@
 // The working-file guard against a lock left behind by a recorder that died: the rows it wrote
 // are moved aside before the lock is taken over, a mere question (isHeld) never takes it over,
-// and a working file without a data row is not worth keeping.
+// a working file without a data row is not worth keeping, and a folder that cannot be written
+// is named as such.
 
 #include "recording/workfileguard.h"
 
 #include <QDir>
 #include <QFile>
+#include <QProcess>
+#include <QScopeGuard>
 #include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
@@ -71,6 +74,35 @@ private slots:
             QCOMPARE(guard.keptUnfinished(), QString());
         }
         QVERIFY(WorkFileGuard::isHeld(path));
+    }
+
+    void deadHolderInAFolderThatCannotBeWritten_data() {
+        QTest::addColumn<QByteArray>("work");
+        QTest::addColumn<QString>("refusal");
+        QTest::newRow("no rows") << kHead << "the folder %1 cannot be written";
+        QTest::newRow("rows") << kHead + "1     \t2024/01/05 09:30:16\tK\t  25.0\r\n"
+                              << "QR512.temp holds the rows of an earlier recording that did "
+                                 "not finish, and they could not be moved aside: Read-only "
+                                 "file system.";
+    }
+
+    void deadHolderInAFolderThatCannotBeWritten() {
+        QFETCH(QByteArray, work);
+        QFETCH(QString, refusal);
+        QTemporaryDir dir;
+        if (QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=64k", "tmpfs", dir.path()}) != 0)
+            QSKIP("no tmpfs can be mounted here");
+        const auto unmount = qScopeGuard([&] { QProcess::execute("umount", {dir.path()}); });
+        const QString path = dir.filePath("QR512.temp");
+        writeFile(path, work);
+        leaveDeadLock(path);
+        QCOMPARE(QProcess::execute("mount", {"-o", "remount,ro", dir.path()}), 0);
+
+        WorkFileGuard guard(path);
+        QVERIFY(!guard.acquired());
+        QCOMPARE(guard.holderPid(), qint64(0)); // no process is said to be recording
+        QCOMPARE(guard.refusal(), refusal.replace("%1", dir.path()));
+        QVERIFY(QFile::exists(path + ".lock"));
     }
 
     void markedFileWaitsForTheNextGuard() {
