@@ -89,7 +89,7 @@ private slots:
         QTest::newRow("every 3rd reply garbled")
             << QStringList{"--garble-every", "3"} << live3 << -1.0 << 0 << "" << 0 << 3;
         QTest::newRow("bytes dripped one at a time")
-            << QStringList{"--byte-gap", "0.004"} << live3 << -1.0 << 0 << "" << 0 << 3;
+            << QStringList{"--byte-gap", "0.002"} << live3 << -1.0 << 0 << "" << 0 << 3;
         QTest::newRow("replies late")
             << QStringList{"--reply-delay", "0.05"} << live3 << -1.0 << 0 << "" << 0 << 3;
         QTest::newRow("silent mid-poll and back")
