@@ -126,7 +126,11 @@ bool SerialPort::isOpen() const {
 void SerialPort::checkGone() {
     // An unplugged adapter raises ResourceError: from then on the port is closed and the
     // meter simply looks silent, which starts the normal search without any error storm.
-    if (m_port->error() == QSerialPort::ResourceError)
+    // A device whose other end has gone (a hung-up pseudo-terminal) fails reads or writes
+    // instead: the same, or the link would go on polling a dead device.
+    const QSerialPort::SerialPortError error = m_port->error();
+    if (error == QSerialPort::ResourceError || error == QSerialPort::WriteError ||
+        error == QSerialPort::ReadError)
         m_port->close();
     // Everything else (pseudo-terminals refuse the modem-line ioctls with "Invalid argument",
     // time-outs of the waits) is noise for a polled protocol.

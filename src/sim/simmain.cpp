@@ -84,18 +84,28 @@ int main(int argc, char* argv[]) {
             return 1;
         }
     }
+    // The silence is timed from the first command, so that it meets a host that is polling
+    // however long that host took to start.
+    QTimer firstCommand;
     if (options.silentAfter >= 0) {
-        QTimer::singleShot(int(options.silentAfter * 1000), &app, [&] {
-            sim::Faults faults = options.faults;
-            faults.silent = true;
-            meter.setFaults(faults);
-            std::fprintf(stderr, "qr512-sim: silent\n");
-            if (options.silentFor >= 0)
-                QTimer::singleShot(int(options.silentFor * 1000), &app, [&] {
-                    meter.setFaults(options.faults);
-                    std::fprintf(stderr, "qr512-sim: answering again\n");
-                });
+        firstCommand.setInterval(10);
+        QObject::connect(&firstCommand, &QTimer::timeout, &app, [&] {
+            if (meter.commandLog().isEmpty())
+                return;
+            firstCommand.stop();
+            QTimer::singleShot(int(options.silentAfter * 1000), &app, [&] {
+                sim::Faults faults = options.faults;
+                faults.silent = true;
+                meter.setFaults(faults);
+                std::fprintf(stderr, "qr512-sim: silent\n");
+                if (options.silentFor >= 0)
+                    QTimer::singleShot(int(options.silentFor * 1000), &app, [&] {
+                        meter.setFaults(options.faults);
+                        std::fprintf(stderr, "qr512-sim: answering again\n");
+                    });
+            });
         });
+        firstCommand.start();
     }
 
     std::printf("%s\n", qPrintable(host.devicePath()));

@@ -137,8 +137,11 @@ void addSimOptions(QCommandLineParser& parser) {
         {QStringLiteral("reply-delay"),
          QStringLiteral("Fault: extra seconds before every reply starts."),
          QStringLiteral("SECONDS")},
+        {QStringLiteral("damaged-frames"),
+         QStringLiteral("Fault: answer the handshake, but end every display frame in a wrong "
+                        "byte.")},
         {QStringLiteral("silent-after"),
-         QStringLiteral("Fault: fall silent SECONDS after the start (see --silent-for)."),
+         QStringLiteral("Fault: fall silent SECONDS after the first command (see --silent-for)."),
          QStringLiteral("SECONDS")},
         {QStringLiteral("silent-for"),
          QStringLiteral("Fault: answer again after SECONDS of --silent-after (default: never)."),
@@ -203,6 +206,7 @@ bool parseSimOptions(QCommandLineParser& parser, const QStringList& args, SimOpt
     o.config.drift = !parser.isSet(QStringLiteral("fixed"));
     o.faults.silent = parser.isSet(QStringLiteral("silent"));
     o.faults.wrongHandshake = parser.isSet(QStringLiteral("wrong-handshake"));
+    o.faults.damagedFrames = parser.isSet(QStringLiteral("damaged-frames"));
     *options = o;
     return true;
 }
