@@ -5,17 +5,17 @@
 // time refused, the current second accepted), the captions, Timer2, CmdOpen, and one message
 // when the working file cannot be written.
 
-#include "app/recording/recordingui.h"
-#include "app/recording/recordpanel.h"
+#include "support/fakeplatform.h"
 #include "app/window/controlpanel.h"
 #include "app/window/desktopplatform.h"
+#include "app/recording/recordingui.h"
+#include "app/recording/recordpanel.h"
 #include "link/linkthread.h"
+#include "support/simport.h"
+#include "support/virtualclock.h"
 #include "live/livepoll.h"
 #include "recording/recorder.h"
 #include "sim/framebuilder.h"
-#include "support/fakeplatform.h"
-#include "support/simport.h"
-#include "support/virtualclock.h"
 
 #include <QAction>
 #include <QComboBox>

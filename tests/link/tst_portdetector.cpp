@@ -5,9 +5,9 @@
 #include "link/meterlink.h"
 #include "link/meterprofile.h"
 #include "link/portdetector.h"
-#include "sim/virtualmeter.h"
 #include "support/simport.h"
 #include "support/virtualclock.h"
+#include "sim/virtualmeter.h"
 
 #include <QTest>
 
