@@ -1,9 +1,9 @@
 // Covers the LCD widget: one findable child per annunciator (named after its element, with
 // its caption or, for pictures, its accessible name), the power-up drawing with everything
-// lit, single frame bits lighting exactly one segment or showing exactly one symbol (through
-// the real frame decoder), what actually reaches the pixels (lit segments dark, unlit ones
-// light, hidden symbols absent), the symbols following the glass when the widget is resized,
-// and no repaint when a frame repeats the state already shown.
+// lit, each display flag lighting exactly its segment or showing exactly its symbol, what
+// actually reaches the pixels (lit segments dark, unlit ones light, hidden symbols absent), the
+// symbols following the glass when the widget is resized, and no repaint when a frame repeats the
+// state already shown.
 
 #include "app/window/lcdgeometry.h"
 #include "app/window/lcdwidget.h"
@@ -17,14 +17,6 @@
 using namespace app;
 
 namespace {
-
-QByteArray frameWithBit(int byteNumber, int bit) {
-    QByteArray frame(live::kFrameLength, '\0');
-    frame[0] = '\x02';
-    frame[live::kFrameLength - 1] = '\x0D';
-    frame[byteNumber - 1] = char(1 << bit);
-    return frame;
-}
 
 live::DisplayState onlySegment(int digit, int segment) {
     live::DisplayState state;
@@ -76,10 +68,7 @@ class TstLcdWidget : public QObject {
 private slots:
     void everyAnnunciatorIsAChildFoundByName();
     void startsWithEverythingLit();
-    void oneSegmentBitLightsExactlyThatSegment_data();
-    void oneSegmentBitLightsExactlyThatSegment();
-    void oneAnnunciatorBitShowsExactlyThatSymbol_data();
-    void oneAnnunciatorBitShowsExactlyThatSymbol();
+    void eachFlagDrivesExactlyItsElement();
     void litSegmentIsDarkAndUnlitIsLight_data();
     void litSegmentIsDarkAndUnlitIsLight();
     void hiddenSymbolLeavesNoInk_data();
@@ -117,72 +106,31 @@ void TstLcdWidget::startsWithEverythingLit() {
     QVERIFY(!lcd.segmentLit(0, 7));
 }
 
-void TstLcdWidget::oneSegmentBitLightsExactlyThatSegment_data() {
-    // Frame byte and bit, and the digit and segment the table says they light.
-    QTest::addColumn<int>("byteNumber");
-    QTest::addColumn<int>("bit");
-    QTest::addColumn<int>("digit");
-    QTest::addColumn<int>("segment");
-    QTest::newRow("byte 2 bit 0: LCD1 d") << 2 << 0 << 0 << 3;
-    QTest::newRow("byte 5 bit 6: LCD4 a") << 5 << 6 << 3 << 0;
-    QTest::newRow("byte 18 bit 3: LCD5 g") << 18 << 3 << 4 << 6;
-    QTest::newRow("byte 15 bit 4: LCD8 b") << 15 << 4 << 7 << 1;
-    QTest::newRow("byte 6 bit 0: LCD9 a") << 6 << 0 << 8 << 0;
-    QTest::newRow("byte 9 bit 1: LCD12 f") << 9 << 1 << 11 << 5;
-    QTest::newRow("byte 11 bit 5: LCD14 c") << 11 << 5 << 13 << 2;
-    QTest::newRow("byte 14 bit 4: LCD16 e") << 14 << 4 << 15 << 4;
-}
-
-void TstLcdWidget::oneSegmentBitLightsExactlyThatSegment() {
-    QFETCH(int, byteNumber);
-    QFETCH(int, bit);
-    QFETCH(int, digit);
-    QFETCH(int, segment);
+void TstLcdWidget::eachFlagDrivesExactlyItsElement() {
     LcdWidget lcd;
-    lcd.setDisplay(live::decodeDisplay(frameWithBit(byteNumber, bit)));
-    for (int d = 0; d < live::kDigitCount; ++d) {
-        for (int s = 0; s < live::kSegmentCount; ++s)
-            QCOMPARE(lcd.segmentLit(d, s), d == digit && s == segment);
+    for (int digit = 0; digit < live::kDigitCount; ++digit) {
+        for (int segment = 0; segment < live::kSegmentCount; ++segment) {
+            lcd.setDisplay(onlySegment(digit, segment));
+            for (int d = 0; d < live::kDigitCount; ++d) {
+                for (int s = 0; s < live::kSegmentCount; ++s)
+                    QCOMPARE(lcd.segmentLit(d, s), d == digit && s == segment);
+            }
+            for (int i = 0; i < live::kAnnunciatorCount; ++i)
+                QVERIFY(lcd.annunciatorLabel(i)->isHidden());
+        }
     }
-    for (int i = 0; i < live::kAnnunciatorCount; ++i)
-        QVERIFY2(lcd.annunciatorLabel(i)->isHidden(), live::kAnnunciators[std::size_t(i)].name);
-}
-
-void TstLcdWidget::oneAnnunciatorBitShowsExactlyThatSymbol_data() {
-    QTest::addColumn<int>("byteNumber");
-    QTest::addColumn<int>("bit");
-    QTest::addColumn<QString>("name");
-    QTest::newRow("colon of group 4") << 12 << 0 << "LblT4DotDot";
-    QTest::newRow("l of group 2") << 12 << 3 << "LblT2L";
-    QTest::newRow("d:m") << 12 << 7 << "Lbldm";
-    QTest::newRow("T3 mark") << 2 << 7 << "LblT3T3";
-    QTest::newRow("plug picture") << 6 << 7 << "ImaPlug";
-    QTest::newRow("K picture") << 15 << 7 << "ImaK";
-    QTest::newRow("degrees C picture") << 20 << 7 << "ImaC";
-    QTest::newRow("HOLD") << 23 << 0 << "LblHold";
-    QTest::newRow("battery bar 1") << 25 << 4 << "ImaBt1";
-    QTest::newRow("T1 mark of group 1") << 25 << 7 << "LblT1T1";
-}
-
-void TstLcdWidget::oneAnnunciatorBitShowsExactlyThatSymbol() {
-    QFETCH(int, byteNumber);
-    QFETCH(int, bit);
-    QFETCH(QString, name);
-    LcdWidget lcd;
-    lcd.setDisplay(live::decodeDisplay(frameWithBit(byteNumber, bit)));
-    for (QLabel* label : lcd.findChildren<QLabel*>())
-        QCOMPARE(!label->isHidden(), label->objectName() == name);
-    for (int d = 0; d < live::kDigitCount; ++d) {
-        for (int s = 0; s < live::kSegmentCount; ++s)
-            QVERIFY(!lcd.segmentLit(d, s));
+    for (int n = 0; n < live::kAnnunciatorCount; ++n) {
+        live::DisplayState state;
+        state.annunciators[std::size_t(n)] = true;
+        lcd.setDisplay(state);
+        for (int i = 0; i < live::kAnnunciatorCount; ++i)
+            QCOMPARE(!lcd.annunciatorLabel(i)->isHidden(), i == n);
+        QVERIFY(!lcd.segmentLit(0, 0));
+        // Shown from outside (REC when a PC recording starts), it still follows the frames.
+        lcd.annunciatorLabel(n)->show();
+        lcd.setDisplay(live::DisplayState{});
+        QVERIFY(lcd.annunciatorLabel(n)->isHidden());
     }
-    // And back: the next frame without the bit hides it again.
-    lcd.setDisplay(live::DisplayState{});
-    QVERIFY(lcd.findChild<QLabel*>(name)->isHidden());
-    // Shown from outside (REC when a PC recording starts), it follows the frames again.
-    lcd.findChild<QLabel*>(name)->show();
-    lcd.setDisplay(live::DisplayState{});
-    QVERIFY(lcd.findChild<QLabel*>(name)->isHidden());
 }
 
 void TstLcdWidget::litSegmentIsDarkAndUnlitIsLight_data() {

@@ -3,9 +3,9 @@
 
 #include "link/linkthread.h"
 #include "link/serialport.h"
+#include "sim/virtualmeter.h"
 #include "support/simport.h"
 #include "support/virtualclock.h"
-#include "sim/virtualmeter.h"
 
 #include <QElapsedTimer>
 #include <QSignalSpy>

@@ -3,13 +3,15 @@
 // virtual time.
 
 #include "link/meterlink.h"
-#include "link/meterprofile.h"
 #include "link/portdetector.h"
+#include "sim/virtualmeter.h"
+#include "support/scriptport.h"
 #include "support/simport.h"
 #include "support/virtualclock.h"
-#include "sim/virtualmeter.h"
 
 #include <QTest>
+
+#include <cmath>
 
 using namespace serial;
 
@@ -55,8 +57,8 @@ private slots:
     void searchWithoutMeterCyclesUntilCancelled();
     void fixedPortThatCannotOpenFails();
     void fixedPortKeepsTryingASilentMeter();
-    void fixedPortConnects();
-    void fixedPortWithAWrongDeviceFails();
+    void fixedPortChecksEveryHandshakeByte_data();
+    void fixedPortChecksEveryHandshakeByte();
     void portsWithoutRightsAreNamedOncePerSearch();
 };
 
@@ -137,7 +139,7 @@ void TestPortDetector::wrongBytesDoNotHoldTheSearch() {
     int toLiar = 0;
     for (const auto& w : rig.port.writes())
         toLiar += w.slot == 2;
-    QCOMPARE(toLiar, profile::kWrongProbeRepeats);
+    QCOMPARE(toLiar, 3);
 }
 
 void TestPortDetector::searchWithoutMeterCyclesUntilCancelled() {
@@ -151,8 +153,7 @@ void TestPortDetector::searchWithoutMeterCyclesUntilCancelled() {
     }
     QVERIFY(cancelled);
     QVERIFY(rig.connections.isEmpty());
-    QVERIFY2(rig.statuses.size() > 2 * profile::kPortSlots,
-             qPrintable(QString::number(rig.statuses.size())));
+    QVERIFY2(rig.statuses.size() > 2 * 16, qPrintable(QString::number(rig.statuses.size())));
     QVERIFY(rig.statuses.count(QStringLiteral("Connecting...")) == rig.statuses.size());
 }
 
@@ -176,40 +177,46 @@ void TestPortDetector::fixedPortKeepsTryingASilentMeter() {
     sim::VirtualMeter meter({}, silent());
     rig.attach(7, meter);
     rig.detector.setChoice({false, 7});
-    rig.cancelAfter = 3.0;
+    rig.cancelAfter = 2.25;
     QVERIFY_THROWS_EXCEPTION(Cancelled, rig.detector.openFixedPort());
-    QVERIFY(rig.port.openCount() >= 5); // reopened about every half second
+    QCOMPARE(rig.port.openCount(), 5); // reopened after every 50 probes of 10 ms
     QVERIFY(rig.statuses.isEmpty());
 }
 
-void TestPortDetector::fixedPortConnects() {
-    Rig rig;
-    sim::VirtualMeter meter;
-    rig.attach(12, meter);
-    rig.detector.setChoice({false, 12});
-    rig.detector.openFixedPort();
-    QCOMPARE(rig.statuses, QStringList{"COM12"});
-    QCOMPARE(rig.connections, QList<int>{12});
+void TestPortDetector::fixedPortChecksEveryHandshakeByte_data() {
+    QTest::addColumn<QByteArray>("reply");
+    QTest::addColumn<bool>("found");
+    QTest::newRow("02 41 0D") << QByteArray("\x02\x41\x0D", 3) << true;
+    QTest::newRow("wrong middle byte") << QByteArray("\x02\x42\x0D", 3) << false;
+    QTest::newRow("wrong last byte") << QByteArray("\x02\x41\x0A", 3) << false;
+    QTest::newRow("wrong first byte") << QByteArray("\x15\x41\x0D", 3) << false;
 }
 
-void TestPortDetector::fixedPortWithAWrongDeviceFails() {
-    Rig rig;
-    sim::Faults wrong;
-    wrong.wrongHandshake = true;
-    sim::VirtualMeter liar({}, wrong);
-    rig.attach(6, liar);
-    rig.detector.setChoice({false, 6});
-    rig.cancelAfter = 30.0; // a safety net only: the open must fail long before
+void TestPortDetector::fixedPortChecksEveryHandshakeByte() {
+    QFETCH(QByteArray, reply);
+    QFETCH(bool, found);
+    VirtualClock clock;
+    ScriptPort port(clock);
+    port.responder = [&](const QByteArray& w) { return w == "A" ? reply : QByteArray(); };
+    MeterLink link(port, clock);
+    PortDetector detector(link);
+    QList<int> connections;
+    QStringList statuses;
+    link.setHooks({[&](const QString& s) { statuses << s; }, nullptr, nullptr});
+    detector.setHooks({nullptr, [&](int p) { connections << p; }, nullptr});
+    detector.setChoice({false, 6});
     bool failed = false;
     try {
-        rig.detector.openFixedPort();
+        detector.openFixedPort();
     } catch (const FixedPortFailed& f) {
         failed = true;
         QVERIFY(f.detail.contains(QStringLiteral("COM6")));
     }
-    QVERIFY(failed);
-    QCOMPARE(rig.port.writes().size(), profile::kWrongProbeRepeats);
-    QVERIFY(rig.connections.isEmpty());
+    QCOMPARE(failed, !found);
+    QCOMPARE(connections, found ? QList<int>{6} : QList<int>{});
+    QCOMPARE(statuses, found ? QStringList{"COM6"} : QStringList{});
+    // A device answering wrong bytes is asked three times, then refused.
+    QCOMPARE(port.count("A"), found ? 1 : 3);
 }
 
 void TestPortDetector::portsWithoutRightsAreNamedOncePerSearch() {

@@ -76,13 +76,6 @@ FrameContent content(char type, char unit) {
 class TestFrameBuilder : public QObject {
     Q_OBJECT
 private slots:
-    void frameIsFramed() {
-        const QByteArray f = buildFrame(content('K', 'C'));
-        QCOMPARE(f.size(), 37);
-        QCOMPARE(quint8(f[0]), 0x02);
-        QCOMPARE(quint8(f[36]), 0x0D);
-    }
-
     void digitsShowTheReading_data() {
         QTest::addColumn<char>("type");
         QTest::addColumn<char>("unit");

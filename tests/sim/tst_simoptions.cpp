@@ -37,44 +37,12 @@ private slots:
     void everyOptionArrives() {
         SimOptions o;
         QString error;
-        QVERIFY2(parse({"--channels",
-                        "2",
-                        "--type",
-                        "r",
-                        "--unit",
-                        "F",
-                        "--records",
-                        "16800",
-                        "--interval",
-                        "86400",
-                        "--fixed",
-                        "--silent",
-                        "--wrong-handshake",
-                        "--short-every",
-                        "3",
-                        "--garble-every",
-                        "4",
-                        "--byte-gap",
-                        "0.01",
-                        "--unplug-after",
-                        "5",
-                        "--reply-delay",
-                        "0.3",
-                        "--reading",
-                        "3=OL",
-                        "--reading",
-                        "4=-ol",
-                        "--reading",
-                        "1=25",
-                        "--damaged-frames",
-                        "--silent-after",
-                        "1.5",
-                        "--silent-for",
-                        "2",
-                        "--link",
-                        "/tmp/meter"},
-                       &o, &error),
-                 qPrintable(error));
+        const QString args = QStringLiteral(
+            "--channels 2 --type r --unit F --records 16800 --interval 86400 --fixed --silent "
+            "--wrong-handshake --short-every 3 --garble-every 4 --byte-gap 0.01 --unplug-after 5 "
+            "--reply-delay 0.3 --reading 3=OL --reading 4=-ol --reading 1=25 --damaged-frames --silent-after 1.5 --silent-for 2 "
+            "--link /tmp/meter");
+        QVERIFY2(parse(args.split(u' '), &o, &error), qPrintable(error));
         QCOMPARE(o.config.channels, 2);
         QCOMPARE(o.config.type, 'R');
         QCOMPARE(o.config.unit, 'F');

@@ -14,6 +14,8 @@ using sim::Faults;
 using sim::MeterConfig;
 using sim::VirtualMeter;
 
+Q_DECLARE_METATYPE(sim::Faults)
+
 namespace {
 
 QByteArray ask(VirtualMeter& m, const QByteArray& command, double at, double wait = 0.2) {
@@ -80,53 +82,6 @@ private slots:
         QVERIFY(std::isinf(m.nextOutputTime()));
     }
 
-    void repliesQueueBehindEachOther() {
-        VirtualMeter m(fixedConfig());
-        m.receive("AA", 1.0);
-        QCOMPARE(m.takeOutput(1.1), bytes({0x02, 0x41, 0x0D, 0x02, 0x41, 0x0D}));
-    }
-
-    void unknownBytesAreIgnored() {
-        VirtualMeter m(fixedConfig());
-        QCOMPARE(ask(m, QByteArray("xyz\x00\xFF", 5), 1.0), QByteArray());
-        QCOMPARE(ask(m, "zAq", 2.0), bytes({0x02, 0x41, 0x0D}));
-        QCOMPARE(m.commandLog(), QList<QByteArray>{"A"});
-    }
-
-    void statusByteOfTheConfiguration_data() {
-        QTest::addColumn<int>("channels");
-        QTest::addColumn<char>("type");
-        QTest::addColumn<int>("status");
-        QTest::newRow("4 K") << 4 << 'K' << 0x40;
-        QTest::newRow("1 R") << 1 << 'R' << 0x12;
-        QTest::newRow("2 J") << 2 << 'J' << 0x26;
-        QTest::newRow("bad count falls back to 4") << 3 << 'E' << 0x45;
-    }
-
-    void statusByteOfTheConfiguration() {
-        QFETCH(int, channels);
-        QFETCH(char, type);
-        QFETCH(int, status);
-        MeterConfig c = fixedConfig();
-        c.channels = channels;
-        c.type = type;
-        VirtualMeter m(c);
-        QCOMPARE(quint8(ask(m, "M", 1.0)[25]), status);
-    }
-
-    void frameCarriesPinnedReadingsAndAbsentChannelsAreOpen() {
-        MeterConfig c = fixedConfig();
-        c.channels = 2;
-        VirtualMeter m(c);
-        m.setReading(1, 6480);
-        m.setReading(2, 0);
-        const QByteArray f = ask(m, "M", 1.0);
-        QCOMPARE(word(f, 26), 6480);
-        QCOMPARE(word(f, 28), 0);
-        QCOMPARE(word(f, 30), 65535);
-        QCOMPARE(word(f, 32), 65535);
-    }
-
     void holdFreezesTheReadings() {
         VirtualMeter m(fixedConfig());
         m.setReading(1, 5000);
@@ -188,39 +143,13 @@ private slots:
 
     void recStopsAtTheCapacity() {
         MeterConfig c = fixedConfig();
-        c.storedRecords = VirtualMeter::kCapacity - 2;
+        c.storedRecords = 16800 - 2;
         c.intervalSeconds = 1;
         VirtualMeter m(c);
         send(m, 'I', bytes({0x10, 0, 0, 0}), 0.0);
         m.advance(60.0);
-        QCOMPARE(m.storedRecords(), VirtualMeter::kCapacity);
+        QCOMPARE(m.storedRecords(), 16800);
         QVERIFY(!m.isRecording());
-    }
-
-    void storedRecordsAtStartDownload() {
-        MeterConfig c = fixedConfig();
-        c.storedRecords = 5;
-        c.intervalSeconds = 60;
-        c.channels = 1;
-        c.type = 'T';
-        VirtualMeter m(c);
-        QCOMPARE(word(ask(m, "M", 0.0), 34), 5);
-        const QByteArray dump = ask(m, "G", 1.0, 1.0);
-        QCOMPARE(dump.size(), 5 * 19);
-        QDateTime previous;
-        for (int i = 0; i < 5; ++i) {
-            const QByteArray r = dump.mid(i * 19, 19);
-            auto bcd = [&](int k) { return (quint8(r[k]) >> 4) * 10 + (quint8(r[k]) & 0x0F); };
-            const QDateTime t(QDate(2000 + bcd(3), bcd(4), bcd(5)), QTime(bcd(6), bcd(7), bcd(8)));
-            QVERIFY(t.isValid());
-            if (previous.isValid())
-                QCOMPARE(previous.secsTo(t), 60);
-            previous = t;
-            QCOMPARE(quint8(r[9]), 0x14);
-            QVERIFY(word(r, 10) != 0 && word(r, 10) != 65535);
-            QCOMPARE(word(r, 12), 65535); // no T2 on a one-channel meter
-        }
-        QVERIFY(previous < m.clock());
     }
 
     void storedRecordsVaryInStampAndReading() {
@@ -317,23 +246,6 @@ private slots:
         QCOMPARE(ask(m, "C", 70.5).mid(1, 6), oneMinuteLater);
     }
 
-    void clockRefusesWhatIsNotADate_data() {
-        QTest::addColumn<QByteArray>("payload");
-        QTest::newRow("month 13") << bytes({0x24, 0x13, 0x01, 0, 0, 0});
-        QTest::newRow("not BCD") << bytes({0x24, 0x0A, 0x01, 0, 0, 0});
-        QTest::newRow("31 February") << bytes({0x24, 0x02, 0x31, 0, 0, 0});
-        QTest::newRow("hour 24") << bytes({0x24, 0x01, 0x01, 0x24, 0, 0});
-    }
-
-    void clockRefusesWhatIsNotADate() {
-        QFETCH(QByteArray, payload);
-        VirtualMeter m(fixedConfig());
-        const QByteArray good = bytes({0x24, 0x03, 0x15, 0x14, 0x05, 0x09});
-        send(m, 'D', good, 1.0);
-        send(m, 'D', payload, 1.1);
-        QCOMPARE(ask(m, "C", 1.2).mid(1, 6), good);
-    }
-
     void payloadMayComeInPieces() {
         VirtualMeter m(fixedConfig());
         m.receive("F", 1.0);
@@ -351,84 +263,6 @@ private slots:
         m.receive("D", 3.0);
         m.receive(bytes({0x24}), 3.002); // the host died mid-payload
         QCOMPARE(ask(m, "A", 4.0), bytes({0x02, 0x41, 0x0D}));
-    }
-
-    void readingsDriftDeterministically() {
-        VirtualMeter a;
-        VirtualMeter b;
-        a.advance(0.0);
-        b.advance(0.0);
-        const quint16 start = a.reading(1);
-        a.advance(600.0);
-        b.advance(600.0);
-        QCOMPARE(a.reading(1), b.reading(1));
-        bool moved = false;
-        for (int ch = 1; ch <= 4; ++ch)
-            moved = moved || a.reading(ch) != VirtualMeter().reading(ch);
-        QVERIFY(moved);
-        QVERIFY(std::abs(int(a.reading(1)) - int(start)) < 200); // slowly: within 20 F
-        a.setReading(1, 7000);
-        a.advance(1200.0);
-        QCOMPARE(a.reading(1), quint16(7000));
-    }
-
-    void fixedReadingsDoNotMove() {
-        VirtualMeter m(fixedConfig());
-        m.advance(0.0);
-        const quint16 start = m.reading(3);
-        m.advance(10000.0);
-        QCOMPARE(m.reading(3), start);
-    }
-
-    void silentAnswersNothing() {
-        Faults f;
-        f.silent = true;
-        VirtualMeter m(fixedConfig(), f);
-        QCOMPARE(ask(m, "AMJKC", 1.0, 5.0), QByteArray());
-        QVERIFY(std::isinf(m.nextOutputTime()));
-        QCOMPARE(m.commandLog().size(), 5);
-    }
-
-    void wrongHandshake() {
-        Faults f;
-        f.wrongHandshake = true;
-        VirtualMeter m(fixedConfig(), f);
-        const QByteArray reply = ask(m, "A", 1.0);
-        QCOMPARE(reply.size(), 3);
-        QVERIFY(reply != bytes({0x02, 0x41, 0x0D}));
-        QCOMPARE(ask(m, "M", 2.0).size(), 37); // only the handshake is wrong
-    }
-
-    void shortEveryNth() {
-        Faults f;
-        f.shortEvery = 2;
-        VirtualMeter m(fixedConfig(), f);
-        QCOMPARE(ask(m, "A", 1.0).size(), 3);
-        QCOMPARE(ask(m, "A", 2.0).size(), 2);
-        QCOMPARE(ask(m, "M", 3.0).size(), 37);
-        QCOMPARE(ask(m, "M", 4.0).size(), 19);
-    }
-
-    void garbleEveryNthFixedReply() {
-        Faults f;
-        f.garbleEvery = 2;
-        MeterConfig c = fixedConfig();
-        c.storedRecords = 1;
-        VirtualMeter m(c, f);
-        QList<QByteArray> replies;
-        for (int i = 0; i < 4; ++i) {
-            replies << ask(m, "M", 1.0 + i);
-            QCOMPARE(ask(m, "G", 1.5 + i).size(), 19); // downloads are never garbled
-        }
-        auto framed = [](const QByteArray& r) {
-            return quint8(r.front()) == 0x02 && quint8(r.back()) == 0x0D;
-        };
-        QVERIFY(framed(replies[0]));
-        QVERIFY(quint8(replies[1].front()) != 0x02);
-        QVERIFY(framed(replies[2]));
-        QVERIFY(quint8(replies[3].back()) != 0x0D);
-        for (const QByteArray& r : replies)
-            QCOMPARE(r.size(), 37);
     }
 
     void byteGapDeliversByteByByte() {
@@ -450,35 +284,49 @@ private slots:
         QVERIFY(times[2] - times[1] >= 0.01);
     }
 
-    void unplugAfterNCommands() {
-        Faults f;
-        f.unplugAfter = 2;
-        VirtualMeter m(fixedConfig(), f);
-        QCOMPARE(ask(m, "A", 1.0).size(), 3);
-        QCOMPARE(ask(m, "M", 2.0).size(), 37);
-        QVERIFY(!m.isUnplugged());
-        QCOMPARE(ask(m, "A", 3.0), QByteArray());
-        QVERIFY(m.isUnplugged());
-        m.setUnplugged(false);
-        QCOMPARE(ask(m, "A", 4.0).size(), 3);
+    // Each fault switch shapes the replies to a run of commands, one second apart; "framed"
+    // marks each reply: y = 02 ... 0D, n = unframed, - = nothing.
+    void faultsShapeTheReplies_data() {
+        QTest::addColumn<Faults>("faults");
+        QTest::addColumn<QByteArray>("letters");
+        QTest::addColumn<QList<int>>("sizes");
+        QTest::addColumn<QString>("framed");
+        QTest::newRow("silent") << Faults{.silent = true} << QByteArray("AMJKC")
+                                << QList<int>{0, 0, 0, 0, 0} << "-----";
+        QTest::newRow("wrong handshake, frames right")
+            << Faults{.wrongHandshake = true} << QByteArray("AM") << QList<int>{3, 37} << "ny";
+        QTest::newRow("every 2nd reply short")
+            << Faults{.shortEvery = 2} << QByteArray("AAMM") << QList<int>{3, 2, 37, 19} << "ynyn";
+        QTest::newRow("every 2nd fixed reply garbled")
+            << Faults{.garbleEvery = 2} << QByteArray("MMMM") << QList<int>{37, 37, 37, 37}
+            << "ynyn";
+        QTest::newRow("unplugged after 2 commands")
+            << Faults{.unplugAfter = 2} << QByteArray("AMA") << QList<int>{3, 37, 0} << "yy-";
+        QTest::newRow("reply later than the wait")
+            << Faults{.replyDelay = 0.3} << QByteArray("M") << QList<int>{0} << "-";
     }
 
-    void replyDelayComesAfterTheWait() {
-        Faults f;
-        f.replyDelay = 0.3;
-        VirtualMeter m(fixedConfig(), f);
-        QCOMPARE(ask(m, "M", 1.0, 0.2), QByteArray());
-        QCOMPARE(m.takeOutput(1.4).size(), 37);
+    void faultsShapeTheReplies() {
+        QFETCH(Faults, faults);
+        QFETCH(QByteArray, letters);
+        QFETCH(QList<int>, sizes);
+        QFETCH(QString, framed);
+        VirtualMeter m(fixedConfig(), faults);
+        for (int i = 0; i < letters.size(); ++i) {
+            const QByteArray r = ask(m, letters.mid(i, 1), 1.0 + i);
+            QCOMPARE(r.size(), sizes[i]);
+            const QChar mark = r.isEmpty()                                             ? u'-'
+                               : quint8(r.front()) == 0x02 && quint8(r.back()) == 0x0D ? u'y'
+                                                                                       : u'n';
+            QCOMPARE(mark, framed[i]);
+        }
     }
 
     void faultsCanBeSwitchedWhileRunning() {
-        VirtualMeter m(fixedConfig());
+        VirtualMeter m(fixedConfig(), Faults{.unplugAfter = 1});
         QCOMPARE(ask(m, "A", 1.0).size(), 3);
-        Faults f;
-        f.silent = true;
-        m.setFaults(f);
-        QVERIFY(m.faults().silent);
         QCOMPARE(ask(m, "A", 2.0), QByteArray());
+        m.setUnplugged(false);
         m.setFaults({});
         QCOMPARE(ask(m, "A", 3.0).size(), 3);
     }
