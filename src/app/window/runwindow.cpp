@@ -1,14 +1,14 @@
 #include "app/window/runwindow.h"
 
-#include "app/plot/plotviewer.h"
+#include "app/clock/clockpanel.h"
 #include "app/memory/memoryui.h"
+#include "app/plot/plotviewer.h"
 #include "app/recording/recordingui.h"
+#include "app/service/servicepanel.h"
+#include "app/settings/alarmpanel.h"
 #include "app/settings/samplingpanel.h"
 #include "app/window/controlpanel.h"
 #include "app/window/desktopplatform.h"
-#include "app/clock/clockpanel.h"
-#include "app/service/servicepanel.h"
-#include "app/settings/alarmpanel.h"
 #include "app/window/simulation.h"
 #include "link/linkthread.h"
 #include "link/portcatalog.h"
@@ -55,7 +55,9 @@ struct WindowOptions {
             "Companion program of the QR512 thermometer and data logger.\n"
             "Without a window: 'qr512 COMMAND --help' for the commands live (print the "
             "readings), record (record them into a data file), plot (draw a data file into a "
-            "picture), download and erase (the meter's memory), clock (the meter's clock)"
+            "picture), download and erase (the meter's memory), limits (the alarm limits), beep "
+            "(the alarm"
+            " tone), clock (the meter's clock)"
             " and send (bytes to the meter)."));
         parser.addOptions({help, version, simulate, service, port});
     }
