@@ -115,13 +115,17 @@ void ControlPanel::buildKeys() {
         if (entry.pictureName) {
             // The picture is decoration: a press on it sends nothing (the meter's POWER key
             // must not go off by a stray click on its symbol); only the key around it does.
-            // It sits small in a corner so that the face is mostly key.
+            // It sits small at the top so that the face is mostly key.
             auto* picture = new QLabel(this);
             picture->setObjectName(QString::fromLatin1(entry.pictureName));
             picture->setPixmap(keyPicture(entry.key));
             picture->setScaledContents(true);
             picture->setAccessibleName(QString::fromLatin1(entry.accessibleName));
-            picture->setGeometry(QRect(area.topLeft() + QPoint(4, 4), QSize(18, 18)));
+            picture->setGeometry(QRect(area.center().x() - 9, area.top() + 4, 18, 18));
+            // The name under the picture tells the keys apart at a glance.
+            label->setText(QString::fromLatin1(entry.accessibleName));
+            label->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
+            label->setMargin(5);
             picture->installEventFilter(this);
             m_keyParts[entry.key].append(picture);
             m_pictureOfWidget.insert(picture, entry.key);
