@@ -80,6 +80,8 @@ private slots:
     void statusTextsFit_data();
     void statusTextsFit();
     void shortcutsShowAndLeaveTextEditingAlone();
+    void viewScalesTheWindow_data();
+    void viewScalesTheWindow();
     void typeKeyChangesTheLiveDisplay();
     void closingDuringASearchEndsPromptly();
 };
@@ -548,6 +550,44 @@ void TestControlPanel::shortcutsShowAndLeaveTextEditingAlone() {
     QVERIFY(QTest::qWaitForWindowActive(rig.panel.get()));
     QTest::keyClick(rig.panel.get(), Qt::Key_Q, Qt::ControlModifier);
     QVERIFY(!rig.panel->isVisible());
+}
+
+void TestControlPanel::viewScalesTheWindow_data() {
+    QTest::addColumn<QString>("choice");
+    QTest::addColumn<int>("percent");
+    QTest::newRow("150 %") << "View150" << 150;
+    QTest::newRow("200 %") << "View200" << 200;
+}
+
+void TestControlPanel::viewScalesTheWindow() {
+    QFETCH(QString, choice);
+    QFETCH(int, percent);
+    sim::MeterConfig config;
+    config.channels = 2;
+    Rig rig(config);
+    QWidget* hold = rig.find("CmdHold");
+    QWidget* lcd = rig.find("LCD");
+    const QRect holdAt = hold->geometry();
+    const QSize lcdSize = lcd->size();
+    const double pointSize = hold->font().pointSizeF();
+    QCOMPARE(rig.panel->scalePercent(), 100);
+
+    rig.panel->findChild<QAction*>(choice)->trigger();
+    const double f = percent / 100.0;
+    QCOMPARE(rig.panel->size(), QSize(qRound(305 * f), qRound(650 * f)));
+    QCOMPARE(hold->geometry(), QRect(qRound(holdAt.x() * f), qRound(holdAt.y() * f),
+                                     qRound(holdAt.width() * f), qRound(holdAt.height() * f)));
+    QCOMPARE(lcd->size(), QSize(qRound(lcdSize.width() * f), qRound(lcdSize.height() * f)));
+    QCOMPARE(hold->font().pointSizeF(), pointSize * f);
+    // Keys that close up for fewer channels do so at the scale shown.
+    QVERIFY(rig.startAndWaitForFrame());
+    QCOMPARE(rig.find("CmdT1T2")->pos(), QPoint(qRound(10 * f), qRound(366 * f)));
+
+    rig.panel->findChild<QAction*>(QStringLiteral("View100"))->trigger();
+    QCOMPARE(rig.panel->size(), QSize(305, 650));
+    QCOMPARE(hold->geometry(), holdAt);
+    QCOMPARE(lcd->size(), lcdSize);
+    QCOMPARE(rig.find("CmdT1T2")->pos(), QPoint(10, 366));
 }
 
 void TestControlPanel::typeKeyChangesTheLiveDisplay() {

@@ -69,10 +69,10 @@ private slots:
             if (!order.contains(Rig::focused()))
                 order.append(Rig::focused());
         }
-        const QStringList expected = {"SaveButton", "IntvButton", "PortSelButton", "LCD",
-                                      "CmdHold",    "CmdTime",    "CmdUnit",       "CmdRel",
-                                      "CmdRec",     "CmdT1T2",    "CmdT3T4",       "CmdMax",
-                                      "LblPwr",     "LblLight",   "LimitLbl",      "CmdOpen"};
+        const QStringList expected = {
+            "SaveButton", "IntvButton", "PortSelButton", "ViewButton", "LCD",     "CmdHold",
+            "CmdTime",    "CmdUnit",    "CmdRel",        "CmdRec",     "CmdT1T2", "CmdT3T4",
+            "CmdMax",     "LblPwr",     "LblLight",      "LimitLbl",   "CmdOpen"};
         const qsizetype start = order.indexOf(expected.first());
         QVERIFY(start >= 0);
         QStringList cycle = order.mid(start) + order.mid(0, start);

@@ -7,17 +7,20 @@
 #include "app/window/lcdwidget.h"
 #include "app/window/listkeys.h"
 #include "app/window/panelkeys.h"
+#include "app/window/windowscale.h"
 #include "link/linkthread.h"
 #include "live/livepoll.h"
 #include "live/readout.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -80,6 +83,7 @@ ControlPanel::ControlPanel(serial::LinkThread& link, live::LiveState& live, Plat
     // The toolbar must not be hidden or dragged away by the main window's context menu.
     setContextMenuPolicy(Qt::NoContextMenu);
 
+    m_scale = new WindowScale(this);
     buildToolbar();
     buildStatusBar();
 
@@ -103,6 +107,7 @@ ControlPanel::ControlPanel(serial::LinkThread& link, live::LiveState& live, Plat
     m_keyExchange = new Exchange(m_link, *this, this);
     buildKeys();
     buildPortList();
+    buildViewMenu();
     setTabChain();
 
     connect(&m_link, &serial::LinkThread::statusText, this,
@@ -234,6 +239,45 @@ void ControlPanel::buildPortList() {
     ListKeys::attach(m_portList);
     m_portList->hide();
     connect(m_portList, &QComboBox::activated, this, &ControlPanel::onPortChosen);
+}
+
+void ControlPanel::buildViewMenu() {
+    // A button at the toolbar's free right end rather than a menu bar, which would push the
+    // hand-placed window down.
+    auto* button = new QToolButton(this);
+    button->setObjectName(QStringLiteral("ViewButton"));
+    button->setText(QStringLiteral("View"));
+    button->setToolTip(QStringLiteral("View"));
+    button->setAccessibleName(QStringLiteral("View"));
+    button->setPopupMode(QToolButton::InstantPopup);
+    button->setAutoRaise(true);
+    button->setFocusPolicy(Qt::TabFocus);
+    button->setGeometry(kClientWidth - 44, 6, 40, 26);
+    auto* menu = new QMenu(QStringLiteral("View"), button);
+    menu->setObjectName(QStringLiteral("ViewMenu"));
+    auto* group = new QActionGroup(menu);
+    for (const int percent : {100, 150, 200}) {
+        QAction* action = menu->addAction(QStringLiteral("%1 %").arg(percent));
+        action->setObjectName(QStringLiteral("View%1").arg(percent));
+        action->setCheckable(true);
+        action->setChecked(percent == 100);
+        group->addAction(action);
+        connect(action, &QAction::triggered, this, [this, percent] { setScalePercent(percent); });
+    }
+    button->setMenu(menu);
+    m_toolButtons.append(button);
+}
+
+void ControlPanel::setScalePercent(int percent) {
+    if (percent != 100 && percent != 150 && percent != 200)
+        return;
+    m_scale->apply(percent / 100.0);
+    if (QAction* action = findChild<QAction*>(QStringLiteral("View%1").arg(percent)))
+        action->setChecked(true);
+}
+
+int ControlPanel::scalePercent() const {
+    return qRound(m_scale->factor() * 100);
 }
 
 void ControlPanel::setTabChain() {

@@ -32,6 +32,7 @@ namespace app {
 
 class KeyShape;
 class LcdWidget;
+class WindowScale;
 using Platform = base::Platform;
 
 // The main window: the live LCD, the meter's keys, the toolbar that later features hang their
@@ -75,6 +76,10 @@ public:
     // The action's tool tip with its shortcut, as the toolbar shows it: "Save Data (Ctrl+S)".
     static QString toolTipWithShortcut(const QAction* action);
 
+    // View: the window and everything in it at 100, 150 or 200 % (100 is the designed size).
+    void setScalePercent(int percent);
+    int scalePercent() const;
+
     // The countdown shown while a key is held: 3, 2, 1, 0, 3, ... over whole seconds held.
     static int holdCountdown(double heldSeconds);
 
@@ -89,6 +94,7 @@ private:
     };
 
     void buildToolbar();
+    void buildViewMenu();
     void buildStatusBar();
     void buildKeys();
     void buildPortList();
@@ -115,6 +121,7 @@ private:
     QToolBar* m_toolbar = nullptr;
     QHash<QString, QAction*> m_actions;
     QList<QWidget*> m_toolButtons;
+    WindowScale* m_scale = nullptr;
     QHash<QString, std::function<void()>> m_handlers;
     QComboBox* m_portList = nullptr;
     QLabel* m_panels[4] = {};

@@ -5,6 +5,7 @@
 #include "app/window/drawnicons.h"
 #include "app/window/keyshape.h"
 #include "app/window/pressaccessible.h"
+#include "app/window/windowscale.h"
 
 #include <QComboBox>
 #include <QKeyEvent>
@@ -42,12 +43,12 @@ void ControlPanel::placeKeys() {
         if (parts.isEmpty() || parts.first()->isHidden())
             continue;
         if (widgets.button) {
-            widgets.button->move(keyPlace(captioned % 4, captioned / 4));
+            m_scale->move(widgets.button, keyPlace(captioned % 4, captioned / 4));
             ++captioned;
         } else if (widgets.shape) {
-            const QPoint shift = keyPlace(shaped, 2) - widgets.shape->pos();
+            const QPoint shift = keyPlace(shaped, 2) - WindowScale::basePos(widgets.shape);
             for (QWidget* part : parts)
-                part->move(part->pos() + shift);
+                m_scale->move(part, WindowScale::basePos(part) + shift);
             ++shaped;
         }
     }
