@@ -1,9 +1,10 @@
 // Ten days of one-second samples (the longest PC recording): how long the whole final file
-// takes to format and write, how long reading it back takes, and what the rows cost in
+// takes to format and write, how long loading it for the plot takes, and what the rows cost in
 // memory. Prints figures only.
 
+#include "plot/plotdata.h"
 #include "recording/datafile.h"
-#include "plot/datafilereader.h"
+#include "syntheticrecording.h"
 
 #include <QElapsedTimer>
 #include <QFile>
@@ -39,25 +40,7 @@ int main() {
     QElapsedTimer timer;
     timer.start();
 
-    // Slowly drifting readings with noise, an occasional over/under range on T3/T4.
-    std::vector<DataRow> rows;
-    rows.reserve(kMaxRecords);
-    const qint64 start = *stampFromText("2024/02/25 08:00:00");
-    for (int i = 0; i < kMaxRecords; ++i) {
-        DataRow row{start + i, {}, 'K'};
-        for (int c = 0; c < 4; ++c) {
-            const double celsius = 20.0 + 60.0 * c + 40.0 * std::sin(i / (3000.0 + 700.0 * c)) +
-                                   (i * 7 + c) % 13 / 10.0;
-            row.raw[std::size_t(c)] = quint16(std::lround(4680.0 + 18.0 * celsius));
-        }
-        if (i % 50000 == 17) {
-            row.raw[2] = 65535;
-        }
-        if (i % 70000 == 23) {
-            row.raw[3] = 0;
-        }
-        rows.push_back(row);
-    }
+    const std::vector<DataRow> rows = syntheticRecording();
     const qint64 buildMs = timer.restart();
     const qint64 rssRows = residentBytes() - rssBefore;
 
@@ -77,7 +60,7 @@ int main() {
         trailerText(rows, 4, live::TempUnit::Celsius, TrailerLayout::Recording);
     const qint64 trailerMs = timer.restart();
 
-    const DataFileContents read = readDataFile(path);
+    const PlotLoad read = loadPlotData(path, live::TempUnit::Celsius);
     const qint64 readMs = timer.restart();
 
     std::printf("rows:                         %d\n", kMaxRecords);
@@ -91,10 +74,10 @@ int main() {
     std::printf("statistics trailer alone:     %lld ms (%lld bytes)\n",
                 static_cast<long long>(trailerMs), static_cast<long long>(trailer.size()));
     std::printf("read back:                    %lld ms (%zu rows%s)\n",
-                static_cast<long long>(readMs), read.rows.size(),
+                static_cast<long long>(readMs), std::size_t(read.data.rowsRead()),
                 read.ok() && read.warning.isEmpty() ? "" : ", NOT CLEAN");
     std::printf("reader memory (capacity):     %.1f MiB\n",
-                mebibytes(qint64(read.rows.capacity() * sizeof(DataFileRow))));
+                mebibytes(qint64(4 * read.data.columns[0].capacity() * sizeof(float))));
     std::printf("RSS growth at end:            %.1f MiB\n", mebibytes(residentBytes() - rssBefore));
     return 0;
 }

@@ -93,10 +93,15 @@ std::optional<QByteArray> MeterLink::requestReply(char letter, int length, doubl
 }
 
 void MeterLink::sendCommand(char letter, const QByteArray& payload) {
+    sendCommand(letter, std::function<QByteArray()>([&payload] { return payload; }));
+}
+
+void MeterLink::sendCommand(char letter, const std::function<QByteArray()>& payload) {
     checkMeter();
+    const QByteArray bytes = payload();
     m_port.write(QByteArray(1, letter));
     delay(profile::kPayloadGap);
-    m_port.write(payload);
+    m_port.write(bytes);
 }
 
 } // namespace serial

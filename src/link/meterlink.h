@@ -38,6 +38,9 @@ public:
     std::optional<QByteArray> requestReply(char letter, int length, double wait, int attempts);
     // Handshake, letter, 2 ms, payload in one write. No reply is read.
     void sendCommand(char letter, const QByteArray& payload);
+    // The same, with a payload made once the handshake is done (a clock reading that must not
+    // be older than the write).
+    void sendCommand(char letter, const std::function<QByteArray()>& payload);
     // Writes the status-bar connection text through the hook.
     void setStatus(const QString& text);
     void throwIfCancelled() const;

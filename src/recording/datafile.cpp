@@ -3,7 +3,10 @@
 #include "recording/statistics.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <memory>
+#include <new>
+#include <type_traits>
 #include <vector>
 
 namespace recording {
@@ -98,28 +101,39 @@ private:
     static constexpr int kRawValues = 65536;
     struct Slot {
         char text[kMaxValueText];
-        quint8 length = 0; // 0: not formatted yet
+        quint8 length; // 0: not formatted yet
     };
-    using Table = std::vector<Slot>;
+    static_assert(std::is_trivial_v<Slot>);
+    struct Free {
+        void operator()(Slot* cells) const { std::free(cells); }
+    };
+    // Zeroed by calloc: fresh pages cost nothing until a reading lands on them, so a short
+    // file (a memory download) does not pay for clearing three megabytes first.
+    using Table = std::unique_ptr<Slot[], Free>;
 
-    Table& table(char type) {
+    Slot* table(char type) {
         if (m_lastTable != nullptr && m_lastType == type) {
-            return *m_lastTable;
+            return m_lastTable;
         }
         auto found = std::find_if(m_tables.begin(), m_tables.end(),
                                   [type](const auto& entry) { return entry.first == type; });
         if (found == m_tables.end()) {
-            m_tables.emplace_back(type, std::make_unique<Table>(std::size_t(3 * kRawValues)));
+            auto* cells =
+                static_cast<Slot*>(std::calloc(std::size_t(3 * kRawValues), sizeof(Slot)));
+            if (cells == nullptr) {
+                throw std::bad_alloc();
+            }
+            m_tables.emplace_back(type, Table(cells));
             found = m_tables.end() - 1;
         }
         m_lastType = type;
         m_lastTable = found->second.get();
-        return *m_lastTable;
+        return m_lastTable;
     }
 
-    std::vector<std::pair<char, std::unique_ptr<Table>>> m_tables;
+    std::vector<std::pair<char, Table>> m_tables;
     char m_lastType = 0;
-    Table* m_lastTable = nullptr;
+    Slot* m_lastTable = nullptr;
 };
 
 char* writeRecordNumber(char* at, int recordNumber) {
@@ -151,7 +165,7 @@ template <typename Fields>
 char* writeLine(char* at, int recordNumber, const DataRow& row, int channelCount, Fields& fields) {
     at = writeRecordNumber(at, recordNumber);
     *at++ = '\t';
-    writeStamp(at, row.stamp);
+    writeRowStamp(at, row);
     at += kStampLength;
     *at++ = '\t';
     *at++ = row.type;
@@ -245,28 +259,34 @@ QByteArray trailerText(std::span<const DataRow> rows, int channelCount, live::Te
     return text;
 }
 
+void appendDataLines(QByteArray& out, std::span<const DataRow> rows, int channelCount,
+                     int firstNumber) {
+    if (!isSupportedChannelCount(channelCount) || rows.empty()) {
+        return;
+    }
+    // Lines are written straight into the buffer; it is sized for the usual line length and
+    // grows only if values turn out wider.
+    const qsizetype usualLine = 30 + 7 * valueColumnCount(channelCount);
+    qsizetype used = out.size();
+    out.resize(used + qsizetype(rows.size()) * usualLine + kMaxLineLength);
+    CachedFields fields;
+    int recordNumber = firstNumber;
+    for (const DataRow& row : rows) {
+        if (out.size() - used < kMaxLineLength) {
+            out.resize(out.size() + out.size() / 2 + kMaxLineLength);
+        }
+        char* const start = out.data() + used;
+        used += writeLine(start, recordNumber++, row, channelCount, fields) - start;
+    }
+    out.resize(used);
+}
+
 QByteArray fileText(std::span<const DataRow> rows, int channelCount, live::TempUnit unit,
                     TrailerLayout layout) {
     QByteArray text = countLine(qint64(rows.size()));
     text.append(headerLine(channelCount));
     text.append(separatorLine(channelCount));
-    if (isSupportedChannelCount(channelCount) && !rows.empty()) {
-        // Lines are written straight into the buffer; it is sized for the usual line length
-        // and grows only if values turn out wider.
-        const qsizetype usualLine = 30 + 7 * valueColumnCount(channelCount);
-        qsizetype used = text.size();
-        text.resize(used + qsizetype(rows.size()) * usualLine + kMaxLineLength);
-        CachedFields fields;
-        int recordNumber = 0;
-        for (const DataRow& row : rows) {
-            if (text.size() - used < kMaxLineLength) {
-                text.resize(text.size() + text.size() / 2 + kMaxLineLength);
-            }
-            char* const start = text.data() + used;
-            used += writeLine(start, ++recordNumber, row, channelCount, fields) - start;
-        }
-        text.resize(used);
-    }
+    appendDataLines(text, rows, channelCount);
     text.append(trailerText(rows, channelCount, unit, layout));
     return text;
 }

@@ -47,6 +47,12 @@ QByteArray separatorLine(int channelCount);
 void appendDataLine(QByteArray& out, int recordNumber, const DataRow& row, int channelCount);
 QByteArray dataLine(int recordNumber, const DataRow& row, int channelCount);
 
+// Data lines for `rows` in the order given, numbered from `firstNumber`: the same lines as
+// appendDataLine, formatted in bulk (each distinct reading is formatted once). Appends nothing
+// for an unsupported channel count.
+void appendDataLines(QByteArray& out, std::span<const DataRow> rows, int channelCount,
+                     int firstNumber = 1);
+
 // Both statistics blocks with the line ends of the given layout: the text after the last
 // data line.
 QByteArray trailerText(std::span<const DataRow> rows, int channelCount, live::TempUnit unit,

@@ -127,6 +127,30 @@ QByteArray stampText(qint64 stamp) {
     return text;
 }
 
+void writeRowStamp(char* out, const DataRow& row) {
+    if (!row.meterClock) {
+        writeStamp(out, row.stamp);
+        return;
+    }
+    static constexpr char kHex[] = "0123456789ABCDEF";
+    static constexpr char kSeparators[] = "// ::";
+    out[0] = '2';
+    out[1] = '0';
+    char* at = out + 2;
+    for (std::size_t i = 0; i < row.clock.size(); ++i) {
+        if (i > 0)
+            *at++ = kSeparators[i - 1];
+        *at++ = kHex[row.clock[i] >> 4];
+        *at++ = kHex[row.clock[i] & 0x0F];
+    }
+}
+
+void appendRowStamp(QByteArray& out, const DataRow& row) {
+    char text[kStampLength];
+    writeRowStamp(text, row);
+    out.append(text, kStampLength);
+}
+
 std::optional<qint64> stampFromText(QByteArrayView text) {
     if (text.size() != kStampLength || text[4] != '/' || text[7] != '/' || text[10] != ' ' ||
         text[13] != ':' || text[16] != ':') {

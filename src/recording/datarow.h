@@ -20,6 +20,12 @@ struct DataRow {
     qint64 stamp = 0;
     std::array<quint16, 4> raw{}; // raw temperature words of T1..T4 as received
     char type = 'K';              // thermocouple type letter
+    // Rows downloaded from the meter keep its clock bytes (year in the century, month, day,
+    // hour, minute, second, each meant as BCD) instead of `stamp`: they are written as two
+    // hexadecimal digits each, so a byte the meter got wrong shows as it was sent rather
+    // than as some other date. Fits in the padding after `type`: the row stays 24 bytes.
+    bool meterClock = false;
+    std::array<quint8, 6> clock{};
 };
 
 // Length of "yyyy/mm/dd hh:nn:ss".
@@ -41,6 +47,12 @@ void appendStamp(QByteArray& out, qint64 stamp);
 // The same 19 characters written at `out`, for writers that fill a buffer directly.
 void writeStamp(char* out, qint64 stamp);
 QByteArray stampText(qint64 stamp);
+
+// The row's date-time as the files show it: from `stamp`, or from the meter's clock bytes
+// ("20", then each byte as two upper-case hexadecimal digits: 0x25 0x07 0x04 0x13 0x05 0x09
+// give "2025/07/04 13:05:09", a month byte 0x1A gives "1A").
+void writeRowStamp(char* out, const DataRow& row);
+void appendRowStamp(QByteArray& out, const DataRow& row);
 
 // Reads exactly "yyyy/mm/dd hh:nn:ss" with a real calendar date and time; anything else
 // gives no value.

@@ -64,7 +64,7 @@ QByteArray blockText(Ranking ranking, int topN, std::span<const DataRow> rows, i
         text.append(" Value : \r\n");
         for (std::size_t index : topRecords(ranking, topN, rows, channel)) {
             const DataRow& row = rows[index];
-            appendStamp(text, row.stamp);
+            appendRowStamp(text, row);
             text.append("****");
             text.append(live::formatReading(row.raw[std::size_t(channel)], unit,
                                             QChar::fromLatin1(row.type))

@@ -122,6 +122,10 @@ void addSimOptions(QCommandLineParser& parser) {
          QStringLiteral("Pin channel CH to OL (open thermocouple), -OL (under range) or a "
                         "temperature in degrees C, e.g. 3=OL or 1=25.5. Repeatable."),
          QStringLiteral("CH=VALUE")},
+        {QStringLiteral("pace"),
+         QStringLiteral("Reply speed: wire (38400 baud, 10 bits a byte; a full memory takes "
+                        "83 s) or none (at once)."),
+         QStringLiteral("MODE"), QStringLiteral("wire")},
         {QStringLiteral("silent"), QStringLiteral("Fault: answer nothing at all.")},
         {QStringLiteral("wrong-handshake"),
          QStringLiteral("Fault: answer the handshake with three wrong bytes.")},
@@ -180,6 +184,15 @@ bool parseSimOptions(QCommandLineParser& parser, const QStringList& args, SimOpt
         !readSeconds(parser, QStringLiteral("reply-delay"), &o.faults.replyDelay, error) ||
         !readPinned(parser, &o.config, error))
         return false;
+    if (parser.isSet(QStringLiteral("pace"))) {
+        const QString pace = parser.value(QStringLiteral("pace"));
+        if (pace != QLatin1String("wire") && pace != QLatin1String("none")) {
+            *error =
+                QStringLiteral("invalid value \"%1\" for --pace: expected wire or none").arg(pace);
+            return false;
+        }
+        o.config.wirePaced = pace == QLatin1String("wire");
+    }
     o.config.drift = !parser.isSet(QStringLiteral("fixed"));
     o.faults.silent = parser.isSet(QStringLiteral("silent"));
     o.faults.wrongHandshake = parser.isSet(QStringLiteral("wrong-handshake"));

@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 namespace sim {
 
@@ -113,17 +114,29 @@ VirtualMeter::VirtualMeter(MeterConfig config, Faults faults)
     m_clockBase.setTime(
         QTime(m_clockBase.time().hour(), m_clockBase.time().minute(), m_clockBase.time().second()));
 
-    // Records left over from an earlier session, one interval apart, the last one an interval
-    // before now; their readings wander like live ones so a download has something to draw.
+    // Records left over from earlier sessions: runs of 700 records one interval apart with
+    // gaps of up to three days between the runs, the last record an interval before now, so
+    // the stamps cross days and months; the readings wander by tens of degrees so that a
+    // download has something to draw.
     const int count = std::clamp(config.storedRecords, 0, kCapacity);
+    constexpr int kRun = 700;
     quint64 rng = 0xC0FFEE1234567ull;
+    // seconds before the clock, last record first
+    std::vector<qint64> ago(static_cast<std::size_t>(count));
+    qint64 back = 0;
+    for (int k = 0; k < count; ++k) {
+        back += m_interval;
+        if (k > 0 && k % kRun == 0)
+            back += qint64(nextRandom(rng) % (72 * 3600));
+        ago[std::size_t(count - 1 - k)] = back;
+    }
     std::array<int, 4> words = {kStartWords[0], kStartWords[1], kStartWords[2], kStartWords[3]};
     for (int i = 0; i < count; ++i) {
         StoredRecord r;
-        r.time = m_clockBase.addSecs(-qint64(count - i) * m_interval);
+        r.time = m_clockBase.addSecs(-ago[std::size_t(i)]);
         r.status = statusByte(m_type, m_channels);
         for (size_t ch = 0; ch < 4; ++ch) {
-            words[ch] += int(nextRandom(rng) % 9) - 4 + (kStartWords[ch] - words[ch]) / 16;
+            words[ch] += int(nextRandom(rng) % 41) - 20 + (kStartWords[ch] - words[ch]) / 64;
             r.raw[ch] = quint16(std::clamp(words[ch], 1, 65534));
         }
         r.raw = frameWords(r.raw);
@@ -430,9 +443,11 @@ void VirtualMeter::reply(QByteArray bytes, bool fixedLength) {
         bytes.truncate((bytes.size() + 1) / 2);
 
     Chunk chunk;
-    chunk.perByte = kByteTime + std::max(0.0, m_faults.byteGap);
+    // Unpaced, a byte still takes a nanosecond: the arithmetic of arrival times stays the same.
+    const double byteTime = m_config.wirePaced ? kByteTime : 1e-9;
+    chunk.perByte = byteTime + std::max(0.0, m_faults.byteGap);
     chunk.start = std::max(m_now, m_lineFreeAt) + kLatency + std::max(0.0, m_faults.replyDelay) -
-                  chunk.perByte + kByteTime;
+                  chunk.perByte + byteTime;
     chunk.bytes = std::move(bytes);
     m_lineFreeAt = chunk.start + double(chunk.bytes.size()) * chunk.perByte;
     m_output.push_back(std::move(chunk));

@@ -21,6 +21,9 @@ struct MeterConfig {
     bool drift = true;       // readings drift slowly (deterministic, seeded); false = fixed
     // Channels pinned to a raw word from the start (65535 open thermocouple "OL", 0 "-OL").
     std::array<std::optional<quint16>, 4> pinned{};
+    // Replies take the time a 38400 baud line needs (10 bits a byte); false delivers them
+    // at once, for tests that move a whole memory without waiting 83 s for it.
+    bool wirePaced = true;
 };
 
 struct Faults {

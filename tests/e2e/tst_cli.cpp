@@ -99,6 +99,7 @@ private slots:
     void recordWritesTheExactFile();
     void sigtermFinishesTheRecording();
     void killedRecordingKeepsEveryRow();
+    void clockAndSendOnTheMeter();
     void meterGoneEndsWithStatus3_data();
     void meterGoneEndsWithStatus3();
 };
@@ -131,6 +132,10 @@ void TestCli::usageErrors_data() {
         << "--dir";
     QTest::newRow("live count 0") << QStringList{"live", "--simulate", "--count", "0"} << "--count";
     QTest::newRow("unknown option") << QStringList{"live", "--colour"} << "colour";
+    QTest::newRow("send 256") << QStringList{"send", "--simulate", "E", "4", "256"}
+                              << "Byte 2 (\"256\") is not a value from 0 to 255";
+    QTest::newRow("send -1") << QStringList{"send", "--simulate", "E", "-1"}
+                             << "Byte 1 (\"-1\") is not a value from 0 to 255";
 }
 
 void TestCli::usageErrors() {
@@ -237,6 +242,24 @@ void TestCli::killedRecordingKeepsEveryRow() {
     QFile keptFile(QDir(dir.path()).filePath(kept.first()));
     QVERIFY(keptFile.open(QIODevice::ReadOnly));
     QCOMPARE(keptFile.readAll(), rows);
+}
+
+void TestCli::clockAndSendOnTheMeter() {
+    SimProcess sim;
+    QVERIFY(sim.start());
+    const Run set = runQr512({"clock", "--port", sim.device, "--set"});
+    // The bytes sent are the date and time printed.
+    static const QRegularExpression sent(QStringLiteral(
+        R"(^sent D (\d\d) (\d\d) (\d\d) (\d\d) (\d\d) (\d\d) \(\d\d\1/\2/\3 \4:\5:\6\)\n$)"));
+    QVERIFY2(set.exitCode == 0 && sent.match(set.out).hasMatch(), qPrintable(set.out));
+    const Run read = runQr512({"clock", "--port", sim.device});
+    const QDateTime meter =
+        QDateTime::fromString(read.out, QStringLiteral("yyyy/MM/dd HH:mm:ss\n"));
+    QVERIFY2(read.exitCode == 0 && qAbs(meter.secsTo(QDateTime::currentDateTime())) < 30,
+             qPrintable(read.out));
+    const Run handshake = runQr512({"send", "--port", sim.device, "A", "&H1F", "0x1F"});
+    QCOMPARE(handshake.exitCode, 0);
+    QCOMPARE(handshake.out, QStringLiteral("02  41  0D  \n"));
 }
 
 void TestCli::meterGoneEndsWithStatus3_data() {

@@ -5,11 +5,8 @@
 
 #include "settings/sampling.h"
 
-#include "link/linkthread.h"
 #include "link/meterprofile.h"
-#include "support/simport.h"
-#include "support/virtualclock.h"
-#include "sim/virtualmeter.h"
+#include "support/meterbench.h"
 
 #include <QTest>
 
@@ -23,36 +20,8 @@ Q_DECLARE_METATYPE(std::optional<int>)
 Q_DECLARE_METATYPE(IntervalEntry::Kind)
 Q_DECLARE_METATYPE(sim::Faults)
 
-namespace {
-
-QByteArray bytes(std::initializer_list<int> values) {
-    QByteArray out;
-    for (int v : values)
-        out.append(char(v));
-    return out;
-}
-
-// One meter on COM1 behind the in-memory port, in virtual time, with a session like the one
-// the link thread hands to its jobs.
-struct Bench {
-    explicit Bench(sim::MeterConfig config = {}, sim::Faults faults = {})
-        : meter(config, faults) {
-        port.attach(1, &meter);
-        clock.onAdvance([this](double t) { meter.advance(t); });
-        QString error;
-        port.open(1, &error);
-    }
-    int count(const QByteArray& command) const { return int(meter.commandLog().count(command)); }
-
-    sim::VirtualMeter meter;
-    serial::VirtualClock clock;
-    serial::SimPort port{clock};
-    serial::MeterLink link{port, clock};
-    serial::PortDetector detector{link};
-    serial::LinkSession session{link, detector, [](bool) {}};
-};
-
-} // namespace
+using Bench = testsupport::MeterBench;
+using testsupport::bytes;
 
 class TestSampling : public QObject {
     Q_OBJECT

@@ -85,6 +85,27 @@ private slots:
         QCOMPARE(o.config.pinned, (std::array<std::optional<quint16>, 4>{5130, {}, 65535, 0}));
     }
 
+    void paceChoosesTheLineSpeed_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<bool>("accepted");
+        QTest::addColumn<bool>("wirePaced");
+        QTest::newRow("default: wire") << QStringList{} << true << true;
+        QTest::newRow("wire") << QStringList{"--pace", "wire"} << true << true;
+        QTest::newRow("none") << QStringList{"--pace", "none"} << true << false;
+        QTest::newRow("fast is no mode") << QStringList{"--pace", "fast"} << false << true;
+    }
+
+    void paceChoosesTheLineSpeed() {
+        QFETCH(QStringList, args);
+        QFETCH(bool, accepted);
+        QFETCH(bool, wirePaced);
+        SimOptions o;
+        QString error;
+        QCOMPARE(parse(args, &o, &error), accepted);
+        QCOMPARE(o.config.wirePaced, wirePaced);
+        QCOMPARE(error.contains("--pace"), !accepted);
+    }
+
     void badValuesNameTheirOption_data() {
         QTest::addColumn<QStringList>("args");
         QTest::addColumn<QString>("named");

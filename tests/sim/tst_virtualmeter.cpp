@@ -5,6 +5,7 @@
 
 #include "sim/virtualmeter.h"
 
+#include <QSet>
 #include <QTest>
 
 #include <cmath>
@@ -220,6 +221,41 @@ private slots:
             QCOMPARE(word(r, 12), 65535); // no T2 on a one-channel meter
         }
         QVERIFY(previous < m.clock());
+    }
+
+    void storedRecordsVaryInStampAndReading() {
+        MeterConfig c = fixedConfig();
+        c.storedRecords = 16800;
+        VirtualMeter m(c);
+        QSet<QDate> days;
+        QSet<quint16> words;
+        for (const sim::StoredRecord& r : m.records()) {
+            days.insert(r.time.date());
+            words.insert(r.raw[0]);
+        }
+        QVERIFY(days.size() > 10);
+        QVERIFY(words.size() > 100);
+    }
+
+    void memoryPacedAtWireSpeedOrAtOnce_data() {
+        QTest::addColumn<bool>("paced");
+        QTest::addColumn<double>("seconds");
+        QTest::newRow("wire: 10 bits a byte at 38400 baud") << true << 16800 * 19 * 10 / 38400.0;
+        QTest::newRow("at once") << false << 0.01;
+    }
+
+    void memoryPacedAtWireSpeedOrAtOnce() {
+        QFETCH(bool, paced);
+        QFETCH(double, seconds);
+        MeterConfig c = fixedConfig();
+        c.storedRecords = 16800;
+        c.wirePaced = paced;
+        VirtualMeter m(c);
+        m.receive("G", 1.0);
+        const qsizetype early = m.takeOutput(1.0 + seconds * 0.99).size();
+        QCOMPARE(early == 16800 * 19, !paced);
+        QCOMPARE(early + m.takeOutput(1.0 + seconds + 0.002).size(), 16800 * 19);
+        QVERIFY(std::isinf(m.nextOutputTime()));
     }
 
     void eraseNeedsItsExactPayload() {

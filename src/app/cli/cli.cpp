@@ -3,6 +3,9 @@
 #include "app/cli/clicommon.h"
 
 #include <QCoreApplication>
+#include <QGuiApplication>
+
+#include <memory>
 
 namespace app {
 
@@ -12,30 +15,45 @@ using Subcommand = int (*)(QCoreApplication&, const QStringList&);
 struct Entry {
     const char* name;
     Subcommand run;
+    // Draws pictures: text and images need a GUI application, run offscreen (no display).
+    bool draws = false;
 };
 // One line per subcommand; each lives in its own file.
 constexpr Entry kSubcommands[] = {
     {"live", runLive},
     {"record", runRecord},
+    {"plot", runPlot, true},
+    {"clock", runClock},
+    {"send", runSend},
+    {"download", runDownload},
+    {"erase", runErase},
 };
 
-Subcommand find(const QStringList& args) {
-    if (args.size() < 2)
-        return nullptr;
+const Entry* find(const QString& name) {
     for (const Entry& entry : kSubcommands)
-        if (args.at(1) == QLatin1String(entry.name))
-            return entry.run;
+        if (name == QLatin1String(entry.name))
+            return &entry;
     return nullptr;
 }
 
 } // namespace
 
 bool isCliCommand(const QStringList& args) {
-    return find(args) != nullptr;
+    return args.size() > 1 && find(args.at(1)) != nullptr;
 }
 
 int runCli(int argc, char** argv) {
-    QCoreApplication app(argc, argv);
+    const Entry* entry = argc > 1 ? find(QString::fromLocal8Bit(argv[1])) : nullptr;
+    if (!entry)
+        return kUsage;
+    std::unique_ptr<QCoreApplication> application;
+    if (entry->draws) {
+        qputenv("QT_QPA_PLATFORM", "offscreen");
+        application = std::make_unique<QGuiApplication>(argc, argv);
+    } else {
+        application = std::make_unique<QCoreApplication>(argc, argv);
+    }
+    QCoreApplication& app = *application;
     QCoreApplication::setApplicationName(QStringLiteral("qr512"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QR512_VERSION));
     if (!installSignalHandlers()) {
@@ -43,7 +61,7 @@ int runCli(int argc, char** argv) {
         return kFailure;
     }
     const QStringList args = QCoreApplication::arguments();
-    return find(args)(app, args);
+    return entry->run(app, args);
 }
 
 } // namespace app

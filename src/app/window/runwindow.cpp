@@ -1,9 +1,13 @@
 #include "app/window/runwindow.h"
 
-#include "app/window/controlpanel.h"
-#include "app/window/desktopplatform.h"
+#include "app/plot/plotviewer.h"
+#include "app/memory/memoryui.h"
 #include "app/recording/recordingui.h"
 #include "app/settings/samplingpanel.h"
+#include "app/window/controlpanel.h"
+#include "app/window/desktopplatform.h"
+#include "app/clock/clockpanel.h"
+#include "app/service/servicepanel.h"
 #include "app/window/simulation.h"
 #include "link/linkthread.h"
 #include "link/portcatalog.h"
@@ -15,6 +19,7 @@
 #include <QCommandLineParser>
 #include <QDateTime>
 #include <QElapsedTimer>
+#include <QGroupBox>
 
 #include <cstdio>
 #include <memory>
@@ -33,6 +38,10 @@ struct WindowOptions {
         QStringLiteral("simulate"),
         QStringLiteral("Start a built-in virtual meter on a pseudo-terminal and use it as the "
                        "first port (COM1).")};
+    QCommandLineOption service{
+        QStringLiteral("service"),
+        QStringLiteral("Widen the window to show the service controls: the byte panel, the "
+                       "raw clock buttons and the meter's sampling time.")};
     QCommandLineOption port{
         QStringLiteral("port"),
         QStringLiteral("Serial device for the next port number, after the virtual meter; may "
@@ -40,11 +49,13 @@ struct WindowOptions {
         QStringLiteral("DEVICE")};
 
     WindowOptions() {
-        parser.setApplicationDescription(
-            QStringLiteral("Companion program of the QR512 thermometer and data logger.\n"
-                           "Without a window: 'qr512 live --help' (print the readings) and "
-                           "'qr512 record --help' (record them into a data file)."));
-        parser.addOptions({help, version, simulate, port});
+        parser.setApplicationDescription(QStringLiteral(
+            "Companion program of the QR512 thermometer and data logger.\n"
+            "Without a window: 'qr512 COMMAND --help' for the commands live (print the "
+            "readings), record (record them into a data file), plot (draw a data file into a "
+            "picture), download and erase (the meter's memory), clock (the meter's clock)"
+            " and send (bytes to the meter)."));
+        parser.addOptions({help, version, simulate, service, port});
     }
 };
 
@@ -116,9 +127,18 @@ int runWindow(QApplication& app, const QStringList& args) {
             Platform::Icon::Warning);
     });
     auto* recording = new RecordingUi(window, live, platform, &QDateTime::currentDateTime, &window);
-    attachSamplingPanel(
+    SamplingPanel* sampling = attachSamplingPanel(
         window, link, platform, [recording] { return recording->recorder().samplingTime(); },
         [recording](int seconds) { recording->recorder().setSamplingTime(seconds); });
+    auto* plots = new PlotViewer(
+        platform, [&live] { return live.displayUnit(); }, &window);
+    attachOpenKey(window, *plots, [recording] { return recording->recorder().isRecording(); });
+    ClockPanel* clock = attachClockPanel(window, link, &QDateTime::currentDateTime);
+    attachServicePanel(window, link, platform, *clock, &QDateTime::currentDateTime,
+                       {sampling->serviceFrame()}, parser.isSet(options.service));
+    attachMemory(
+        window, live, platform, [recording] { return recording->recorder().workingDirectory(); },
+        [plots](const QString& path) { plots->open(path); });
     window.show();
     link.start();
 

@@ -17,7 +17,15 @@ namespace app {
 // own thread so that it keeps real time while the window and the link thread are busy.
 class Simulation {
 public:
-    explicit Simulation(sim::MeterConfig config = {}, sim::Faults faults = {});
+    explicit Simulation(sim::MeterConfig config = demoConfig(), sim::Faults faults = {});
+
+    // What --simulate starts with: a meter whose memory holds 600 records (a download of
+    // about 3 s), so that "Memory" has something to show.
+    static sim::MeterConfig demoConfig() {
+        sim::MeterConfig config;
+        config.storedRecords = 600;
+        return config;
+    }
     ~Simulation();
     Simulation(const Simulation&) = delete;
     Simulation& operator=(const Simulation&) = delete;

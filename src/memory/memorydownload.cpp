@@ -1,0 +1,126 @@
+#include "memory/memorydownload.h"
+
+#include "link/meterlink.h"
+#include "link/meterprofile.h"
+#include "memory/memoryrecords.h"
+
+#include <algorithm>
+
+namespace memory {
+
+namespace {
+
+constexpr int kCountOffset = 34; // bytes 35 and 36 of the live frame
+
+// Progress texts change in steps of 0.1 %: only a change is worth a trip to the window.
+class ProgressReporter {
+public:
+    explicit ProgressReporter(const Progress& progress)
+        : m_progress(progress) {}
+    void report(double percent) {
+        if (!m_progress)
+            return;
+        const QString text = progressText(percent);
+        if (text == m_last)
+            return;
+        m_last = text;
+        m_progress(percent / 100.0, text);
+    }
+
+private:
+    const Progress& m_progress;
+    QString m_last;
+};
+
+} // namespace
+
+std::optional<int> readMemoryCount(serial::MeterLink& link) {
+    const std::optional<QByteArray> frame =
+        link.requestReply('M', serial::profile::kFrameLength, serial::profile::kFrameWait,
+                          serial::profile::kRequestAttempts);
+    if (!frame)
+        return std::nullopt;
+    const int count = (quint8(frame->at(kCountOffset)) << 8) | quint8(frame->at(kCountOffset + 1));
+    return std::min(count, serial::profile::kMemoryCapacity);
+}
+
+Reception receiveRecords(serial::MeterLink& link, int count, const Progress& progress,
+                         double stallSeconds) {
+    ProgressReporter reporter(progress);
+    Reception reception;
+    const qsizetype expected = qsizetype(std::max(count, 0)) * kRecordLength;
+    reception.bytes.reserve(expected);
+    link.flush();
+    link.port().write(QByteArrayLiteral("G"));
+    link.delay(kDownloadWait);
+    double lastByte = link.clock().now();
+    for (;;) {
+        const QByteArray arrived = link.port().readAll();
+        if (!arrived.isEmpty()) {
+            lastByte = link.clock().now();
+            reception.bytes.append(arrived.left(expected - reception.bytes.size()));
+        }
+        reporter.report(expected > 0 ? 50.0 * double(reception.bytes.size()) / double(expected)
+                                     : 50.0);
+        if (reception.bytes.size() >= expected)
+            return reception;
+        if (link.clock().now() - lastByte >= stallSeconds) {
+            reception.stalled = true;
+            return reception;
+        }
+        link.delay(kReceiveSlice);
+    }
+}
+
+DownloadOutcome downloadMemory(serial::MeterLink& link, const DownloadRequest& request,
+                               const Progress& progress) {
+    DownloadOutcome outcome;
+    // The fresh frame's exchange flushes and greets the meter first, as "G" needs.
+    outcome.expected = readMemoryCount(link).value_or(
+        std::clamp(request.shownCount, 0, serial::profile::kMemoryCapacity));
+    if (outcome.expected == 0) {
+        outcome.kind = DownloadOutcome::Kind::Empty;
+        return outcome;
+    }
+    const Reception reception =
+        receiveRecords(link, outcome.expected, progress, request.stallSeconds);
+    outcome.received = reception.records();
+    if (reception.stalled) {
+        outcome.kind = DownloadOutcome::Kind::Stalled;
+        return outcome;
+    }
+    // From here on the records are in: a Cancel no longer throws them away.
+    ProgressReporter reporter(progress);
+    const std::vector<recording::DataRow> rows =
+        decodeRecords(reception.bytes, outcome.expected, request.typeLetter);
+    reporter.report(60.0);
+    outcome.save = saveMemory(rows, request.channelCount, request.unit, request.save);
+    reporter.report(100.0);
+    outcome.kind =
+        outcome.save.ok() ? DownloadOutcome::Kind::Saved : DownloadOutcome::Kind::SaveFailed;
+    return outcome;
+}
+
+QString outcomeMessage(const DownloadOutcome& outcome) {
+    switch (outcome.kind) {
+    case DownloadOutcome::Kind::Saved:
+        return {};
+    case DownloadOutcome::Kind::Empty:
+        return QStringLiteral("No Data in Memory");
+    case DownloadOutcome::Kind::Stalled:
+        return QStringLiteral("The meter stopped sending: %1 of %2 records arrived. Nothing was "
+                              "saved; try the download again.")
+            .arg(outcome.received)
+            .arg(outcome.expected);
+    case DownloadOutcome::Kind::SaveFailed:
+        break;
+    }
+    return QStringLiteral("The memory was downloaded but not saved. %1").arg(outcome.save.error);
+}
+
+void eraseMemory(serial::MeterLink& link) {
+    link.flush();
+    link.sendCommand('E', QByteArray("\x04\x00\x00\x00", 4));
+}
+
+} // namespace memory

@@ -1,0 +1,124 @@
+#include "memory/memoryfile.h"
+
+#include "recording/datafile.h"
+#include "recording/recorder.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QSaveFile>
+
+#include <vector>
+
+namespace memory {
+
+namespace {
+
+// Complete under its name or not there at all; an older file is never left half replaced.
+bool writeWhole(const QString& path, const QByteArray& text, QString* error) {
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
+        *error = file.errorString();
+        file.cancelWriting();
+        return false;
+    }
+    return true;
+}
+
+QString freeName(const QDir& dir, const QString& name) {
+    const QString stem = QFileInfo(name).completeBaseName();
+    const QString suffix = QFileInfo(name).suffix();
+    QString path = dir.filePath(name);
+    for (int n = 2; QFileInfo::exists(path); ++n)
+        path = dir.filePath(QStringLiteral("%1-%2.%3").arg(stem).arg(n).arg(suffix));
+    return path;
+}
+
+QString workName() {
+    return QString::fromLatin1(recording::kWorkFileName);
+}
+
+} // namespace
+
+QByteArray memoryFileText(std::span<const recording::DataRow> rows, int channelCount,
+                          live::TempUnit unit) {
+    // Room for everything at once: growing a text of two megabytes means copying it.
+    constexpr qsizetype kHeadAndTrailer = 8192;
+    QByteArray text;
+    text.reserve(qsizetype(rows.size()) * (30 + 7 * recording::valueColumnCount(channelCount)) +
+                 kHeadAndTrailer);
+    text.append(recording::countLine(qint64(rows.size())));
+    text.append(recording::headerLine(channelCount));
+    text.append(recording::separatorLine(channelCount));
+    const std::vector<recording::DataRow> lastFirst(rows.rbegin(), rows.rend());
+    recording::appendDataLines(text, lastFirst, channelCount);
+    text.append(
+        recording::trailerText(rows, channelCount, unit, recording::TrailerLayout::MemorySave));
+    return text;
+}
+
+QString memoryFileName(const QDateTime& time) {
+    return QStringLiteral("memory-") + time.toString(QStringLiteral("yyyyMMddhhmmss")) +
+           QStringLiteral(".txt");
+}
+
+std::optional<QString> refusalWhileRecording(const QString& directory) {
+    if (!recording::WorkFileGuard::isHeld(QDir(directory).filePath(workName())))
+        return std::nullopt;
+    return QStringLiteral("A recording is writing %1 in %2. Stop the recording first, then "
+                          "download the memory.")
+        .arg(workName(), QDir::toNativeSeparators(directory));
+}
+
+SaveOutcome saveMemory(std::span<const recording::DataRow> rows, int channelCount,
+                       live::TempUnit unit, const SaveRequest& request) {
+    SaveOutcome outcome;
+    const QDir dir(request.directory);
+    const QByteArray text = memoryFileText(rows, channelCount, unit);
+    const QString memoryPath = request.memoryFile.isEmpty()
+                                   ? freeName(dir, memoryFileName(request.time))
+                                   : request.memoryFile;
+    QString why;
+    if (!writeWhole(memoryPath, text, &why)) {
+        outcome.error = QStringLiteral("Could not write %1: %2.")
+                            .arg(QDir::toNativeSeparators(memoryPath), why);
+        return outcome;
+    }
+    outcome.memoryFile = memoryPath;
+
+    const QString workPath = dir.filePath(workName());
+    // Held while it is written, so that no recording starts on it halfway.
+    const recording::WorkFileGuard guard(workPath);
+    if (!guard.acquired()) {
+        outcome.notices << QStringLiteral("%1 was left alone: a recording (process %2) is "
+                                          "writing it.")
+                               .arg(workName(), QString::number(guard.holderPid()));
+        return outcome;
+    }
+    if (guard.previousHolderDied()) {
+        const QString kept = recording::keepUnfinishedWork(workPath, &why);
+        if (!why.isEmpty()) {
+            outcome.notices << QStringLiteral("%1 was left alone: it holds the rows of a "
+                                              "recording that did not finish, and they could "
+                                              "not be moved aside: %2.")
+                                   .arg(workName(), why);
+            return outcome;
+        }
+        if (!kept.isEmpty())
+            outcome.notices << QStringLiteral("An earlier recording did not finish; its rows "
+                                              "are kept in %1.")
+                                   .arg(QDir::toNativeSeparators(kept));
+    }
+    // A scratch copy: the memory file above is the one kept safe, so no second wait for the
+    // disk here.
+    QFile work(workPath);
+    if (work.open(QIODevice::WriteOnly | QIODevice::Truncate) && work.write(text) == text.size() &&
+        work.flush())
+        outcome.workFile = workPath;
+    else
+        outcome.notices
+            << QStringLiteral("Could not write %1: %2.").arg(workName(), work.errorString());
+    return outcome;
+}
+
+} // namespace memory

@@ -1,0 +1,143 @@
+#include "plot/plotpainter.h"
+
+#include <QFont>
+#include <QFontMetricsF>
+#include <QLineF>
+#include <QPainter>
+#include <QPointF>
+
+#include <algorithm>
+
+namespace plot {
+
+namespace {
+
+constexpr int kTextPixels = 12;
+constexpr int kSmallestTextPixels = 7;
+
+} // namespace
+
+QColor channelColour(int channel) {
+    switch (channel) {
+    case 1:
+        return QColor(255, 0, 0);
+    case 2:
+        return QColor(0, 255, 0);
+    case 3:
+        return QColor(0, 0, 255);
+    default:
+        return QColor(0, 0, 0);
+    }
+}
+
+void PlotPainter::paint(QPainter& painter, QSize size, const PlotView& view) {
+    painter.save();
+    painter.setRenderHint(QPainter::Antialiasing, false);
+    painter.fillRect(QRect(QPoint(0, 0), size), Qt::white);
+    const PlotArea area = plotArea(size.width(), size.height());
+
+    QFont font = painter.font();
+    font.setPixelSize(kTextPixels);
+    painter.setFont(font);
+    const QFontMetricsF metrics(font, painter.device());
+
+    // Axes, 2 wide.
+    painter.setPen(QPen(Qt::black, 2));
+    painter.drawLine(QLineF(area.x0 - 2, area.bottom + 2, area.x0 - 2, area.top() - 5));
+    painter.drawLine(QLineF(area.x0 - 2, area.bottom + 2, area.x0 + area.width, area.bottom + 2));
+
+    painter.setPen(QPen(Qt::black, 1));
+    for (const ScaleMark& mark : scaleMarks(area))
+        painter.drawLine(QLineF(mark.left, mark.y, area.x0 - 2, mark.y));
+
+    // The labels have the 28 units left of the long marks; wide values ("-1375.0") get a
+    // smaller type rather than being cut at the window's edge.
+    const std::array<QString, 5> labels = valueLabels(view);
+    QFont labelFont = font;
+    for (int pixels = kTextPixels; pixels > kSmallestTextPixels; --pixels) {
+        labelFont.setPixelSize(pixels);
+        const QFontMetricsF labelMetrics(labelFont, painter.device());
+        double widest = 0;
+        for (const QString& label : labels)
+            widest = std::max(widest, labelMetrics.horizontalAdvance(label));
+        if (widest <= area.x0 - 12)
+            break;
+    }
+    painter.setFont(labelFont);
+    const double labelHeight = QFontMetricsF(labelFont, painter.device()).height();
+    for (int k = 0; k <= 4; ++k) {
+        const double y = area.y(area.height * k / 4.0);
+        painter.drawText(QRectF(0, y - labelHeight / 2, area.x0 - 10, labelHeight),
+                         Qt::AlignRight | Qt::AlignVCenter, labels[std::size_t(k)]);
+    }
+    painter.setFont(font);
+
+    for (int c = 1; c <= m_data.channels; ++c) {
+        painter.setPen(channelColour(c));
+        const QPointF at(area.x0 + 20 * c, area.top() - 16);
+        painter.drawText(QRectF(at, QSizeF(40, metrics.height())), Qt::AlignLeft | Qt::AlignTop,
+                         legendText(m_data.unit, c));
+    }
+
+    paintCurves(painter, area, view);
+
+    QPen dotted(Qt::black, 1, Qt::DotLine);
+    for (const RecordLine& line : recordLines(area, view)) {
+        painter.setPen(dotted);
+        painter.drawLine(QLineF(line.x, area.bottom, line.x, area.top()));
+        painter.setPen(Qt::black);
+        // A long last number moves left rather than being cut at the surface's edge.
+        const QString number = QString::number(line.record);
+        const double width = metrics.horizontalAdvance(number) + 1;
+        const double left = std::min(line.labelX, size.width() - width);
+        painter.drawText(QRectF(left, area.bottom + 10, width, metrics.height()),
+                         Qt::AlignLeft | Qt::AlignTop, number);
+    }
+    painter.restore();
+}
+
+void PlotPainter::paintCurves(QPainter& painter, const PlotArea& area, const PlotView& view) {
+    const qint64 span = view.r2 - view.r1;
+    const auto yOf = [&](float v) { return area.y(valueHeight(v, view, area.height)); };
+    std::vector<QPointF> points;
+    for (int c = 1; c <= m_data.channels; ++c) {
+        painter.setPen(QPen(channelColour(c), 1));
+        points.clear();
+        if (span <= area.width) {
+            // Few enough records for one segment each.
+            for (qint64 r = view.r1; r <= view.r2; ++r)
+                points.emplace_back(recordX(area, view, r), yOf(m_data.value(c, r - 1)));
+            if (points.size() == 1)
+                painter.drawPoint(points.front()); // one record gives no line
+            else
+                painter.drawPolyline(points.data(), int(points.size()));
+            continue;
+        }
+        // Per pixel column: the line from the previous column's last record to this one's
+        // first, and the column's span from its lowest to its highest value.
+        const std::vector<ColumnSpan>& columns = spans(c, view, area.width + 1);
+        std::vector<QLineF> lines;
+        lines.reserve(columns.size() * 2);
+        for (std::size_t x = 0; x < columns.size(); ++x) {
+            const ColumnSpan& s = columns[x];
+            const double px = area.x0 + double(x);
+            if (x > 0)
+                lines.emplace_back(px - 1, yOf(columns[x - 1].last), px, yOf(s.first));
+            lines.emplace_back(px, yOf(s.min), px, yOf(s.max));
+        }
+        painter.drawLines(lines.data(), int(lines.size()));
+    }
+}
+
+const std::vector<ColumnSpan>& PlotPainter::spans(int channel, const PlotView& view, int columns) {
+    Cache& cache = m_cache[std::size_t(channel - 1)];
+    if (cache.r1 != view.r1 || cache.r2 != view.r2 || cache.columns != columns) {
+        cache.spans = reduceColumns(m_data, channel, view.r1, view.r2, columns);
+        cache.r1 = view.r1;
+        cache.r2 = view.r2;
+        cache.columns = columns;
+    }
+    return cache.spans;
+}
+
+} // namespace plot

@@ -1,0 +1,137 @@
+// The download on the link against the virtual meter, in virtual time: the count read afresh
+// before "G", reception however the line splits the bytes, and the stall limit (no file).
+
+#include "link/meterlink.h"
+#include "memory/memorydownload.h"
+#include "memory/memoryrecords.h"
+#include "sim/virtualmeter.h"
+#include "support/simport.h"
+#include "support/virtualclock.h"
+
+#include <QDir>
+#include <QTemporaryDir>
+#include <QTest>
+
+namespace {
+
+struct Rig {
+    explicit Rig(sim::MeterConfig config, sim::Faults faults = {})
+        : meter(config, faults) {
+        port.attach(1, &meter);
+        port.open(1, nullptr);
+        clock.onAdvance([this](double t) { meter.advance(t); });
+        request.save.directory = dir.path();
+    }
+
+    memory::DownloadOutcome download() {
+        return memory::downloadMemory(link, request, [this](double fraction, const QString& text) {
+            fractions << fraction;
+            texts << text;
+        });
+    }
+    double writeTime(char letter) const {
+        for (const auto& w : port.writes())
+            if (w.bytes == QByteArray(1, letter))
+                return w.time;
+        return -1;
+    }
+    QStringList files() const { return QDir(dir.path()).entryList(QDir::Files); }
+
+    QTemporaryDir dir;
+    sim::VirtualMeter meter;
+    serial::VirtualClock clock;
+    serial::SimPort port{clock};
+    serial::MeterLink link{port, clock};
+    memory::DownloadRequest request;
+    QList<double> fractions;
+    QStringList texts;
+};
+
+sim::MeterConfig stored(int records) {
+    sim::MeterConfig config;
+    config.storedRecords = records;
+    config.drift = false;
+    return config;
+}
+
+} // namespace
+
+class TestMemoryDownload : public QObject {
+    Q_OBJECT
+private slots:
+    void receptionWaitsForEveryByte_data();
+    void receptionWaitsForEveryByte();
+    void countIsReadAfreshBeforeG_data();
+    void countIsReadAfreshBeforeG();
+    void stallEndsWithoutAFile();
+};
+
+void TestMemoryDownload::receptionWaitsForEveryByte_data() {
+    QTest::addColumn<double>("byteGap");
+    QTest::newRow("at wire speed") << 0.0;
+    QTest::newRow("a few bytes per read") << 0.007;
+    QTest::newRow("one byte per read, 2.9 s apart") << 2.9;
+}
+
+void TestMemoryDownload::receptionWaitsForEveryByte() {
+    QFETCH(double, byteGap);
+    Rig rig(stored(2));
+    rig.meter.advance(rig.clock.now());
+    // The gap only from "G" on: the handshake and the frame before it come at wire speed.
+    rig.link.checkMeter();
+    rig.meter.setFaults({.byteGap = byteGap});
+    rig.link.flush();
+    const memory::Reception reception = memory::receiveRecords(rig.link, 2, {});
+    QVERIFY(!reception.stalled);
+    QCOMPARE(reception.bytes.size(), 38);
+    const auto rows = memory::decodeRecords(reception.bytes, 2, u'K');
+    for (std::size_t i = 0; i < 2; ++i)
+        QCOMPARE(rows[i].raw, rig.meter.records()[i].raw);
+}
+
+void TestMemoryDownload::countIsReadAfreshBeforeG_data() {
+    QTest::addColumn<int>("inMeter");
+    QTest::addColumn<int>("shown");
+    QTest::newRow("more stored since the count was shown") << 5 << 2;
+    QTest::newRow("fewer after an erase elsewhere") << 2 << 5;
+    QTest::newRow("erased: nothing is asked for") << 0 << 3;
+}
+
+void TestMemoryDownload::countIsReadAfreshBeforeG() {
+    QFETCH(int, inMeter);
+    QFETCH(int, shown);
+    Rig rig(stored(inMeter));
+    rig.request.shownCount = shown;
+    const memory::DownloadOutcome outcome = rig.download();
+    QCOMPARE(outcome.expected, inMeter);
+    QCOMPARE(outcome.received, inMeter);
+    QCOMPARE(rig.writeTime('G') >= 0, inMeter > 0);
+    QCOMPARE(outcome.kind, inMeter > 0 ? memory::DownloadOutcome::Kind::Saved
+                                       : memory::DownloadOutcome::Kind::Empty);
+    QCOMPARE(rig.files().size(), inMeter > 0 ? 2 : 0);
+    if (inMeter > 0) {
+        QCOMPARE(rig.texts.last(), QStringLiteral("100.0% Completed"));
+        QVERIFY(rig.texts.contains(QStringLiteral("50.0% Completed")));
+        QVERIFY(std::is_sorted(rig.fractions.begin(), rig.fractions.end()));
+    }
+}
+
+void TestMemoryDownload::stallEndsWithoutAFile() {
+    // Replies: "A", then "M", then "G" -- the third is cut to half: 2 of 4 records arrive.
+    Rig rig(stored(4), {.shortEvery = 3});
+    rig.request.shownCount = 4;
+    const memory::DownloadOutcome outcome = rig.download();
+    QCOMPARE(outcome.kind, memory::DownloadOutcome::Kind::Stalled);
+    QCOMPARE(outcome.expected, 4);
+    QCOMPARE(outcome.received, 2);
+    QVERIFY(rig.files().isEmpty());
+    QCOMPARE(memory::outcomeMessage(outcome),
+             QStringLiteral("The meter stopped sending: 2 of 4 records arrived. Nothing was "
+                            "saved; try the download again."));
+    // 38 bytes at wire speed take 10 ms; then three silent seconds, give or take one slice.
+    const double ended = rig.clock.now() - rig.writeTime('G');
+    QVERIFY2(ended >= 3.0 && ended < 3.1, qPrintable(QString::number(ended)));
+}
+
+QTEST_GUILESS_MAIN(TestMemoryDownload)
+#include "tst_memorydownload.moc"

@@ -1,0 +1,46 @@
+#pragma once
+
+#include "link/linkthread.h"
+#include "sim/virtualmeter.h"
+#include "support/simport.h"
+#include "support/virtualclock.h"
+
+#include <initializer_list>
+
+namespace testsupport {
+
+// Bytes written as numbers: bytes({0x02, 0x41, 0x0D}).
+inline QByteArray bytes(std::initializer_list<int> values) {
+    QByteArray out;
+    for (int v : values)
+        out.append(char(v));
+    return out;
+}
+
+// One virtual meter on COM1 behind the in-memory port, in virtual time, with a session like
+// the one the link thread hands to its jobs: link jobs run on it directly.
+struct MeterBench {
+    explicit MeterBench(sim::MeterConfig config = {}, sim::Faults faults = {})
+        : meter(config, faults) {
+        port.attach(1, &meter);
+        clock.onAdvance([this](double t) { meter.advance(t); });
+        QString error;
+        port.open(1, &error);
+    }
+    int count(const QByteArray& command) const { return int(meter.commandLog().count(command)); }
+    // The commands with their payloads, the handshakes left out.
+    QList<QByteArray> commands() const {
+        QList<QByteArray> out = meter.commandLog();
+        out.removeAll(QByteArrayLiteral("A"));
+        return out;
+    }
+
+    sim::VirtualMeter meter;
+    serial::VirtualClock clock;
+    serial::SimPort port{clock};
+    serial::MeterLink link{port, clock};
+    serial::PortDetector detector{link};
+    serial::LinkSession session{link, detector, [](bool) {}};
+};
+
+} // namespace testsupport
