@@ -6,6 +6,8 @@
 // every path.
 
 #include "support/fakeplatform.h"
+#include "support/linkrig.h"
+#include "support/meterbench.h"
 #include "app/window/controlpanel.h"
 #include "app/window/desktopplatform.h"
 #include "app/settings/samplingpanel.h"
@@ -28,6 +30,7 @@
 #include <future>
 
 using app::SamplingPanel;
+using testsupport::bytes;
 
 Q_DECLARE_METATYPE(std::optional<QString>)
 
@@ -38,37 +41,6 @@ const QString kPcPrompt =
 const QString kMeterPrompt =
     QStringLiteral("Enter the METER SAMPLING TIME in seconds\r\n(1 <= t <= 86400 ) ");
 const QString kTitle = QStringLiteral("Input Sampling Time");
-
-QByteArray bytes(std::initializer_list<int> values) {
-    QByteArray out;
-    for (int v : values)
-        out.append(char(v));
-    return out;
-}
-
-// The in-memory port, with a switch that spoils the first byte of every reply to "K".
-class GarblingPort : public serial::SimPort {
-public:
-    GarblingPort(serial::Clock& clock, std::atomic<bool>& garbleK)
-        : SimPort(clock)
-        , m_garbleK(garbleK) {}
-    bool write(const QByteArray& data) override {
-        m_spoilNext = m_garbleK.load() && data == QByteArrayLiteral("K");
-        return SimPort::write(data);
-    }
-    QByteArray readAll() override {
-        QByteArray out = SimPort::readAll();
-        if (m_spoilNext && !out.isEmpty()) {
-            out[0] = char(out[0] ^ 0x80);
-            m_spoilNext = false;
-        }
-        return out;
-    }
-
-private:
-    std::atomic<bool>& m_garbleK;
-    bool m_spoilNext = false;
-};
 
 // Records the state of the link each time an input box is shown.
 class SpyPlatform : public testsupport::FakePlatform {
@@ -84,17 +56,9 @@ public:
 
 // The meter on COM1, the link thread in virtual time, the main window with the panel attached
 // and a PC interval the test owns.
-struct Rig {
+struct Rig : testsupport::LinkRig {
     Rig()
-        : meter({.intervalSeconds = 60})
-        , thread([this] {
-            auto clock = std::make_unique<serial::VirtualClock>();
-            auto port = std::make_unique<GarblingPort>(*clock, garbleK);
-            port->attach(1, &meter);
-            clock->onAdvance([this](double t) { meter.advance(t); });
-            return serial::Backend{std::move(port), std::move(clock)};
-        }) {
-        live::attachLivePoll(thread, state);
+        : LinkRig({.intervalSeconds = 60}, 'K') {
         window =
             std::make_unique<app::ControlPanel>(thread, state, platform, [] { return 1000.0; });
         panel = app::attachSamplingPanel(
@@ -104,35 +68,10 @@ struct Rig {
                 ++pcSets;
             });
     }
-    ~Rig() {
-        window.reset();
-        thread.stop();
-    }
+    ~Rig() { window.reset(); }
 
-    bool start() {
-        QSignalSpy frames(&state, &live::LiveState::frameDecoded);
-        thread.start();
-        return frames.wait(10000);
-    }
-
-    // Runs on the link thread after the jobs already queued, so the meter is read there.
-    template <typename T> T onLinkThread(std::function<T()> f) {
-        auto promise = std::make_shared<std::promise<T>>();
-        std::future<T> future = promise->get_future();
-        thread.post([f, promise](serial::LinkSession&) { promise->set_value(f()); });
-        if (future.wait_for(std::chrono::seconds(10)) != std::future_status::ready)
-            return T{};
-        return future.get();
-    }
     // Interval commands the meter received, "K" and "F" with its payload.
-    QList<QByteArray> intervalCommands() {
-        QList<QByteArray> out;
-        const auto log = onLinkThread<QList<QByteArray>>([this] { return meter.commandLog(); });
-        for (const QByteArray& command : log)
-            if (command.startsWith('K') || command.startsWith('F'))
-                out.append(command);
-        return out;
-    }
+    QList<QByteArray> intervalCommands() { return commands("KF"); }
     int meterInterval() {
         return onLinkThread<int>([this] { return meter.intervalSeconds(); });
     }
@@ -146,10 +85,6 @@ struct Rig {
     // The panel is closed with the link free and the live poll running.
     bool closedAndFree() const { return !panelOpen() && !window->linkBusy() && thread.polling(); }
 
-    std::atomic<bool> garbleK{false};
-    sim::VirtualMeter meter;
-    serial::LinkThread thread;
-    live::LiveState state;
     SpyPlatform platform;
     std::unique_ptr<app::ControlPanel> window;
     SamplingPanel* panel = nullptr;
@@ -370,7 +305,7 @@ void TestSamplingPanel::meterTextNotANumberKeepsThePanelOpen() {
 void TestSamplingPanel::garbledReadGivesUpWithOneMessage() {
     Rig rig;
     QVERIFY(rig.start());
-    rig.garbleK = true;
+    rig.spoil = true;
     rig.openPanel();
     rig.click("OptMeter");
     rig.platform.answers = {QStringLiteral("10")};
@@ -389,7 +324,7 @@ void TestSamplingPanel::garbledReadGivesUpWithOneMessage() {
     QCOMPARE(rig.meterInterval(), 60);
 
     // The link works again for the next try.
-    rig.garbleK = false;
+    rig.spoil = false;
     rig.openPanel();
     rig.click("CmdSamplingOK");
     QTRY_VERIFY_WITH_TIMEOUT(rig.closedAndFree(), 10000);

@@ -102,6 +102,7 @@ private slots:
     void clockAndSendOnTheMeter();
     void meterGoneEndsWithStatus3_data();
     void meterGoneEndsWithStatus3();
+    void limitsAreReadCheckedAndWritten();
 };
 
 void TestCli::usageErrors_data() {
@@ -136,6 +137,13 @@ void TestCli::usageErrors_data() {
                               << "Byte 2 (\"256\") is not a value from 0 to 255";
     QTest::newRow("send -1") << QStringList{"send", "--simulate", "E", "-1"}
                              << "Byte 1 (\"-1\") is not a value from 0 to 255";
+    QTest::newRow("limits: no such limit")
+        << QStringList{"limits", "--simulate", "--set", "T5H=10"} << "--set";
+    QTest::newRow("limits: value not a number")
+        << QStringList{"limits", "--simulate", "--set", "T1H=1OO"} << "--set";
+    QTest::newRow("limits: no value")
+        << QStringList{"limits", "--simulate", "--set", "T1H"} << "--set";
+    QTest::newRow("beep count 9") << QStringList{"beep", "--count", "9"} << "--count";
 }
 
 void TestCli::usageErrors() {
@@ -278,6 +286,31 @@ void TestCli::meterGoneEndsWithStatus3() {
     const Run run = runQr512({"live", "--port", sim.device, "--timeout", "2"}, 30000);
     QCOMPARE(run.exitCode, 3);
     QVERIFY2(run.err.contains(message), qPrintable(run.err));
+}
+
+void TestCli::limitsAreReadCheckedAndWritten() {
+    SimProcess sim;
+    QVERIFY(sim.start({"--channels", "2", "--type", "T", "--unit", "F"}));
+    const QStringList port{"limits", "--port", sim.device};
+    // The meter holds 100 C / 0 C; T3 and T4 are absent and show type T's range in F.
+    Run run = runQr512(port);
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.out, QStringLiteral("T1H 212\nT1L 32\nT2H 212\nT2L 32\nT3H 752\nT3L -418\n"
+                                     "T4H 752\nT4L -418\nunit F\n"));
+
+    run = runQr512(port + QStringList{"--set", "T1H=300.5", "--set", "t2l=-100"});
+    QCOMPARE(run.exitCode, 0);
+    QCOMPARE(run.out, QStringLiteral("T1H 300.5\nT1L 32\nT2H 212\nT2L -100\nT3H 752\n"
+                                     "T3L -418\nT4H 752\nT4L -418\nunit F\n"));
+
+    // Above type T's range: refused, nothing written.
+    run = runQr512(port + QStringList{"--set", "T2H=752.1"});
+    QCOMPARE(run.exitCode, 2);
+    QCOMPARE(run.err.trimmed(),
+             QStringLiteral("qr512 limits: Error! 752 >= High Alarm >= Low Alarm >= -418"));
+    QVERIFY(run.out.isEmpty());
+    run = runQr512(port);
+    QCOMPARE(run.out.section(u'\n', 0, 3), QStringLiteral("T1H 300.5\nT1L 32\nT2H 212\nT2L -100"));
 }
 
 QTEST_GUILESS_MAIN(TestCli)

@@ -7,6 +7,9 @@
 
 #include "link/meterprofile.h"
 #include "support/meterbench.h"
+#include "support/simport.h"
+#include "support/virtualclock.h"
+#include "sim/virtualmeter.h"
 
 #include <QTest>
 
@@ -14,6 +17,8 @@
 
 using namespace settings;
 using Kind = IntervalEntry::Kind;
+using testsupport::bytes;
+using Bench = testsupport::MeterBench;
 
 Q_DECLARE_METATYPE(std::optional<QString>)
 Q_DECLARE_METATYPE(std::optional<int>)

@@ -5,6 +5,9 @@
 #include "support/simport.h"
 #include "support/virtualclock.h"
 
+#include <QByteArray>
+
+#include <atomic>
 #include <initializer_list>
 
 namespace testsupport {
@@ -41,6 +44,33 @@ struct MeterBench {
     serial::MeterLink link{port, clock};
     serial::PortDetector detector{link};
     serial::LinkSession session{link, detector, [](bool) {}};
+};
+
+// The in-memory port, with a switch that spoils the first byte of every reply to one command
+// letter: a meter that answers that command with garbage.
+class SpoilingPort : public serial::SimPort {
+public:
+    SpoilingPort(serial::Clock& clock, char letter, std::atomic<bool>& spoil)
+        : SimPort(clock)
+        , m_letter(letter)
+        , m_spoil(spoil) {}
+    bool write(const QByteArray& data) override {
+        m_spoilNext = m_spoil.load() && data == QByteArray(1, m_letter);
+        return SimPort::write(data);
+    }
+    QByteArray readAll() override {
+        QByteArray out = SimPort::readAll();
+        if (m_spoilNext && !out.isEmpty()) {
+            out[0] = char(out[0] ^ 0x80);
+            m_spoilNext = false;
+        }
+        return out;
+    }
+
+private:
+    char m_letter;
+    std::atomic<bool>& m_spoil;
+    bool m_spoilNext = false;
 };
 
 } // namespace testsupport

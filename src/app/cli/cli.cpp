@@ -22,6 +22,8 @@ struct Entry {
 constexpr Entry kSubcommands[] = {
     {"live", runLive},
     {"record", runRecord},
+    {"limits", runLimits},
+    {"beep", runBeep},
     {"plot", runPlot, true},
     {"clock", runClock},
     {"send", runSend},

@@ -71,6 +71,8 @@ int runConnected(QCoreApplication& app, Connection& connection, const Common& co
 // The subcommands, one file each.
 int runLive(QCoreApplication& app, const QStringList& args);
 int runRecord(QCoreApplication& app, const QStringList& args);
+int runLimits(QCoreApplication& app, const QStringList& args);
+int runBeep(QCoreApplication& app, const QStringList& args);
 // Runs under a QGuiApplication (offscreen): it draws text.
 int runPlot(QCoreApplication& app, const QStringList& args);
 int runClock(QCoreApplication& app, const QStringList& args);

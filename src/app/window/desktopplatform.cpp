@@ -50,8 +50,7 @@ bool DesktopPlatform::confirm(const QString& text, const QString& title) {
 }
 
 QString DesktopPlatform::chooseSaveFile(const QString& filter, const QString& suggested) {
-    return QFileDialog::getSaveFileName(QApplication::activeWindow(), QString(), suggested,
-                                        filter);
+    return QFileDialog::getSaveFileName(QApplication::activeWindow(), QString(), suggested, filter);
 }
 
 QString DesktopPlatform::chooseFile(const QString& filter) {
@@ -64,7 +63,13 @@ bool DesktopPlatform::openInEditor(const QString& path) {
 }
 
 void DesktopPlatform::beep() {
-    QApplication::beep();
+    tone().play();
+}
+
+Tone& DesktopPlatform::tone() {
+    if (!m_tone)
+        m_tone = std::make_unique<Tone>();
+    return *m_tone;
 }
 
 } // namespace app

@@ -1,6 +1,9 @@
 #pragma once
 
+#include "app/window/tone.h"
 #include "base/platform.h"
+
+#include <memory>
 
 namespace app {
 
@@ -16,7 +19,13 @@ public:
     QString chooseFile(const QString& filter) override;
     QString chooseSaveFile(const QString& filter, const QString& suggested) override;
     bool openInEditor(const QString& path) override;
+    // Queued on the tone's own thread: returns at once.
     void beep() override;
+    // The sound behind beep(), made on first use.
+    Tone& tone();
+
+private:
+    std::unique_ptr<Tone> m_tone;
 };
 
 } // namespace app

@@ -8,6 +8,7 @@
 #include "app/window/desktopplatform.h"
 #include "app/clock/clockpanel.h"
 #include "app/service/servicepanel.h"
+#include "app/settings/alarmpanel.h"
 #include "app/window/simulation.h"
 #include "link/linkthread.h"
 #include "link/portcatalog.h"
@@ -20,6 +21,7 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QGroupBox>
+#include <QStatusBar>
 
 #include <cstdio>
 #include <memory>
@@ -139,6 +141,11 @@ int runWindow(QApplication& app, const QStringList& args) {
     attachMemory(
         window, live, platform, [recording] { return recording->recorder().workingDirectory(); },
         [plots](const QString& path) { plots->open(path); });
+    attachAlarmPanel(window, link, live, platform);
+    QObject::connect(&platform.tone(), &Tone::noSoundDevice, &window, [&window] {
+        window.statusBar()->showMessage(
+            QStringLiteral("No sound device found: the alarm sounds the system beep."), 15000);
+    });
     window.show();
     link.start();
 
