@@ -41,6 +41,7 @@ int main(int argc, char** argv) {
     // A slowly drifting temperature per channel, so the rows and their texts differ.
     int tick = 0;
     recording::Sample sample;
+    sample.type = 'K';
     const auto source = [&] {
         for (int c = 0; c < 4; ++c) {
             const double fahrenheit = 70.0 + 50.0 * std::sin(tick / (600.0 + 97.0 * c));

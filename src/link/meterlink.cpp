@@ -50,6 +50,12 @@ void MeterLink::checkMeter() {
         int attempts = 0;
         QByteArray reply;
         do {
+            // A port closed under the link (its device unplugged) cannot answer: the search
+            // starts at once instead of spending a second of attempts on a wire that is gone.
+            if (!m_port.isOpen()) {
+                meterLost();
+                return;
+            }
             ++attempts;
             m_port.readAll();
             m_port.write(QByteArrayLiteral("A"));

@@ -24,6 +24,8 @@ inline constexpr int kMemoryCapacity = 16800;
 inline constexpr int kHandshakeAttempts = 100;
 // A port under test gets this many handshakes (about half a second) before the next one is tried.
 inline constexpr int kProbeAttempts = 50;
+// A search pass that found no port it could open waits this long before the next pass.
+inline constexpr double kEmptySearchPause = 0.1;
 // A device that keeps answering the handshake with wrong bytes is not our meter: after this many
 // series the link treats it as silent and searches again instead of looping for ever.
 inline constexpr int kWrongHandshakeSeries = 3;

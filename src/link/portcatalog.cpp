@@ -2,6 +2,7 @@
 
 #include "link/meterprofile.h"
 
+#include <QDir>
 #include <QSerialPortInfo>
 
 #include <algorithm>
@@ -28,6 +29,14 @@ std::pair<QString, qint64> splitNumber(const QString& name) {
 PortCatalog::PortCatalog(QStringList explicitDevices, bool withSystemPorts)
     : m_explicit(std::move(explicitDevices))
     , m_withSystem(withSystemPorts) {
+#ifndef Q_OS_WIN
+    // A name without a slash is a file in the working directory, as everywhere else on the
+    // command line; the serial port alone would look for it under /dev.
+    for (QString& device : m_explicit) {
+        if (!device.contains(u'/'))
+            device = QDir::current().absoluteFilePath(device);
+    }
+#endif
     refresh();
 }
 

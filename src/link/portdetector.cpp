@@ -76,21 +76,30 @@ void PortDetector::scanPorts() {
         m_hooks.searchStarted();
     bool deniedSaid = false;
     for (;;) {
+        bool anyOpened = false;
         for (int p = 1; p <= profile::kPortSlots; ++p) {
             m_link.setStatus(QStringLiteral("Connecting..."));
-            // A slot that does not exist or is in use simply stays silent for the probe; only
-            // a port the user may not open is worth a word, since no search can get past it.
+            // A slot that does not exist or is in use cannot be probed: nothing can be sent
+            // to it, so it costs no waits and the slots after it are reached at once. Only a
+            // port the user may not open is worth a word, since no search can get past it.
             QString error;
-            if (!openPort(p, &error) && m_link.port().openWasDenied() && !deniedSaid &&
-                m_hooks.portDenied) {
-                deniedSaid = true;
-                m_hooks.portDenied(error);
+            if (!openPort(p, &error)) {
+                if (m_link.port().openWasDenied() && !deniedSaid && m_hooks.portDenied) {
+                    deniedSaid = true;
+                    m_hooks.portDenied(error);
+                }
+                continue;
             }
+            anyOpened = true;
             if (probe() == ProbeResult::Found) {
                 connected();
                 return;
             }
         }
+        // Nothing to probe anywhere (the only meter unplugged): look again shortly, without
+        // spinning and without delaying a meter that comes back.
+        if (!anyOpened)
+            m_link.delay(profile::kEmptySearchPause);
     }
 }
 

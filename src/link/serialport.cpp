@@ -8,6 +8,8 @@
 
 #ifdef Q_OS_UNIX
 #include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 #endif
 
@@ -27,6 +29,26 @@ bool SerialPort::lacksRights(const QString& device) {
 #else
     Q_UNUSED(device);
     return false;
+#endif
+}
+
+bool SerialPort::isSerialDevice(const QString& path) {
+#ifdef Q_OS_UNIX
+    const QByteArray name = QFile::encodeName(path);
+    struct stat info = {};
+    if (::stat(name.constData(), &info) != 0)
+        return true;
+    if (!S_ISCHR(info.st_mode))
+        return false;
+    const int fd = ::open(name.constData(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
+    if (fd < 0)
+        return true;
+    const bool terminal = ::isatty(fd) == 1;
+    ::close(fd);
+    return terminal;
+#else
+    Q_UNUSED(path);
+    return true;
 #endif
 }
 
@@ -64,6 +86,15 @@ bool SerialPort::open(int slot, QString* error) {
             *error = QStringLiteral("COM%1 has no serial device on this computer.").arg(slot);
         return false;
     }
+#ifdef Q_OS_UNIX
+    // Opening makes (and syncs) a lock file under /var/lock first, some milliseconds each
+    // time: a device that is not there is told at the cost of one look.
+    if (!QFile::exists(device)) {
+        if (error)
+            *error = openErrorText(device, QSerialPort::DeviceNotFoundError, QString(), false);
+        return false;
+    }
+#endif
     m_port->setPortName(device);
     m_port->setBaudRate(profile::kBaudRate);
     m_port->setDataBits(QSerialPort::Data8);
@@ -95,7 +126,11 @@ bool SerialPort::isOpen() const {
 void SerialPort::checkGone() {
     // An unplugged adapter raises ResourceError: from then on the port is closed and the
     // meter simply looks silent, which starts the normal search without any error storm.
-    if (m_port->error() == QSerialPort::ResourceError)
+    // A device whose other end has gone (a hung-up pseudo-terminal) fails reads or writes
+    // instead: the same, or the link would go on polling a dead device.
+    const QSerialPort::SerialPortError error = m_port->error();
+    if (error == QSerialPort::ResourceError || error == QSerialPort::WriteError ||
+        error == QSerialPort::ReadError)
         m_port->close();
     // Everything else (pseudo-terminals refuse the modem-line ioctls with "Invalid argument",
     // time-outs of the waits) is noise for a polled protocol.

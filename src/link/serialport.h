@@ -37,6 +37,11 @@ public:
     // another program with the same error as missing rights).
     static bool lacksRights(const QString& device);
 
+    // False for a path that is no serial device (a regular file, a folder, /dev/null), which
+    // would only make the search wait for its time-out. True when it cannot be told (the
+    // device is absent, busy or forbidden: opening it later says why).
+    static bool isSerialDevice(const QString& path);
+
 private:
     void checkGone();
 

@@ -4,23 +4,11 @@
 
 #include "recording/datafile.h"
 
-#include <QCoreApplication>
 #include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QHash>
-#include <QLockFile>
-#include <QMutex>
-#include <QSaveFile>
-#include <QSet>
 
 #include <algorithm>
 #include <cmath>
 #include <cstring>
-
-#ifdef Q_OS_UNIX
-#include <unistd.h>
-#endif
 
 namespace recording {
 
@@ -29,38 +17,14 @@ namespace {
 // Whole numbers beyond this are no longer exact in a double.
 constexpr double kLargestExactCount = 9007199254740992.0; // 2^53
 
-// The final file is formatted and written in pieces of about this size, so that ten days of
-// rows never sit in memory as text next to the rows themselves.
-constexpr qsizetype kWriteChunk = 1 << 20;
-
-struct GuardRegistry {
-    QMutex mutex;
-    QSet<QString> held;
-};
-
-GuardRegistry& registry() {
-    static GuardRegistry instance;
-    return instance;
-}
-
-QString guardKey(const QString& path) {
-    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
-}
-
-// A file must keep its format whatever the live display said; a frame without a known type
-// (none decoded yet) is written as K, the type a fresh meter starts with.
+// A file must keep its format whatever the live display said. Before any frame carried a
+// valid type there is none to write: a blank keeps every column where the reader expects it.
 char fileTypeLetter(char type) {
-    return type != 0 && std::strchr("KJETNRS", type) != nullptr ? type : 'K';
+    return type != 0 && std::strchr("KJETNRS", type) != nullptr ? type : ' ';
 }
 
 QString latin1(const QByteArray& bytes) {
     return QString::fromLatin1(bytes);
-}
-
-std::unique_ptr<QFileDevice> openPlainFile(const QString& path) {
-    auto file = std::make_unique<QFile>(path);
-    file->open(QIODevice::WriteOnly | QIODevice::Truncate);
-    return file;
 }
 
 } // namespace
@@ -73,93 +37,23 @@ std::optional<qint64> parseRecordCount(const QString& text) {
     return std::max<qint64>(1, qint64(rounded));
 }
 
-WorkFileGuard::WorkFileGuard(const QString& path)
-    : m_key(guardKey(path)) {
-    GuardRegistry& r = registry();
-    QMutexLocker lock(&r.mutex);
-    if (r.held.contains(m_key)) {
-        m_holderPid = QCoreApplication::applicationPid();
-        return;
-    }
-    const QString lockPath = m_key + QStringLiteral(".lock");
-    m_lock = std::make_unique<QLockFile>(lockPath);
-    // A recording holds its file for days: only a dead holder makes the lock stale, never age.
-    m_lock->setStaleLockTime(0);
-    const bool lockLeftBehind = QFileInfo::exists(lockPath);
-    if (m_lock->tryLock(0)) {
-        m_previousHolderDied = lockLeftBehind;
-    } else if (m_lock->error() == QLockFile::LockFailedError) {
-        QString host;
-        QString application;
-        m_lock->getLockInfo(&m_holderPid, &host, &application);
-        m_lock.reset();
-        return;
-    } else {
-        // No lock file can be made here (a folder that is gone or read-only): then the working
-        // file cannot be written either, and opening it says why.
-        m_lock.reset();
-    }
-    m_acquired = true;
-    r.held.insert(m_key);
-}
-
-WorkFileGuard::~WorkFileGuard() {
-    if (!m_acquired)
-        return;
-    GuardRegistry& r = registry();
-    QMutexLocker lock(&r.mutex);
-    r.held.remove(m_key);
-    if (m_lock)
-        m_lock->unlock();
-}
-
-bool WorkFileGuard::isHeld(const QString& path) {
-    const QString key = guardKey(path);
-    {
-        GuardRegistry& r = registry();
-        QMutexLocker lock(&r.mutex);
-        if (r.held.contains(key))
-            return true;
-    }
-    QLockFile probe(key + QStringLiteral(".lock"));
-    probe.setStaleLockTime(0);
-    if (!probe.tryLock(0))
-        return true;
-    probe.unlock();
-    return false;
-}
-
-QString keepUnfinishedWork(const QString& workFilePath, QString* error) {
-    const QFileInfo work(workFilePath);
-    if (!work.exists() || work.size() == 0)
-        return {};
-    const QString stem = QStringLiteral("QR512-unfinished-") +
-                         work.lastModified().toString(QStringLiteral("yyyyMMddhhmmss"));
-    const QDir dir = work.absoluteDir();
-    QString target = dir.filePath(stem + QStringLiteral(".txt"));
-    for (int n = 2; QFileInfo::exists(target); ++n)
-        target = dir.filePath(stem + QStringLiteral("-%1.txt").arg(n));
-    QFile file(workFilePath);
-    if (!file.rename(target)) {
-        if (error)
-            *error = file.errorString();
-        return {};
-    }
-    return target;
-}
-
 Recorder::Recorder(Clock now, SampleSource currentSample, QObject* parent)
     : QObject(parent)
     , m_now(std::move(now))
     , m_currentSample(std::move(currentSample))
-    , m_openFile(openPlainFile)
     , m_directory(QDir::currentPath())
     , m_sampleStamp(stampFromDateTime(m_now())) {}
 
 Recorder::~Recorder() {
-    // Closing the window ends the program without a question; the rows stay in the working
-    // file, which is closed (and so complete) here.
-    closeWorkFile();
+    // The owner finishes a running recording before it goes (the window's close does, like
+    // "Save"); should one still run, its rows stay in the working file and its lock marks them
+    // as unfinished, so the next recording moves them aside instead of replacing them.
+    if (m_recording && m_guard) {
+        QString ignored;
+        m_writer.updateWorkFile(m_rows, &ignored);
+        m_writer.closeWorkFile(&ignored);
+        m_guard->leaveMarked();
+    }
 }
 
 void Recorder::setWorkingDirectory(const QString& directory) {
@@ -167,7 +61,7 @@ void Recorder::setWorkingDirectory(const QString& directory) {
 }
 
 void Recorder::setFileOpener(FileOpener opener) {
-    m_openFile = opener ? std::move(opener) : FileOpener(openPlainFile);
+    m_writer.setFileOpener(std::move(opener));
 }
 
 void Recorder::setSamplingTime(int seconds) {
@@ -220,49 +114,34 @@ bool Recorder::start(StopMode mode) {
     // instance of the program) must not truncate the rows of a running one.
     auto guard = std::make_unique<WorkFileGuard>(workFilePath());
     if (!guard->acquired()) {
-        emit errorOccurred(QStringLiteral("Recording not started: another recording (process "
-                                          "%1) is writing %2 in %3. Stop it first, or record "
-                                          "into another folder.")
-                               .arg(QString::number(guard->holderPid()), workName,
-                                    QDir::toNativeSeparators(m_directory)));
+        if (!guard->refusal().isEmpty())
+            emit errorOccurred(QStringLiteral("Recording not started: %1").arg(guard->refusal()));
+        else
+            emit errorOccurred(QStringLiteral("Recording not started: another recording "
+                                              "(process %1) is writing %2 in %3. Stop it first, "
+                                              "or record into another folder.")
+                                   .arg(QString::number(guard->holderPid()), workName,
+                                        QDir::toNativeSeparators(m_directory)));
         return false;
     }
-    if (guard->previousHolderDied()) {
-        QString why;
-        const QString kept = keepUnfinishedWork(workFilePath(), &why);
-        if (!why.isEmpty()) {
-            emit errorOccurred(QStringLiteral("Recording not started: %1 holds the rows of an "
-                                              "earlier recording that did not finish, and it "
-                                              "could not be moved aside: %2.")
-                                   .arg(workName, why));
-            return false;
-        }
-        if (!kept.isEmpty())
-            emit noticeOccurred(QStringLiteral("An earlier recording did not finish; its rows "
-                                               "are kept in %1.")
-                                    .arg(QDir::toNativeSeparators(kept)));
-    }
+    if (!guard->keptUnfinished().isEmpty())
+        emit noticeOccurred(QStringLiteral("An earlier recording did not finish; its rows "
+                                           "are kept in %1.")
+                                .arg(QDir::toNativeSeparators(guard->keptUnfinished())));
 
-    std::unique_ptr<QFileDevice> file = m_openFile(workFilePath());
-    const QByteArray head = headerLine(channelCount) + separatorLine(channelCount);
-    if (!file || !file->isOpen() || file->write(head) != head.size() || !file->flush()) {
-        const QString reason = file ? file->errorString() : QStringLiteral("cannot be opened");
-        if (file) {
-            file->close();
-        }
+    QString why;
+    if (!m_writer.startWorkFile(workFilePath(), channelCount, &why)) {
         emit errorOccurred(
-            QStringLiteral("Recording not started: could not write %1: %2.").arg(workName, reason));
+            QStringLiteral("Recording not started: could not write %1: %2.").arg(workName, why));
         return false;
     }
 
-    m_workFile = std::move(file);
     m_guard = std::move(guard);
     m_stopMode = mode;
     m_channelCount = channelCount;
     m_finalFileName = now.toString(QStringLiteral("yyyyMMddhhmmss")) + QStringLiteral(".txt");
     m_recordCount = 0;
-    m_rowsOnDisk = 0;
-    m_syncClock.invalidate();
+    m_workTroubleSaid = false;
     m_rows.clear();
     if (mode == StopMode::Records) {
         m_rows.reserve(std::size_t(std::min<qint64>(m_recordTarget, kMaxRecords)));
@@ -291,7 +170,7 @@ void Recorder::tick() {
         setStatusText(QString());
         m_recordCount = 0;
     } else if (endsBeforeThisSample()) {
-        finish(QString());
+        finish();
     } else {
         recordSample(m_currentSample());
     }
@@ -310,13 +189,9 @@ bool Recorder::endsBeforeThisSample() const {
 }
 
 void Recorder::recordSample(const Sample& sample) {
-    const DataRow row{m_sampleStamp, sample.raw, fileTypeLetter(sample.type)};
-    m_rows.push_back(row);
+    m_rows.push_back(DataRow{m_sampleStamp, sample.raw, fileTypeLetter(sample.type)});
     ++m_recordCount;
-
-    QByteArray line;
-    appendDataLine(line, m_recordCount, row, m_channelCount);
-    const bool written = writeToWorkFile(line);
+    updateWorkFile();
 
     if (m_stopMode == StopMode::Records) {
         const QString target = QString::number(m_recordTarget);
@@ -327,147 +202,87 @@ void Recorder::recordSample(const Sample& sample) {
     }
     setStatusText(QStringLiteral("Recording"));
     emit rowRecorded(m_recordCount);
-
-    if (!written) {
-        finish(m_workFile ? m_workFile->errorString() : QString());
-    }
 }
 
-bool Recorder::writeToWorkFile(const QByteArray& bytes) {
-    if (!m_workFile || !m_workFile->isOpen()) {
-        return false;
-    }
-    // flush() hands the row to the operating system now, not when a buffer fills.
-    if (m_workFile->write(bytes) != bytes.size() || !m_workFile->flush()) {
-        return false;
-    }
-    ++m_rowsOnDisk;
-    syncWorkFile();
-    return true;
-}
-
-void Recorder::syncWorkFile() {
-#ifdef Q_OS_UNIX
-    // Down to the disk as well, so a power cut loses no more than a kill does. Rows come once
-    // a second or slower; faster feeds (a benchmark) sync once a second.
-    if (m_syncClock.isValid() && m_syncClock.elapsed() < 1000)
+void Recorder::updateWorkFile() {
+    QString why;
+    if (m_writer.updateWorkFile(m_rows, &why) || m_workTroubleSaid)
         return;
-    const int handle = m_workFile->handle();
-    if (handle >= 0)
-        ::fdatasync(handle);
-    m_syncClock.start();
-#endif
+    // Once per recording: a full disk fails every tick until there is room again, and every
+    // row is safe in memory meanwhile.
+    m_workTroubleSaid = true;
+    emit warningOccurred(QStringLiteral("Could not write %1: %2. The recording goes on and "
+                                        "keeps every row; they go into %3 at the end.")
+                             .arg(QString::fromLatin1(kWorkFileName), why, m_finalFileName));
 }
 
 void Recorder::finishRecording() {
-    finish(QString());
+    finish();
 }
 
-void Recorder::finish(const QString& workError) {
+void Recorder::finish() {
     if (!m_recording) {
         return;
     }
     m_recording = false;
+    // The working file is the fallback should the final file fail: as complete as it can be.
     // The guard stays until the rows are safe, so no other writer slips in between.
-    if (m_workFile) {
-        m_workFile->close();
-        m_workFile.reset();
-    }
+    QString workError;
+    m_writer.updateWorkFile(m_rows, &workError);
     setStatusText(QString());
     setCountText(QString());
     setFileNameText(QString());
     emit recordingChanged(false);
 
     QString finalError;
-    const bool saved = writeFinalFile(m_currentSample().displayUnit, finalError);
+    const bool saved = m_writer.writeFinalFile(finalFilePath(), m_rows, m_channelCount,
+                                               m_currentSample().displayUnit, &finalError);
+    QString message;
+    if (!saved) {
+        // The failed final file gave its space back: one more try to complete the working
+        // file, which is now the only copy of the rows. Then out of the way of the next
+        // recording or memory save, which would replace it.
+        if (m_writer.updateWorkFile(m_rows, &workError))
+            workError.clear();
+        m_writer.closeWorkFile(&workError);
+        QString moveError;
+        QString kept = keepUnfinishedWork(workFilePath(), &moveError);
+        if (!moveError.isEmpty())
+            m_guard->leaveMarked(); // the next recording moves it aside, or says why not
+        if (kept.isEmpty())
+            kept = workFilePath();
+        message = QStringLiteral("Recording stopped: could not write %1: %2. %3")
+                      .arg(m_finalFileName, finalError, keptRowsText(workError, kept));
+    } else {
+        QString ignored;
+        m_writer.closeWorkFile(&ignored); // the final file holds every row
+    }
     const int records = m_recordCount;
     m_recordCount = 0;
     std::vector<DataRow>().swap(m_rows);
-
-    const QString workName = QString::fromLatin1(kWorkFileName);
-    const QString finalPath = QDir::toNativeSeparators(finalFilePath());
-    QString workPath = QDir::toNativeSeparators(workFilePath());
-    if (!saved && m_rowsOnDisk > 0) {
-        // The working file is now the only copy of the rows: out of the way of the next
-        // recording or memory save, which would replace it.
-        const QString kept = keepUnfinishedWork(workFilePath(), nullptr);
-        if (!kept.isEmpty())
-            workPath = QDir::toNativeSeparators(kept);
-    }
-    QString message;
-    if (!workError.isEmpty() && saved) {
-        message = QStringLiteral("Recording stopped: could not write %1: %2. The rows recorded so "
-                                 "far are kept in %3.")
-                      .arg(workName, workError, finalPath);
-    } else if (workError.isEmpty() && !saved) {
-        message = QStringLiteral("Recording stopped: could not write %1: %2. The rows recorded so "
-                                 "far are kept in %3.")
-                      .arg(m_finalFileName, finalError, workPath);
-    } else if (!saved) {
-        const QString kept = m_rowsOnDisk > 0 ? QStringLiteral("Rows 1 to %1 are kept in %2.")
-                                                    .arg(QString::number(m_rowsOnDisk), workPath)
-                                              : QStringLiteral("No rows could be kept.");
-        message = QStringLiteral("Recording stopped: could not write %1: %2, nor %3: %4. %5")
-                      .arg(workName, workError, m_finalFileName, finalError, kept);
-    }
-
     m_guard.reset();
 
     if (saved) {
         emit finished(finalFilePath(), records);
-    }
-    if (!message.isEmpty()) {
+    } else {
         emit errorOccurred(message);
     }
 }
 
-bool Recorder::writeFinalFile(live::TempUnit unit, QString& error) const {
-    // Written under a temporary name and renamed when complete: a crash or a full disk never
-    // leaves half a final file, nor destroys an older file of the same name.
-    QSaveFile file(finalFilePath());
-    if (!file.open(QIODevice::WriteOnly)) {
-        error = file.errorString();
-        return false;
-    }
-    QByteArray chunk;
-    chunk.reserve(kWriteChunk + 4096);
-    const auto flushChunk = [&] {
-        const bool ok = file.write(chunk) == chunk.size();
-        chunk.resize(0);
-        return ok;
-    };
-    bool ok = true;
-    chunk.append(countLine(qint64(m_rows.size())));
-    chunk.append(headerLine(m_channelCount));
-    chunk.append(separatorLine(m_channelCount));
-    int recordNumber = 0;
-    for (const DataRow& row : m_rows) {
-        appendDataLine(chunk, ++recordNumber, row, m_channelCount);
-        if (chunk.size() >= kWriteChunk) {
-            ok = flushChunk() && ok;
-            if (!ok) {
-                break;
-            }
-        }
-    }
-    if (ok) {
-        chunk.append(trailerText(m_rows, m_channelCount, unit, TrailerLayout::Recording));
-        ok = flushChunk();
-    }
-    if (!ok || !file.commit()) {
-        error = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    return true;
-}
-
-void Recorder::closeWorkFile() {
-    if (m_workFile) {
-        m_workFile->close();
-        m_workFile.reset();
-    }
-    m_guard.reset();
+QString Recorder::keptRowsText(const QString& workError, const QString& workPath) const {
+    const qsizetype onDisk = m_writer.rowsInWorkFile();
+    const QString where = QDir::toNativeSeparators(workPath);
+    if (m_rows.empty())
+        return QStringLiteral("No rows were recorded.");
+    if (onDisk == qsizetype(m_rows.size()))
+        return QStringLiteral("The rows recorded so far are kept in %1.").arg(where);
+    const QString lost = QStringLiteral("rows %1 to %2 could not be written anywhere (%3: %4).")
+                             .arg(QString::number(onDisk + 1), QString::number(m_rows.size()),
+                                  QString::fromLatin1(kWorkFileName), workError);
+    if (onDisk == 0)
+        return QStringLiteral("No rows could be kept: ") + lost;
+    return QStringLiteral("Rows 1 to %1 are kept in %2; ").arg(QString::number(onDisk), where) +
+           lost;
 }
 
 void Recorder::setFileNameText(const QString& text) {

@@ -7,15 +7,18 @@
 //
 // Nothing recorded may be lost: each row is handed to the operating system as soon as it is
 // recorded (a killed program leaves the rows in the working file), the rows are also kept in
-// memory in compact form so the final file never depends on the working file, the final file
-// appears under its name only when it is complete, and a write that fails stops the recording
-// with one message that says where the rows went.
+// memory in compact form so the final file never depends on the working file, and the final
+// file appears under its name only when it is complete on disk. A working file that cannot be
+// written (a full disk) is said once; the recording goes on and the working file catches up
+// when it can. A final file that cannot be written leaves the rows in the working file, moved
+// out of the way of the next recording, and says where.
 
 #include "live/framedecoder.h"
 #include "recording/datarow.h"
+#include "recording/recordwriter.h"
+#include "recording/workfileguard.h"
 
 #include <QDateTime>
-#include <QElapsedTimer>
 #include <QObject>
 #include <QString>
 
@@ -25,20 +28,15 @@
 #include <optional>
 #include <vector>
 
-class QFileDevice;
-class QLockFile;
-
 namespace recording {
 
 constexpr int kMinSamplingTime = 1;
 constexpr int kMaxSamplingTime = 86400;
-// Shared with the memory save, which writes its file under the same name.
-constexpr char kWorkFileName[] = "QR512.temp";
 
 // What the live display showed last, as the recording needs it.
 struct Sample {
     std::array<quint16, 4> raw{};
-    char type = 'K';
+    char type = 0; // none decoded yet
     int channelCount = 4;
     live::TempUnit displayUnit = live::TempUnit::Celsius;
 };
@@ -54,49 +52,13 @@ enum class StopMode {
 // ends at kMaxRecords anyway.
 std::optional<qint64> parseRecordCount(const QString& text);
 
-// Marks a file that a running recording is filling. Any other writer of the working file (the
-// memory save) asks isHeld() first and must not replace a held file. Held within this process
-// (keyed by the absolute path) and, through a lock file beside it, against other instances of
-// the program working in the same folder.
-class WorkFileGuard {
-public:
-    explicit WorkFileGuard(const QString& path);
-    ~WorkFileGuard();
-    WorkFileGuard(const WorkFileGuard&) = delete;
-    WorkFileGuard& operator=(const WorkFileGuard&) = delete;
-
-    // False when another process (or another guard here) already holds the file.
-    bool acquired() const { return m_acquired; }
-    // The process that holds the file when acquired() is false (0 when unknown).
-    qint64 holderPid() const { return m_holderPid; }
-    // The last holder died without letting go (killed, crashed, power cut): what it wrote
-    // never reached its final file.
-    bool previousHolderDied() const { return m_previousHolderDied; }
-
-    static bool isHeld(const QString& path);
-
-private:
-    QString m_key;
-    std::unique_ptr<QLockFile> m_lock;
-    bool m_acquired = false;
-    bool m_previousHolderDied = false;
-    qint64 m_holderPid = 0;
-};
-
-// Moves a working file that holds rows aside instead of letting them be replaced: renamed to
-// "QR512-unfinished-yyyymmddhhnnss.txt" after its last write (a number added if that name is
-// taken). Returns the new path, or an empty text when there was nothing to keep or the
-// rename failed (then `error` says why).
-QString keepUnfinishedWork(const QString& workFilePath, QString* error);
-
 class Recorder : public QObject {
     Q_OBJECT
 public:
     using Clock = std::function<QDateTime()>;
     using SampleSource = std::function<Sample()>;
-    // Opens a file for writing (truncating) and returns it open, or closed with its error.
-    // Tests put a device here that fails on purpose; the default is a plain QFile.
-    using FileOpener = std::function<std::unique_ptr<QFileDevice>(const QString& path)>;
+    // Tests put a disk that fills up here; the default writes plain files.
+    using FileOpener = RecordWriter::FileOpener;
 
     Recorder(Clock now, SampleSource currentSample, QObject* parent = nullptr);
     ~Recorder() override;
@@ -149,8 +111,12 @@ signals:
     void rowRecorded(int recordCount);
     // The final file is complete under `path`.
     void finished(const QString& path, int records);
-    // A write failed; the text is the whole message for the user.
+    // The recording could not start, or its final file could not be written; the text is
+    // the whole message for the user.
     void errorOccurred(const QString& message);
+    // The working file could not take a row: said once per recording, which goes on with
+    // every row kept.
+    void warningOccurred(const QString& message);
     // Something the user should know that stops nothing (rows of an earlier recording kept).
     void noticeOccurred(const QString& message);
 
@@ -158,18 +124,16 @@ private:
     bool start(StopMode mode);
     bool endsBeforeThisSample() const;
     void recordSample(const Sample& sample);
-    bool writeToWorkFile(const QByteArray& bytes);
-    void syncWorkFile();
-    void finish(const QString& workError);
-    bool writeFinalFile(live::TempUnit unit, QString& error) const;
-    void closeWorkFile();
+    void updateWorkFile();
+    void finish();
+    QString keptRowsText(const QString& why, const QString& workPath) const;
     void setFileNameText(const QString& text);
     void setCountText(const QString& text);
     void setStatusText(const QString& text);
 
     Clock m_now;
     SampleSource m_currentSample;
-    FileOpener m_openFile;
+    RecordWriter m_writer;
     QString m_directory;
 
     int m_samplingTime = 1;
@@ -184,11 +148,9 @@ private:
     QString m_finalFileName;
     int m_channelCount = 4; // fixed for the whole file when the recording starts
     std::vector<DataRow> m_rows;
-    int m_rowsOnDisk = 0; // rows the working file holds
+    bool m_workTroubleSaid = false;
 
-    std::unique_ptr<QFileDevice> m_workFile;
     std::unique_ptr<WorkFileGuard> m_guard;
-    QElapsedTimer m_syncClock; // last sync of the working file
 
     QString m_fileNameText;
     QString m_countText;

@@ -6,7 +6,9 @@
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
+#include <QFile>
 #include <QSocketNotifier>
+#include <QTimer>
 
 #include <csignal>
 #include <cstdio>
@@ -74,10 +76,44 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "qr512-sim: the meter is unplugged; stop with Ctrl+C\n");
     });
 
+    if (!options.linkPath.isEmpty()) {
+        QFile::remove(options.linkPath);
+        if (!QFile::link(host.devicePath(), options.linkPath)) {
+            std::fprintf(stderr, "qr512-sim: cannot make the link %s\n",
+                         qPrintable(options.linkPath));
+            return 1;
+        }
+    }
+    // The silence is timed from the first command, so that it meets a host that is polling
+    // however long that host took to start.
+    QTimer firstCommand;
+    if (options.silentAfter >= 0) {
+        firstCommand.setInterval(10);
+        QObject::connect(&firstCommand, &QTimer::timeout, &app, [&] {
+            if (meter.commandLog().isEmpty())
+                return;
+            firstCommand.stop();
+            QTimer::singleShot(int(options.silentAfter * 1000), &app, [&] {
+                sim::Faults faults = options.faults;
+                faults.silent = true;
+                meter.setFaults(faults);
+                std::fprintf(stderr, "qr512-sim: silent\n");
+                if (options.silentFor >= 0)
+                    QTimer::singleShot(int(options.silentFor * 1000), &app, [&] {
+                        meter.setFaults(options.faults);
+                        std::fprintf(stderr, "qr512-sim: answering again\n");
+                    });
+            });
+        });
+        firstCommand.start();
+    }
+
     std::printf("%s\n", qPrintable(host.devicePath()));
     std::fflush(stdout);
 
     const int rc = QCoreApplication::exec();
     host.close();
+    if (!options.linkPath.isEmpty())
+        QFile::remove(options.linkPath);
     return rc;
 }

@@ -141,6 +141,19 @@ void addSimOptions(QCommandLineParser& parser) {
         {QStringLiteral("reply-delay"),
          QStringLiteral("Fault: extra seconds before every reply starts."),
          QStringLiteral("SECONDS")},
+        {QStringLiteral("damaged-frames"),
+         QStringLiteral("Fault: answer the handshake, but end every display frame in a wrong "
+                        "byte.")},
+        {QStringLiteral("silent-after"),
+         QStringLiteral("Fault: fall silent SECONDS after the first command (see --silent-for)."),
+         QStringLiteral("SECONDS")},
+        {QStringLiteral("silent-for"),
+         QStringLiteral("Fault: answer again after SECONDS of --silent-after (default: never)."),
+         QStringLiteral("SECONDS")},
+        {QStringLiteral("link"),
+         QStringLiteral("Also reach the pseudo-terminal through this symbolic link (replaced "
+                        "if it exists, removed at the end)."),
+         QStringLiteral("PATH")},
     });
 }
 
@@ -182,6 +195,8 @@ bool parseSimOptions(QCommandLineParser& parser, const QStringList& args, SimOpt
                  error) ||
         !readSeconds(parser, QStringLiteral("byte-gap"), &o.faults.byteGap, error) ||
         !readSeconds(parser, QStringLiteral("reply-delay"), &o.faults.replyDelay, error) ||
+        !readSeconds(parser, QStringLiteral("silent-after"), &o.silentAfter, error) ||
+        !readSeconds(parser, QStringLiteral("silent-for"), &o.silentFor, error) ||
         !readPinned(parser, &o.config, error))
         return false;
     if (parser.isSet(QStringLiteral("pace"))) {
@@ -193,9 +208,18 @@ bool parseSimOptions(QCommandLineParser& parser, const QStringList& args, SimOpt
         }
         o.config.wirePaced = pace == QLatin1String("wire");
     }
+    if (parser.isSet(QStringLiteral("silent-for")) &&
+        !parser.isSet(QStringLiteral("silent-after"))) {
+        *error = QStringLiteral("--silent-for needs --silent-after");
+        return false;
+    }
+    if (!parser.isSet(QStringLiteral("silent-for")))
+        o.silentFor = -1; // for good
+    o.linkPath = parser.value(QStringLiteral("link"));
     o.config.drift = !parser.isSet(QStringLiteral("fixed"));
     o.faults.silent = parser.isSet(QStringLiteral("silent"));
     o.faults.wrongHandshake = parser.isSet(QStringLiteral("wrong-handshake"));
+    o.faults.damagedFrames = parser.isSet(QStringLiteral("damaged-frames"));
     *options = o;
     return true;
 }

@@ -14,6 +14,12 @@ struct SimOptions {
     MeterConfig config;
     Faults faults;
     bool helpRequested = false;
+    // A symbolic link made to the pseudo-terminal (replaced if it exists), so that a meter
+    // started again is found under the same name.
+    QString linkPath;
+    // Silent for silentFor seconds from silentAfter seconds after the start (< 0: never).
+    double silentAfter = -1;
+    double silentFor = 0;
 };
 
 // Declares every option on the parser (including --help).

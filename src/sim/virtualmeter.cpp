@@ -309,9 +309,13 @@ void VirtualMeter::execute(char letter, const QByteArray& payload) {
                                       : QByteArray("\x02\x41\x0D", 3),
               true);
         break;
-    case 'M':
-        reply(frame(), true);
+    case 'M': {
+        QByteArray bytes = frame();
+        if (m_faults.damagedFrames)
+            bytes[bytes.size() - 1] = char(bytes[bytes.size() - 1] ^ 0x80);
+        reply(bytes, true);
         break;
+    }
     case 'G':
         reply(memoryDump(), false);
         break;

@@ -34,6 +34,7 @@ struct Faults {
     double byteGap = 0;          // seconds between the bytes of a reply (byte-by-byte delivery)
     int unplugAfter = 0;         // unplugged after N commands (0 = never)
     double replyDelay = 0;       // extra seconds before any reply starts (later than the wait)
+    bool damagedFrames = false;  // every display frame ends in a wrong byte; the rest is right
 };
 
 // One record of the meter's memory, as the "G" download sends it.

@@ -361,6 +361,19 @@ private slots:
         QCOMPARE(file.readLine(), QByteArray("Total Records : 2\r\n"));
     }
 
+    void closingTheWindowFinishesTheRecording() {
+        Rig rig;
+        QVERIFY(rig.ui->recorder().startByRecords(10));
+        rig.ui->recorder().tick();
+        rig.ui->recorder().tick();
+        rig.window->close();
+        QVERIFY(!rig.ui->recorder().isRecording());
+        QFile file(rig.dir.filePath("20240210120000.txt"));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QCOMPARE(file.readLine(), QByteArray("Total Records : 2\r\n"));
+        QVERIFY(rig.platform.messages.isEmpty());
+    }
+
     void timer2DrivesTheRecording() {
         Rig rig;
         QTimer* timer = rig.ui->timer2();

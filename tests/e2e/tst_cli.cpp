@@ -1,7 +1,7 @@
 // The headless command line end to end: the qr512 binary against the virtual meter (in its
 // own qr512-sim process or built in with --simulate), in real time. What it prints, the data
 // file it writes compared byte for byte, SIGTERM in the middle of a recording, and every usage
-// error's exit status and message.
+// error's exit status and message, and a recording that meets a full disk.
 
 #include "recording/datafile.h"
 #include "recording/datarow.h"
@@ -12,6 +12,7 @@
 #include <QFile>
 #include <QProcess>
 #include <QRegularExpression>
+#include <QScopeGuard>
 #include <QTemporaryDir>
 #include <QTest>
 
@@ -100,9 +101,8 @@ private slots:
     void sigtermFinishesTheRecording();
     void killedRecordingKeepsEveryRow();
     void clockAndSendOnTheMeter();
-    void meterGoneEndsWithStatus3_data();
-    void meterGoneEndsWithStatus3();
     void limitsAreReadCheckedAndWritten();
+    void fullDiskKeepsTheRows();
 };
 
 void TestCli::usageErrors_data() {
@@ -128,6 +128,10 @@ void TestCli::usageErrors_data() {
     QTest::newRow("unknown device")
         << QStringList{"record", "--port", "/dev/no-such-meter", "--records", "1"}
         << "/dev/no-such-meter";
+    QTest::newRow("not a serial port")
+        << QStringList{"live", "--port", "/dev/null"} << "--port: not a serial port: /dev/null";
+    QTest::newRow("a folder as the port")
+        << QStringList{"live", "--port", "/tmp"} << "--port: not a serial port: /tmp";
     QTest::newRow("missing folder")
         << QStringList{"record", "--simulate", "--records", "1", "--dir", "/no/such/folder"}
         << "--dir";
@@ -270,22 +274,36 @@ void TestCli::clockAndSendOnTheMeter() {
     QCOMPARE(handshake.out, QStringLiteral("02  41  0D  \n"));
 }
 
-void TestCli::meterGoneEndsWithStatus3_data() {
-    QTest::addColumn<QStringList>("faults");
-    QTest::addColumn<QString>("message");
-    QTest::newRow("never answers") << QStringList{"--silent"} << "no meter answered within 2";
-    QTest::newRow("unplugged after a while")
-        << QStringList{"--unplug-after", "12"} << "the meter stopped answering";
-}
+void TestCli::fullDiskKeepsTheRows() {
+    // A 20 KiB disk of 4 KiB pages, three of them taken: the lock file and the working file
+    // get the last two, the final file finds none.
+    QTemporaryDir dir;
+    QProcess mount;
+    mount.start("mount", {"-t", "tmpfs", "-o", "size=20k", "tmpfs", dir.path()});
+    if (!mount.waitForFinished(5000) || mount.exitStatus() != QProcess::NormalExit ||
+        mount.exitCode() != 0)
+        QSKIP("no small tmpfs can be mounted here");
+    const auto unmount = qScopeGuard([&] { QProcess::execute("umount", {dir.path()}); });
+    QFile fill(QDir(dir.path()).filePath("fill"));
+    QVERIFY(fill.open(QIODevice::WriteOnly));
+    QCOMPARE(fill.write(QByteArray(12 * 1024, 'x')), qint64(12 * 1024));
+    fill.close();
 
-void TestCli::meterGoneEndsWithStatus3() {
-    QFETCH(QStringList, faults);
-    QFETCH(QString, message);
-    SimProcess sim;
-    QVERIFY(sim.start(faults));
-    const Run run = runQr512({"live", "--port", sim.device, "--timeout", "2"}, 30000);
-    QCOMPARE(run.exitCode, 3);
-    QVERIFY2(run.err.contains(message), qPrintable(run.err));
+    const Run run = runQr512({"record", "--simulate", "--records", "3", "--dir", dir.path()});
+    QCOMPARE(run.exitCode, 1);
+    QVERIFY2(run.err.contains(": No space left on device. The rows recorded so far are kept in "),
+             qPrintable(run.err));
+    QVERIFY(run.out.isEmpty());
+    const QStringList kept = QDir(dir.path()).entryList({"QR512-unfinished-*.txt"}, QDir::Files);
+    QCOMPARE(kept.size(), 1);
+    QVERIFY(run.err.contains(kept.first()));
+    QCOMPARE(QDir(dir.path()).entryList({"2*.txt*", "QR512.temp"}, QDir::Files), QStringList());
+    QFile rows(QDir(dir.path()).filePath(kept.first()));
+    QVERIFY(rows.open(QIODevice::ReadOnly));
+    const QList<QByteArray> lines = rows.readAll().split('\n');
+    QCOMPARE(lines.size(), 2 + 3 + 1); // header, separator, three rows, nothing after the last
+    for (int i = 2; i < 5; ++i)
+        QVERIFY(lines[i].startsWith(QByteArray::number(i - 1).leftJustified(6) + '\t'));
 }
 
 void TestCli::limitsAreReadCheckedAndWritten() {

@@ -32,6 +32,7 @@ class TestMeterLink : public QObject {
 private slots:
     void checkMeterCountsAttempts_data();
     void checkMeterCountsAttempts();
+    void closedPortStartsTheSearchAtOnce();
     void handshakeWaitsTenMillisecondsBeforeReading();
     void requestReplyRepeatsWholeExchangeThenGivesUp();
     void requestReplyReturnsOnlyTheFrame();
@@ -91,6 +92,15 @@ void TestMeterLink::checkMeterCountsAttempts() {
     QCOMPARE(rig.port.count("A"), handshakes);
     QCOMPARE(rig.recoveries, recoveries);
     QCOMPARE(rig.statuses, recoveries ? QStringList{" No COM"} : QStringList{});
+}
+
+void TestMeterLink::closedPortStartsTheSearchAtOnce() {
+    Rig rig;
+    rig.port.close(); // its device unplugged
+    rig.link.checkMeter();
+    QCOMPARE(rig.port.count("A"), 0);
+    QCOMPARE(rig.clock.waited(), 0.0);
+    QCOMPARE(rig.recoveries, 1);
 }
 
 void TestMeterLink::handshakeWaitsTenMillisecondsBeforeReading() {

@@ -13,6 +13,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <cerrno>
 #include <memory>
 
 using recording::Recorder;
@@ -52,25 +53,58 @@ QList<QByteArray> lines(const QByteArray& text) {
     return result;
 }
 
-// A file on a disk that fills up after a given number of writes.
-class FillingFile : public QFile {
+// A disk with room for so many more bytes, shared by every file written on it.
+struct Disk {
+    qint64 room = 0;
+};
+
+class DiskFile : public recording::OutputFile {
 public:
-    FillingFile(const QString& path, int writesThatFit)
-        : QFile(path)
-        , m_left(writesThatFit) {}
+    DiskFile(const QString& path, std::shared_ptr<Disk> disk)
+        : OutputFile(path)
+        , m_disk(std::move(disk)) {}
 
 protected:
-    qint64 writeData(const char* data, qint64 length) override {
-        if (m_left-- <= 0) {
-            setErrorString(QStringLiteral("No space left on device"));
+    qint64 writeSome(int fd, const char* data, qint64 size) override {
+        if (m_disk->room <= 0) {
+            errno = ENOSPC;
             return -1;
         }
-        return QFile::writeData(data, length);
+        const qint64 n = OutputFile::writeSome(fd, data, std::min(size, m_disk->room));
+        m_disk->room -= std::max<qint64>(n, 0);
+        return n;
     }
 
 private:
-    int m_left = 0;
+    std::shared_ptr<Disk> m_disk;
 };
+
+recording::Recorder::FileOpener onDisk(const std::shared_ptr<Disk>& disk) {
+    return [disk](const QString& path) { return std::make_unique<DiskFile>(path, disk); };
+}
+
+// A file whose bytes count but whose way to the platter does not (a long test stays short).
+class UnsyncedFile : public recording::OutputFile {
+public:
+    using OutputFile::OutputFile;
+
+protected:
+    int syncData(int) override { return 0; }
+};
+
+// Swallows everything, as fast as it comes.
+class NowhereFile : public UnsyncedFile {
+public:
+    NowhereFile()
+        : UnsyncedFile(QStringLiteral("/dev/null")) {}
+
+protected:
+    qint64 writeSome(int, const char*, qint64 size) override { return size; }
+};
+
+QByteArray row4(int number, const char* stamp) {
+    return QByteArray::number(number).leftJustified(6, ' ') + "\t" + stamp + "\tK" + kValues4;
+}
 
 } // namespace
 
@@ -292,14 +326,15 @@ private slots:
         QVERIFY(recorder.startByRecords(2));
         recorder.tick();
         m_sample.channelCount = 4; // another meter plugged in meanwhile
-        m_sample.type = 0;         // and no type decoded
+        m_sample.type = 0;         // and no valid type
         recorder.tick();
         recorder.tick();
         const QList<QByteArray> file = lines(readAll(recorder.finalFilePath()));
         QCOMPARE(file.at(2), QByteArray(87, '-'));
         const QByteArray values2 = "\t  25.0\t   0.0\t  77.0\t  32.0\t 298.0\t 273.0";
         QCOMPARE(file.at(3), "1     \t2024/01/05 09:30:16\tK" + values2);
-        QCOMPARE(file.at(4), "2     \t2024/01/05 09:30:17\tK" + values2);
+        // No type decoded: a blank keeps the columns, nothing is made up.
+        QCOMPARE(file.at(4), "2     \t2024/01/05 09:30:17\t " + values2);
     }
 
     void trailerListsTheUnitShownAtTheEnd() {
@@ -317,10 +352,10 @@ private slots:
     void stopsAtTheRowLimit() {
         Recorder& recorder = makeRecorder(kStart);
         // Rows go nowhere on the way; only the final file is real.
-        recorder.setFileOpener([](const QString&) {
-            auto file = std::make_unique<QFile>(QStringLiteral("/dev/null"));
-            file->open(QIODevice::WriteOnly);
-            return std::unique_ptr<QFileDevice>(std::move(file));
+        recorder.setFileOpener([](const QString& path) -> std::unique_ptr<recording::OutputFile> {
+            if (path.endsWith(".part"))
+                return std::make_unique<UnsyncedFile>(path);
+            return std::make_unique<NowhereFile>();
         });
         QVERIFY(recorder.startByRecords(2000000));
         QCOMPARE(tickUntilStopped(recorder, 900000), recording::kMaxRecords + 1);
@@ -365,62 +400,96 @@ private slots:
         QCOMPARE(errors.count(), 1);
     }
 
-    void failedRowStopsAndKeepsEveryRow() {
+    void fullDiskDuringTheRecordingLosesNoRow() {
         Recorder& recorder = makeRecorder(kStart);
-        // Header and two rows fit, the third row meets a full disk.
-        recorder.setFileOpener([](const QString& path) {
-            auto file = std::make_unique<FillingFile>(path, 3);
-            file->open(QIODevice::WriteOnly | QIODevice::Truncate);
-            return std::unique_ptr<QFileDevice>(std::move(file));
-        });
+        // Header, two rows and half of the third fit; then the disk is full.
+        auto disk = std::make_shared<Disk>();
+        disk->room =
+            kHeader4.size() + kSeparator4.size() + 2 * row4(1, "2024/01/05 09:30:16").size() + 40;
+        recorder.setFileOpener(onDisk(disk));
+        QSignalSpy warnings(&recorder, &Recorder::warningOccurred);
         QSignalSpy errors(&recorder, &Recorder::errorOccurred);
         QSignalSpy finished(&recorder, &Recorder::finished);
-        QVERIFY(recorder.startByRecords(10));
-        for (int i = 0; i < 5; ++i) {
+        QVERIFY(recorder.startByRecords(6));
+        for (int i = 0; i < 4; ++i)
             recorder.tick();
-        }
-        QVERIFY(!recorder.isRecording());
-        QCOMPARE(errors.count(), 1);
-        const QString finalPath = QDir(m_dir->path()).filePath("20240105093015.txt");
-        QCOMPARE(errors.at(0).at(0).toString(),
-                 "Recording stopped: could not write QR512.temp: No space left on device. The "
-                 "rows recorded so far are kept in " +
-                     QDir::toNativeSeparators(finalPath) + ".");
+        QVERIFY(recorder.isRecording());
+        QCOMPARE(warnings.count(), 1);
+        QCOMPARE(warnings.at(0).at(0).toString(),
+                 "Could not write QR512.temp: No space left on device. The recording goes on "
+                 "and keeps every row; they go into 20240105093015.txt at the end.");
+
+        disk->room = 1 << 20; // room again: the torn third row is replaced, rows 3 and 4 follow
+        recorder.tick();
+        QCOMPARE(readAll(recorder.workFilePath()),
+                 kHeader4 + kSeparator4 + row4(1, "2024/01/05 09:30:16") +
+                     row4(2, "2024/01/05 09:30:17") + row4(3, "2024/01/05 09:30:18") +
+                     row4(4, "2024/01/05 09:30:19") + row4(5, "2024/01/05 09:30:20"));
+        tickUntilStopped(recorder, 10);
+        QCOMPARE(warnings.count(), 1);
+        QCOMPARE(errors.count(), 0);
         QCOMPARE(finished.count(), 1);
-        const QList<QByteArray> file = lines(readAll(finalPath));
-        QCOMPARE(file.at(0), QByteArray("Total Records : 3"));
-        QCOMPARE(file.at(5).left(26), QByteArray("3     \t2024/01/05 09:30:18"));
-        QCOMPARE(lines(readAll(recorder.workFilePath())).size(), 4);
+        const QList<QByteArray> file = lines(readAll(recorder.finalFilePath()));
+        QCOMPARE(file.at(0), QByteArray("Total Records : 6"));
+        QCOMPARE(file.at(8) + "\r\n", row4(6, "2024/01/05 09:30:21"));
     }
 
-    void failedFinalFileLeavesTheRowsInTheWorkingFile() {
+    void fullDiskAtTheFinalFileKeepsTheRows_data() {
+        QTest::addColumn<int>("rowsThatFit"); // in the working file, before the final file
+        QTest::addColumn<QString>("reason");
+        QTest::addColumn<QString>("kept");
+        const QString full = "No space left on device";
+        QTest::newRow("working file complete")
+            << 3 << full << "The rows recorded so far are kept in ";
+        QTest::newRow("working file behind") << 1 << full << "Rows 1 to 1 are kept in ";
+        // A folder in the way of the final name: the rename into place fails.
+        QTest::newRow("rename refused") << -1 << "Is a directory"
+                                        << "The rows recorded so far are kept in ";
+    }
+
+    void fullDiskAtTheFinalFileKeepsTheRows() {
+        QFETCH(int, rowsThatFit);
+        QFETCH(QString, reason);
+        QFETCH(QString, kept);
         Recorder& recorder = makeRecorder(kStart);
-        // A directory in the way of the final name: the rename into place cannot happen.
-        QVERIFY(QDir(m_dir->path()).mkdir("20240105093015.txt"));
+        if (rowsThatFit < 0) {
+            QVERIFY(QDir(m_dir->path()).mkdir("20240105093015.txt"));
+            rowsThatFit = 3;
+        } else {
+            auto disk = std::make_shared<Disk>();
+            disk->room = kHeader4.size() + kSeparator4.size() +
+                         rowsThatFit * row4(1, "2024/01/05 09:30:16").size() + 30;
+            recorder.setFileOpener(onDisk(disk));
+        }
         QSignalSpy errors(&recorder, &Recorder::errorOccurred);
         QSignalSpy finished(&recorder, &Recorder::finished);
-        QVERIFY(recorder.startByRecords(2));
+        QVERIFY(recorder.startByRecords(3));
         tickUntilStopped(recorder, 10);
         QCOMPARE(finished.count(), 0);
         QCOMPARE(errors.count(), 1);
-        const QString message = errors.at(0).at(0).toString();
-        QVERIFY2(message.startsWith("Recording stopped: could not write 20240105093015.txt: "),
-                 qPrintable(message));
-        // The rows are moved out of the way of the next recording, and no half-written file
-        // is left beside them.
+        // Nothing half-written under the final name or beside it; the rows moved aside.
         const QStringList files = QDir(m_dir->path()).entryList(QDir::Files);
         QCOMPARE(files.size(), 1);
         QVERIFY2(files.first().startsWith("QR512-unfinished-"), qPrintable(files.first()));
-        const QString kept = QDir(m_dir->path()).filePath(files.first());
-        QVERIFY2(message.endsWith("The rows recorded so far are kept in " +
-                                  QDir::toNativeSeparators(kept) + "."),
+        const QString keptPath = QDir(m_dir->path()).filePath(files.first());
+        const QString message = errors.at(0).at(0).toString();
+        QVERIFY2(message.startsWith("Recording stopped: could not write 20240105093015.txt: " +
+                                    reason + ". " + kept + QDir::toNativeSeparators(keptPath)),
                  qPrintable(message));
-        QCOMPARE(lines(readAll(kept)).size(), 4);
-
-        QVERIFY(QDir(m_dir->path()).rmdir("20240105093015.txt"));
+        QByteArray expected = kHeader4 + kSeparator4;
+        const char* stamps[] = {"2024/01/05 09:30:16", "2024/01/05 09:30:17",
+                                "2024/01/05 09:30:18"};
+        for (int i = 0; i < rowsThatFit; ++i)
+            expected += row4(i + 1, stamps[i]);
+        QCOMPARE(readAll(keptPath), expected);
+        if (rowsThatFit < 3)
+            QVERIFY2(message.endsWith("; rows 2 to 3 could not be written anywhere (QR512.temp: "
+                                      "No space left on device)."),
+                     qPrintable(message));
+        // The next recording starts afresh beside them.
+        recorder.setFileOpener({});
         QVERIFY(recorder.startByRecords(1));
-        tickUntilStopped(recorder, 10);
-        QCOMPARE(lines(readAll(kept)).size(), 4);
+        QCOMPARE(readAll(keptPath), expected);
     }
 
     void oneRecordingPerFolder() {

@@ -65,7 +65,14 @@ private slots:
                         "--reading",
                         "4=-ol",
                         "--reading",
-                        "1=25"},
+                        "1=25",
+                        "--damaged-frames",
+                        "--silent-after",
+                        "1.5",
+                        "--silent-for",
+                        "2",
+                        "--link",
+                        "/tmp/meter"},
                        &o, &error),
                  qPrintable(error));
         QCOMPARE(o.config.channels, 2);
@@ -81,6 +88,10 @@ private slots:
         QCOMPARE(o.faults.byteGap, 0.01);
         QCOMPARE(o.faults.unplugAfter, 5);
         QCOMPARE(o.faults.replyDelay, 0.3);
+        QVERIFY(o.faults.damagedFrames);
+        QCOMPARE(o.silentAfter, 1.5);
+        QCOMPARE(o.silentFor, 2.0);
+        QCOMPARE(o.linkPath, QStringLiteral("/tmp/meter"));
         // 25 C is 77 F, 513.0 tenths above -436 F.
         QCOMPARE(o.config.pinned, (std::array<std::optional<quint16>, 4>{5130, {}, 65535, 0}));
     }
@@ -124,6 +135,8 @@ private slots:
         QTest::newRow("reading not a number") << QStringList{"--reading", "2=warm"} << "--reading";
         QTest::newRow("reading beyond the word")
             << QStringList{"--reading", "2=4000"} << "--reading";
+        QTest::newRow("silent for, but from when")
+            << QStringList{"--silent-for", "1"} << "--silent-after";
         QTest::newRow("unknown option") << QStringList{"--bogus"} << "bogus";
         QTest::newRow("stray argument") << QStringList{"extra"} << "extra";
     }

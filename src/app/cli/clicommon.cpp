@@ -117,6 +117,10 @@ bool parseCommon(const QCommandLineParser& parser, Common* common, QString* erro
             *error = QStringLiteral("--port: no such device: %1").arg(port);
             return false;
         }
+        if (!serial::SerialPort::isSerialDevice(port)) {
+            *error = QStringLiteral("--port: not a serial port: %1").arg(port);
+            return false;
+        }
     }
     const auto timeout = positiveInt(parser, QStringLiteral("timeout"), 1, 86400 * 365, error);
     if (!timeout)
@@ -155,22 +159,47 @@ int runConnected(QCoreApplication& app, Connection& connection, const Common& co
                  const std::function<void()>& onLost) {
     int exitCode = kDone;
     bool answered = false;
+    bool away = false;
+    QString handshakeFrom; // a device that answered the handshake, before any valid frame
+    // A progress line may stand unfinished on a terminal: the message goes below it.
+    const QString lead = ::isatty(STDERR_FILENO) == 1 ? QStringLiteral("\n") : QString();
     QTimer timeout;
     timeout.setSingleShot(true);
     QObject::connect(&timeout, &QTimer::timeout, &app, [&] {
         exitCode = kNoMeter;
         if (!answered) {
-            printErr(
-                QStringLiteral("qr512: no meter answered within %1 seconds").arg(common.timeout));
+            if (!handshakeFrom.isEmpty())
+                printErr(QStringLiteral("qr512: the meter on %1 answered, but sent only "
+                                        "damaged frames for %2 seconds")
+                             .arg(handshakeFrom)
+                             .arg(common.timeout));
+            else
+                printErr(QStringLiteral("qr512: no meter answered within %1 seconds")
+                             .arg(common.timeout));
             app.quit();
             return;
         }
-        printErr(QStringLiteral("\nqr512: the meter stopped answering (nothing for %1 seconds)")
-                     .arg(common.timeout));
+        printErr(lead + QStringLiteral("qr512: the meter stopped answering (nothing for %1 "
+                                       "seconds)")
+                            .arg(common.timeout));
         onLost();
     });
+    QObject::connect(&connection.thread(), &serial::LinkThread::connected, &app,
+                     [&](int, const QString& device) { handshakeFrom = device; });
+    // Once per loss and once when it is back: the link says "No COM" when it starts searching.
+    QObject::connect(&connection.thread(), &serial::LinkThread::statusText, &app,
+                     [&](const QString& text) {
+                         if (!answered || away || text.trimmed() != QLatin1String("No COM"))
+                             return;
+                         away = true;
+                         printErr(lead + QStringLiteral("qr512: meter not answering, searching…"));
+                     });
     QObject::connect(&connection.state(), &live::LiveState::frameDecoded, &app, [&] {
         answered = true;
+        if (away) {
+            away = false;
+            printErr(QStringLiteral("qr512: meter answering again"));
+        }
         timeout.start(common.timeout * 1000);
         onFrame();
     });

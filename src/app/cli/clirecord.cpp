@@ -128,9 +128,14 @@ int runRecord(QCoreApplication& app, const QStringList& args) {
                          if (!recorder.isRecording())
                              app.quit();
                      });
-    QObject::connect(
-        &recorder, &recording::Recorder::noticeOccurred, &app,
-        [](const QString& message) { printErr(QStringLiteral("qr512 record: ") + message); });
+    // Neither stops the recording nor changes the exit status: the final file decides.
+    for (const auto signal :
+         {&recording::Recorder::noticeOccurred, &recording::Recorder::warningOccurred})
+        QObject::connect(&recorder, signal, &app, [progress](const QString& message) {
+            printErr(
+                (progress ? QStringLiteral("\nqr512 record: ") : QStringLiteral("qr512 record: ")) +
+                message);
+        });
     QObject::connect(&recorder, &recording::Recorder::finished, &app,
                      [&](const QString& path, int records) {
                          timer2.stop();

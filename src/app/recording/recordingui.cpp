@@ -1,13 +1,14 @@
 #include "app/recording/recordingui.h"
 
+#include "app/recording/recordpanel.h"
 #include "app/window/controlpanel.h"
 #include "app/window/desktopplatform.h"
-#include "app/recording/recordpanel.h"
 #include "live/livepoll.h"
 #include "recording/recorder.h"
 
 #include <QAction>
 #include <QDir>
+#include <QEvent>
 #include <QLabel>
 #include <QPainter>
 #include <QPixmap>
@@ -84,14 +85,18 @@ RecordingUi::RecordingUi(ControlPanel& window, live::LiveState& live, Platform& 
             &RecordingUi::recordingChanged);
     // Shown after the tick or click that failed has ended, so that the box's own event loop
     // never runs a tick inside a tick.
-    connect(
-        m_recorder.get(), &recording::Recorder::errorOccurred, this,
-        [this](const QString& text) { m_platform.message(text, Platform::Icon::Warning); },
-        Qt::QueuedConnection);
+    for (const auto signal :
+         {&recording::Recorder::errorOccurred, &recording::Recorder::warningOccurred})
+        connect(
+            m_recorder.get(), signal, this,
+            [this](const QString& text) { m_platform.message(text, Platform::Icon::Warning); },
+            Qt::QueuedConnection);
     connect(
         m_recorder.get(), &recording::Recorder::noticeOccurred, this,
         [this](const QString& text) { m_platform.message(text, Platform::Icon::Information); },
         Qt::QueuedConnection);
+
+    window.installEventFilter(this);
 
     m_timer2 = new QTimer(this);
     m_timer2->setObjectName(QStringLiteral("Timer2"));
@@ -101,6 +106,20 @@ RecordingUi::RecordingUi(ControlPanel& window, live::LiveState& live, Platform& 
 }
 
 RecordingUi::~RecordingUi() = default;
+
+bool RecordingUi::eventFilter(QObject* watched, QEvent* event) {
+    if (event->type() == QEvent::Close && m_recorder->isRecording()) {
+        // The usual queued message would never be shown: the program quits right after.
+        QString failure;
+        const auto connection = connect(m_recorder.get(), &recording::Recorder::errorOccurred, this,
+                                        [&failure](const QString& text) { failure = text; });
+        m_recorder->finishRecording();
+        disconnect(connection);
+        if (!failure.isEmpty())
+            m_platform.message(failure, Platform::Icon::Warning);
+    }
+    return QObject::eventFilter(watched, event);
+}
 
 void RecordingUi::saveKey() {
     if (m_recorder->isRecording()) {

@@ -53,6 +53,11 @@ public:
     // CmdOpen: a data file chosen by the user, opened in the text editor.
     void openFile();
 
+protected:
+    // Closing the window during a recording finishes it as "Save" does, before the program
+    // ends: the final file is written and a failure is shown while the window still stands.
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
     void recordingChanged(bool recording);
 

@@ -1,0 +1,96 @@
+#include "recording/outputfile.h"
+
+#include <QFile>
+
+#include <cerrno>
+#include <cstring>
+#include <fcntl.h>
+#include <unistd.h>
+
+namespace recording {
+
+QString systemErrorText(int error) {
+    // strerror gives "Unknown error N" only for numbers the system does not know; a zero errno
+    // would mean a caller forgot to set it, which says nothing to the user either.
+    return QString::fromLocal8Bit(std::strerror(error != 0 ? error : EIO));
+}
+
+OutputFile::OutputFile(QString path)
+    : m_path(std::move(path)) {}
+
+OutputFile::~OutputFile() {
+    if (m_fd >= 0)
+        ::close(m_fd);
+}
+
+bool OutputFile::fail() {
+    m_error = systemErrorText(errno);
+    return false;
+}
+
+bool OutputFile::open(bool append) {
+    if (m_fd >= 0)
+        ::close(m_fd);
+    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC);
+    m_fd = ::open(QFile::encodeName(m_path).constData(), flags, 0666);
+    return m_fd >= 0 || fail();
+}
+
+bool OutputFile::write(QByteArrayView bytes) {
+    if (m_fd < 0) {
+        errno = EBADF;
+        return fail();
+    }
+    const char* at = bytes.data();
+    qint64 left = bytes.size();
+    while (left > 0) {
+        const qint64 n = writeSome(m_fd, at, left);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            if (n == 0)
+                errno = ENOSPC; // a write that takes nothing and names no reason
+            return fail();
+        }
+        at += n;
+        left -= n;
+    }
+    return true;
+}
+
+bool OutputFile::truncate(qint64 size) {
+    if (m_fd < 0) {
+        errno = EBADF;
+        return fail();
+    }
+    if (::ftruncate(m_fd, off_t(size)) != 0 || ::lseek(m_fd, off_t(size), SEEK_SET) < 0)
+        return fail();
+    return true;
+}
+
+bool OutputFile::sync() {
+    if (m_fd < 0) {
+        errno = EBADF;
+        return fail();
+    }
+    return syncData(m_fd) == 0 || fail();
+}
+
+bool OutputFile::close() {
+    if (m_fd < 0)
+        return true;
+    const int fd = m_fd;
+    m_fd = -1;
+    // Closed even when it fails (retrying a close may close someone else's descriptor).
+    return ::close(fd) == 0 || fail();
+}
+
+qint64 OutputFile::writeSome(int fd, const char* data, qint64 size) {
+    return qint64(::write(fd, data, std::size_t(size)));
+}
+
+int OutputFile::syncData(int fd) {
+    return ::fdatasync(fd);
+}
+
+} // namespace recording

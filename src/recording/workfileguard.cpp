@@ -1,0 +1,183 @@
+#include "recording/workfileguard.h"
+
+#include "recording/outputfile.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QLockFile>
+#include <QMutex>
+#include <QSet>
+#include <QSysInfo>
+
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+
+namespace recording {
+
+namespace {
+
+struct GuardRegistry {
+    QMutex mutex;
+    QSet<QString> held;
+};
+
+GuardRegistry& registry() {
+    static GuardRegistry instance;
+    return instance;
+}
+
+QString guardKey(const QString& path) {
+    return QDir::cleanPath(QFileInfo(path).absoluteFilePath());
+}
+
+enum class LockOwner { None, Living, Dead };
+
+// Who holds the lock file, read without touching it.
+LockOwner lockOwner(const QString& lockPath, qint64* pid) {
+    *pid = 0;
+    if (!QFileInfo::exists(lockPath))
+        return LockOwner::None;
+    QLockFile reader(lockPath);
+    QString host;
+    QString application;
+    if (!reader.getLockInfo(pid, &host, &application))
+        return LockOwner::Dead; // unreadable: its writer died while making it
+    if (!host.isEmpty() && host != QSysInfo::machineHostName())
+        return LockOwner::Living; // a process elsewhere (a shared folder) cannot be checked
+    if (*pid > 0 && (::kill(pid_t(*pid), 0) == 0 || errno == EPERM))
+        return LockOwner::Living;
+    return LockOwner::Dead;
+}
+
+// A working file holds rows when it has more than its header and separator lines.
+bool holdsRows(const QString& path) {
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return QFileInfo::exists(path); // unreadable: keep it to be safe
+    int lines = 0;
+    while (!file.atEnd()) {
+        const QByteArray line = file.readLine(4096);
+        if (line.endsWith('\n'))
+            ++lines;
+        else if (!line.isEmpty())
+            return true; // a torn last row is still a row
+        if (lines > 2)
+            return true;
+    }
+    return false;
+}
+
+} // namespace
+
+WorkFileGuard::WorkFileGuard(const QString& path)
+    : m_key(guardKey(path)) {
+    GuardRegistry& r = registry();
+    QMutexLocker lock(&r.mutex);
+    if (r.held.contains(m_key)) {
+        m_holderPid = QCoreApplication::applicationPid();
+        return;
+    }
+    const QString lockPath = m_key + QStringLiteral(".lock");
+    qint64 pid = 0;
+    const LockOwner owner = lockOwner(lockPath, &pid);
+    if (owner == LockOwner::Living) {
+        m_holderPid = pid;
+        return;
+    }
+    if (owner == LockOwner::Dead) {
+        // The rows go aside while the dead holder's lock still marks them: if moving fails,
+        // the mark stays and the next attempt tries again.
+        QString why;
+        m_keptUnfinished = keepUnfinishedWork(m_key, &why);
+        if (!why.isEmpty()) {
+            m_refusal = QStringLiteral("%1 holds the rows of an earlier recording that did not "
+                                       "finish, and they could not be moved aside: %2.")
+                            .arg(QString::fromLatin1(kWorkFileName), why);
+            return;
+        }
+        m_previousHolderDied = true;
+    }
+    m_lock = std::make_unique<QLockFile>(lockPath);
+    // A recording holds its file for days: only a dead holder makes the lock stale, never age.
+    m_lock->setStaleLockTime(0);
+    if (!m_lock->tryLock(0)) {
+        const bool raced = m_lock->error() == QLockFile::LockFailedError &&
+                           lockOwner(lockPath, &pid) == LockOwner::Living;
+        m_lock.reset();
+        if (raced) {
+            m_holderPid = pid;
+            return;
+        }
+        // A stale lock that cannot be removed, or no lock file can be made at all: the folder
+        // cannot be written, and that is what the user needs to hear.
+        m_refusal = QStringLiteral("the folder %1 cannot be written")
+                        .arg(QDir::toNativeSeparators(QFileInfo(m_key).absolutePath()));
+        if (owner == LockOwner::None && !QFileInfo::exists(lockPath)) {
+            // Nothing was ever held here (a folder that is gone or read-only): opening the
+            // working file reports the exact reason.
+            m_refusal.clear();
+            m_acquired = true;
+            r.held.insert(m_key);
+        }
+        return;
+    }
+    m_acquired = true;
+    r.held.insert(m_key);
+}
+
+WorkFileGuard::~WorkFileGuard() {
+    if (!m_acquired)
+        return;
+    GuardRegistry& r = registry();
+    QMutexLocker lock(&r.mutex);
+    r.held.remove(m_key);
+    if (m_lock)
+        m_lock->unlock();
+}
+
+void WorkFileGuard::leaveMarked() {
+    if (!m_acquired)
+        return;
+    GuardRegistry& r = registry();
+    QMutexLocker lock(&r.mutex);
+    r.held.remove(m_key);
+    m_acquired = false;
+    // Deliberately never unlocked: QLockFile removes its file when unlocked or destroyed.
+    [[maybe_unused]] QLockFile* kept = m_lock.release();
+}
+
+bool WorkFileGuard::isHeld(const QString& path) {
+    const QString key = guardKey(path);
+    {
+        GuardRegistry& r = registry();
+        QMutexLocker lock(&r.mutex);
+        if (r.held.contains(key))
+            return true;
+    }
+    qint64 pid = 0;
+    return lockOwner(key + QStringLiteral(".lock"), &pid) == LockOwner::Living;
+}
+
+QString keepUnfinishedWork(const QString& workFilePath, QString* error) {
+    const QFileInfo work(workFilePath);
+    if (!work.exists() || !holdsRows(workFilePath))
+        return {};
+    const QString stem = QStringLiteral("QR512-unfinished-") +
+                         work.lastModified().toString(QStringLiteral("yyyyMMddhhmmss"));
+    const QDir dir = work.absoluteDir();
+    QString target = dir.filePath(stem + QStringLiteral(".txt"));
+    for (int n = 2; QFileInfo::exists(target); ++n)
+        target = dir.filePath(stem + QStringLiteral("-%1.txt").arg(n));
+    if (::rename(QFile::encodeName(workFilePath).constData(),
+                 QFile::encodeName(target).constData()) != 0) {
+        if (error)
+            *error = systemErrorText(errno);
+        return {};
+    }
+    return target;
+}
+
+} // namespace recording

@@ -1,0 +1,17 @@
+// Any bytes as a live frame reply: the frame check and the whole decoding of the display, the
+// type byte, the readings and the memory count.
+
+#include "link/meterlink.h"
+#include "live/livepoll.h"
+
+#include <cstddef>
+#include <cstdint>
+
+extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size) {
+    const QByteArray bytes(reinterpret_cast<const char*>(data), qsizetype(size));
+    static live::LiveState state;
+    (void)serial::MeterLink::isFramed(bytes, live::kFrameLength);
+    state.applyFrame(bytes);
+    (void)live::memoryText(state.memoryCount());
+    return 0;
+}
