@@ -11,9 +11,9 @@
 #include "link/linkthread.h"
 #include "live/livepoll.h"
 #include "sim/virtualmeter.h"
-#include "support/fakeplatform.h"
 #include "support/simport.h"
 #include "support/virtualclock.h"
+#include "windowrig.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -32,76 +32,25 @@ using app::ControlPanel;
 
 namespace {
 
-// A virtual meter in one slot, the link thread in virtual time, and the window, with a clock
-// the test moves by hand for key hold times.
-struct Rig {
-    explicit Rig(sim::MeterConfig config = {}, int slot = 2)
-        : meter(config)
-        , thread([this, slot] {
-            auto clock = std::make_unique<serial::VirtualClock>();
-            auto port = std::make_unique<serial::SimPort>(*clock);
-            if (slot > 0) {
-                port->attach(slot, &meter);
-                clock->onAdvance([this](double t) { meter.advance(t); });
-            }
-            return serial::Backend{std::move(port), std::move(clock)};
-        }) {
-        live::attachLivePoll(thread, state);
-        panel = std::make_unique<ControlPanel>(thread, state, platform, [this] { return now; });
-    }
-    ~Rig() {
-        panel.reset();
-        thread.stop();
-    }
-
-    template <typename T = QWidget> T* find(const char* name) const {
-        return panel->findChild<T*>(QString::fromLatin1(name));
-    }
-    QLabel* statusPanel(int n) const {
-        return panel->findChild<QLabel*>(QStringLiteral("StatusPanel%1").arg(n));
-    }
-
-    bool startAndWaitForFrame() {
-        QSignalSpy frames(&state, &live::LiveState::frameDecoded);
-        thread.start();
-        return frames.wait(10000);
-    }
-
-    // The meter is the link thread's: read it there, after the jobs already queued.
-    QList<QByteArray> commands() {
-        auto promise = std::make_shared<std::promise<QList<QByteArray>>>();
-        std::future<QList<QByteArray>> future = promise->get_future();
-        thread.post(
-            [this, promise](serial::LinkSession&) { promise->set_value(meter.commandLog()); });
-        if (future.wait_for(std::chrono::seconds(10)) != std::future_status::ready)
-            return {};
-        return future.get();
-    }
-    QList<QByteArray> keyCommands() {
-        QList<QByteArray> keys;
-        for (const QByteArray& command : commands())
-            if (command.startsWith('I'))
-                keys.append(command);
-        return keys;
-    }
-
-    sim::VirtualMeter meter;
-    serial::LinkThread thread;
-    live::LiveState state;
-    testsupport::FakePlatform platform;
-    double now = 1000.0;
-    std::unique_ptr<ControlPanel> panel;
-};
-
-QByteArray bytes(std::initializer_list<int> values) {
-    QByteArray out;
-    for (int v : values)
-        out.append(char(v));
-    return out;
-}
+using testsupport::bytes;
+using Rig = testsupport::WindowRig;
 
 QColor captionColour(QWidget* button) {
     return button->palette().color(QPalette::ButtonText);
+}
+
+// The contrast ratio of two colours as legibility guidelines measure it (1 to 21).
+double contrast(const QColor& a, const QColor& b) {
+    const auto luminance = [](const QColor& c) {
+        const auto channel = [](double v) {
+            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
+        };
+        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) +
+               0.0722 * channel(c.blueF());
+    };
+    const double la = luminance(a);
+    const double lb = luminance(b);
+    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
 }
 
 } // namespace
@@ -126,6 +75,11 @@ private slots:
     void portSelTwiceLeavesThePortListAsItWas();
     void portListIgnoresTyping();
     void choosingAnEmptyPortSaysSoOnce();
+    void statusTextsFit_data();
+    void statusTextsFit();
+    void shortcutsShowAndLeaveTextEditingAlone();
+    void viewScalesTheWindow_data();
+    void viewScalesTheWindow();
     void typeKeyChangesTheLiveDisplay();
     void closingDuringASearchEndsPromptly();
 };
@@ -269,7 +223,8 @@ void TestControlPanel::holdingAKeyShowsFeedbackAndCountdown() {
     QCOMPARE(light->fillColor(), orange);
 
     QTest::mousePress(hold, Qt::LeftButton);
-    QCOMPARE(captionColour(hold), QColor(Qt::white));
+    QVERIFY(captionColour(hold) != QColor(Qt::black));
+    QVERIFY(contrast(captionColour(hold), hold->palette().color(QPalette::Button)) >= 4.5);
     QVERIFY(!timing->isHidden());
     QSignalSpy frames(&rig.state, &live::LiveState::frameDecoded);
     rig.now += 1.5;
@@ -352,15 +307,22 @@ void TestControlPanel::keysFollowTheChannelCount_data() {
     const QStringList combos = {"CmdPowerHold", "CmdPowerRel", "CmdPowerUnit"};
     const QStringList fourOnly = {"CmdT3T4",  "CmdTime",  "LblLight", "CmdLight",
                                   "ImaLight", "LimitLbl", "CmdLimit"};
-    QTest::newRow("1") << 1 << always + combos << fourOnly + QStringList{"CmdT1T2"};
-    QTest::newRow("2") << 2 << always + combos + QStringList{"CmdT1T2"} << fourOnly;
-    QTest::newRow("4") << 4 << always + fourOnly + QStringList{"CmdT1T2"} << combos;
+    QTest::addColumn<QStringList>("firstRows");
+    QTest::newRow("1") << 1 << always + combos << fourOnly + QStringList{"CmdT1T2"}
+                       << QStringList{"CmdHold", "CmdUnit", "CmdRel", "CmdRec", "CmdMax"};
+    QTest::newRow("2") << 2 << always + combos + QStringList{"CmdT1T2"} << fourOnly
+                       << QStringList{"CmdHold", "CmdUnit", "CmdRel",
+                                      "CmdRec",  "CmdT1T2", "CmdMax"};
+    QTest::newRow("4") << 4 << always + fourOnly + QStringList{"CmdT1T2"} << combos
+                       << QStringList{"CmdHold", "CmdTime", "CmdUnit", "CmdRel",
+                                      "CmdRec",  "CmdT1T2", "CmdT3T4", "CmdMax"};
 }
 
 void TestControlPanel::keysFollowTheChannelCount() {
     QFETCH(int, channels);
     QFETCH(QStringList, shown);
     QFETCH(QStringList, hidden);
+    QFETCH(QStringList, firstRows);
     sim::MeterConfig config;
     config.channels = channels;
     Rig rig(config);
@@ -372,22 +334,27 @@ void TestControlPanel::keysFollowTheChannelCount() {
     for (const QString& name : hidden)
         QVERIFY2(!rig.panel->findChild<QWidget*>(name)->isVisibleTo(rig.panel.get()),
                  qPrintable(name));
+    // The shown keys close up: four to a row from the left, no holes where others were.
+    for (int i = 0; i < firstRows.size(); ++i)
+        QCOMPARE(rig.find(firstRows[i].toLatin1())->pos(),
+                 QPoint(10 + 73 * (i % 4), i < 4 ? 316 : 366));
+    QCOMPARE(rig.find("CmdPwr")->pos(), QPoint(10, 416));
+    if (channels == 4)
+        QCOMPARE(rig.find("CmdLimit")->pos(), QPoint(156, 416));
 }
 
 void TestControlPanel::picturesOnKeysSendNothing_data() {
     QTest::addColumn<QString>("picture");
     QTest::addColumn<QString>("shape");
-    QTest::addColumn<bool>("whileHeldWhite");
     QTest::newRow("power") << "ImaPwr"
-                           << "CmdPwr" << true;
+                           << "CmdPwr";
     QTest::newRow("light") << "ImaLight"
-                           << "CmdLight" << false;
+                           << "CmdLight";
 }
 
 void TestControlPanel::picturesOnKeysSendNothing() {
     QFETCH(QString, picture);
     QFETCH(QString, shape);
-    QFETCH(bool, whileHeldWhite);
     Rig rig;
     QVERIFY(rig.startAndWaitForFrame());
     QWidget* image = rig.panel->findChild<QWidget*>(picture);
@@ -395,8 +362,11 @@ void TestControlPanel::picturesOnKeysSendNothing() {
     QVERIFY(image && fill);
     const QColor orange(255, 128, 0);
 
+    // Most of the face is key; the press on the picture shows no press, as it sends none.
+    QVERIFY(image->width() * image->height() * 4 < fill->width() * fill->height());
+    QVERIFY(!image->geometry().contains(fill->geometry().center()));
     QTest::mousePress(image, Qt::LeftButton);
-    QCOMPARE(fill->fillColor(), whileHeldWhite ? QColor(Qt::white) : orange);
+    QCOMPARE(fill->fillColor(), orange);
     QVERIFY(rig.find("LblTiming")->isHidden());
     rig.now += 0.5;
     QTest::mouseRelease(image, Qt::LeftButton);
@@ -478,6 +448,7 @@ void TestControlPanel::choosingAnEmptyPortSaysSoOnce() {
     rig.state.setChannelCountFrozen(true);
     const int com9 = ports->findText(QStringLiteral("COM9"));
     emit ports->activated(com9); // what a click on the item does
+    QCOMPARE(rig.statusPanel(4)->text(), QStringLiteral("Connecting COM9…"));
     QVERIFY(ports->isHidden());
     QVERIFY(!rig.state.channelCountFrozen());
     QTRY_COMPARE_WITH_TIMEOUT(rig.platform.messages.size(), 1, 10000);
@@ -487,6 +458,113 @@ void TestControlPanel::choosingAnEmptyPortSaysSoOnce() {
     QCOMPARE(rig.platform.messages.first().text, QStringLiteral("No device found, try again!"));
     QCOMPARE(rig.platform.messages.first().icon, app::Platform::Icon::Critical);
     QVERIFY(!rig.thread.polling());
+}
+
+void TestControlPanel::statusTextsFit_data() {
+    QTest::addColumn<int>("panel");
+    QTest::addColumn<QString>("text");
+    QTest::newRow("date") << 1 << "2026/12/08";
+    QTest::newRow("time") << 2 << "23:58:48";
+    QTest::newRow("memory full") << 3 << "16800 / 16800";
+    QTest::newRow("connecting") << 4 << "Connecting...";
+    QTest::newRow("connecting COM16") << 4 << "Connecting COM16…";
+}
+
+void TestControlPanel::statusTextsFit() {
+    QFETCH(int, panel);
+    QFETCH(QString, text);
+    Rig rig;
+    rig.panel->show();
+    QLabel* label = rig.statusPanel(panel);
+    label->setText(text);
+    rig.statusPanel(4)->setText(QStringLiteral("Connecting COM16…"));
+    QCoreApplication::processEvents(); // the status bar lays itself out
+    QVERIFY2(label->fontMetrics().horizontalAdvance(text) <= label->contentsRect().width(),
+             qPrintable(QString::number(label->contentsRect().width())));
+}
+
+void TestControlPanel::shortcutsShowAndLeaveTextEditingAlone() {
+    Rig rig;
+    const QList<std::pair<const char*, QKeySequence>> expected = {
+        {"Save", QKeySequence("Ctrl+S")},        {"Open", QKeySequence("Ctrl+O")},
+        {"RTC", QKeySequence("Ctrl+T")},         {"Memory", QKeySequence("Ctrl+M")},
+        {"Alarm", QKeySequence("Ctrl+L")},       {"Intv", QKeySequence("Ctrl+I")},
+        {"Erase", QKeySequence("Ctrl+Shift+E")}, {"PortSel", QKeySequence("Ctrl+P")},
+    };
+    QList<QKeySequence> taken = {QKeySequence("Ctrl+Q")};
+    for (const auto& [key, sequence] : expected) {
+        QAction* action = rig.panel->toolbarAction(QString::fromLatin1(key));
+        QCOMPARE(action->shortcut(), sequence);
+        QVERIFY(ControlPanel::toolTipWithShortcut(action).endsWith(
+            QStringLiteral(" (%1)").arg(sequence.toString(QKeySequence::NativeText))));
+        QVERIFY2(!taken.contains(sequence), key);
+        taken.append(sequence);
+    }
+    const QKeySequence::StandardKey editing[] = {QKeySequence::Copy,
+                                                 QKeySequence::Cut,
+                                                 QKeySequence::Paste,
+                                                 QKeySequence::Undo,
+                                                 QKeySequence::Redo,
+                                                 QKeySequence::SelectAll,
+                                                 QKeySequence::Delete,
+                                                 QKeySequence::DeleteEndOfLine,
+                                                 QKeySequence::DeleteStartOfWord,
+                                                 QKeySequence::DeleteEndOfWord,
+                                                 QKeySequence::MoveToStartOfLine,
+                                                 QKeySequence::MoveToEndOfLine,
+                                                 QKeySequence::MoveToNextChar,
+                                                 QKeySequence::MoveToPreviousChar,
+                                                 QKeySequence::Backspace,
+                                                 QKeySequence::Deselect};
+    for (const QKeySequence::StandardKey standard : editing) {
+        for (const QKeySequence& binding : QKeySequence::keyBindings(standard))
+            QVERIFY2(!taken.contains(binding), qPrintable(binding.toString()));
+    }
+
+    // Ctrl+Q ends the program like the window's close button.
+    rig.panel->show();
+    rig.panel->activateWindow();
+    QVERIFY(QTest::qWaitForWindowActive(rig.panel.get()));
+    QTest::keyClick(rig.panel.get(), Qt::Key_Q, Qt::ControlModifier);
+    QVERIFY(!rig.panel->isVisible());
+}
+
+void TestControlPanel::viewScalesTheWindow_data() {
+    QTest::addColumn<QString>("choice");
+    QTest::addColumn<int>("percent");
+    QTest::newRow("150 %") << "View150" << 150;
+    QTest::newRow("200 %") << "View200" << 200;
+}
+
+void TestControlPanel::viewScalesTheWindow() {
+    QFETCH(QString, choice);
+    QFETCH(int, percent);
+    sim::MeterConfig config;
+    config.channels = 2;
+    Rig rig(config);
+    QWidget* hold = rig.find("CmdHold");
+    QWidget* lcd = rig.find("LCD");
+    const QRect holdAt = hold->geometry();
+    const QSize lcdSize = lcd->size();
+    const double pointSize = hold->font().pointSizeF();
+    QCOMPARE(rig.panel->scalePercent(), 100);
+
+    rig.panel->findChild<QAction*>(choice)->trigger();
+    const double f = percent / 100.0;
+    QCOMPARE(rig.panel->size(), QSize(qRound(305 * f), qRound(650 * f)));
+    QCOMPARE(hold->geometry(), QRect(qRound(holdAt.x() * f), qRound(holdAt.y() * f),
+                                     qRound(holdAt.width() * f), qRound(holdAt.height() * f)));
+    QCOMPARE(lcd->size(), QSize(qRound(lcdSize.width() * f), qRound(lcdSize.height() * f)));
+    QCOMPARE(hold->font().pointSizeF(), pointSize * f);
+    // Keys that close up for fewer channels do so at the scale shown.
+    QVERIFY(rig.startAndWaitForFrame());
+    QCOMPARE(rig.find("CmdT1T2")->pos(), QPoint(qRound(10 * f), qRound(366 * f)));
+
+    rig.panel->findChild<QAction*>(QStringLiteral("View100"))->trigger();
+    QCOMPARE(rig.panel->size(), QSize(305, 650));
+    QCOMPARE(hold->geometry(), holdAt);
+    QCOMPARE(lcd->size(), lcdSize);
+    QCOMPARE(rig.find("CmdT1T2")->pos(), QPoint(10, 366));
 }
 
 void TestControlPanel::typeKeyChangesTheLiveDisplay() {

@@ -231,6 +231,8 @@ void TstLcdGeometry::unitsSitRightOfTheDigits() {
         const QRectF r = annunciatorRect(indexOf(unit));
         QVERIFY2(r.left() >= digitCell(7).right(), unit);
         QVERIFY2(r.top() >= digitCell(7).top() && r.bottom() <= digitCell(15).bottom(), unit);
+        // The rim is 20 twips wide, 10 in from the glass's edge: the unit keeps off it.
+        QVERIFY2(r.right() <= lcdArea().right() - 40, unit);
     }
 }
 

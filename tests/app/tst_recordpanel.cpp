@@ -251,7 +251,7 @@ private slots:
         QCOMPARE(app::StopTimePanel::daysInMonth(month, year), days);
     }
 
-    void typingIntoTheListsIsSwallowed() {
+    void keysAloneDoNotChangeAStopTime() {
         Rig rig;
         rig.window->show();
         rig.save()->trigger();
@@ -265,6 +265,38 @@ private slots:
             QTest::keyClicks(list->lineEdit(), "07");
             QTest::keyClick(list->lineEdit(), Qt::Key_Backspace);
             QCOMPARE(list->currentText(), before);
+            list->hidePopup();
+        }
+    }
+
+    void listsOpenOnTheirValuesUnderTheirCaptions_data() {
+        QTest::addColumn<QDateTime>("now");
+        QTest::addColumn<QList<int>>("indexes"); // year, month, day, hour, minute, second
+        QTest::newRow("in the list") << kNow << QList<int>{7, 1, 9, 12, 0, 0};
+        QTest::newRow("year before the list")
+            << QDateTime(QDate(2016, 12, 31), QTime(23, 59, 58))
+            << QList<int>{-1, 11, 30, 23, 59, 58};
+    }
+    void listsOpenOnTheirValuesUnderTheirCaptions() {
+        QFETCH(QDateTime, now);
+        QFETCH(QList<int>, indexes);
+        Rig rig;
+        rig.now = now;
+        rig.save()->trigger();
+        rig.find<QRadioButton>("OptTime")->click();
+        const char* names[] = {"ComboYY", "ComboMM", "ComboDD", "Combohh", "Combonn", "Comboss"};
+        for (int i = 0; i < 6; ++i) {
+            QComboBox* list = rig.list(names[i]);
+            QCOMPARE(list->currentIndex(), indexes[i]);
+            if (indexes[i] < 0)
+                QCOMPARE(list->currentText(), QString::number(now.date().year()));
+            QLabel* caption = nullptr;
+            for (QLabel* label : rig.find("PicStopRec")->findChildren<QLabel*>())
+                if (label->buddy() == list)
+                    caption = label;
+            QVERIFY2(caption, names[i]);
+            QCOMPARE(caption->geometry().center().x(), list->geometry().center().x());
+            QVERIFY(caption->geometry().bottom() < list->geometry().top());
         }
     }
 

@@ -1,6 +1,7 @@
 #include "app/recording/recordpanel.h"
 
 #include "app/window/desktopplatform.h"
+#include "app/window/listkeys.h"
 #include "recording/datarow.h"
 #include "recording/recorder.h"
 
@@ -49,16 +50,12 @@ StopTimePanel::StopTimePanel(recording::Recorder& recorder, Platform& platform,
     m_frame->setObjectName(QStringLiteral("FrameStopRec"));
     m_frame->setGeometry(8, 6, 261, 120);
 
-    auto* dateCaption = new QLabel(QStringLiteral("    Year   /  Month /  Date"), m_frame);
-    dateCaption->setGeometry(8, 20, 245, 16);
-    m_year = addList("ComboYY", 8, 38, 70);
-    m_month = addList("ComboMM", 84, 38, 56);
-    m_day = addList("ComboDD", 146, 38, 56);
-    auto* timeCaption = new QLabel(QStringLiteral("Hour   / Minute / Second"), m_frame);
-    timeCaption->setGeometry(8, 66, 245, 16);
-    m_hour = addList("Combohh", 8, 84, 56);
-    m_minute = addList("Combonn", 70, 84, 56);
-    m_second = addList("Comboss", 132, 84, 56);
+    m_year = addList("ComboYY", "Year", "Year", 8, 38, 70);
+    m_month = addList("ComboMM", "Month", "Month", 84, 38, 56);
+    m_day = addList("ComboDD", "Date", "Day", 146, 38, 56);
+    m_hour = addList("Combohh", "Hour", "Hour", 8, 84, 56);
+    m_minute = addList("Combonn", "Minute", "Minute", 70, 84, 56);
+    m_second = addList("Comboss", "Second", "Second", 132, 84, 56);
 
     m_ok = new QPushButton(QStringLiteral("OK"), this);
     m_ok->setObjectName(QStringLiteral("CmdStopRecByTimeOK"));
@@ -74,26 +71,33 @@ StopTimePanel::StopTimePanel(recording::Recorder& recorder, Platform& platform,
     hide();
 }
 
-QComboBox* StopTimePanel::addList(const char* name, int x, int y, int width) {
+QComboBox* StopTimePanel::addList(const char* name, const char* caption, const char* spoken, int x,
+                                  int y, int width) {
+    // Each caption right over its list, so that the words line up with what they name.
+    auto* label = new QLabel(QString::fromLatin1(caption), m_frame);
+    label->setAlignment(Qt::AlignCenter);
+    label->setGeometry(x, y - 18, width, 16);
     auto* list = new QComboBox(m_frame);
     list->setObjectName(QString::fromLatin1(name));
-    // Editable so that the current date shows even in a year outside the list; read-only and
-    // deaf to keys so that values come from the list alone.
+    list->setAccessibleName(QString::fromLatin1(spoken));
+    label->setBuddy(list);
+    // Editable so that the current date shows even in a year outside the list; read-only, and
+    // keys only move through the open list, so that values come from the list alone.
     list->setEditable(true);
     list->lineEdit()->setReadOnly(true);
     list->setInsertPolicy(QComboBox::NoInsert);
     list->setGeometry(x, y, width, 24);
-    list->installEventFilter(this);
-    list->lineEdit()->installEventFilter(this);
+    ListKeys::attach(list);
     return list;
 }
 
-bool StopTimePanel::eventFilter(QObject* watched, QEvent* event) {
-    if (event->type() == QEvent::KeyPress || event->type() == QEvent::KeyRelease ||
-        event->type() == QEvent::ShortcutOverride) {
-        return true;
-    }
-    return QFrame::eventFilter(watched, event);
+void StopTimePanel::showValue(QComboBox* list, const QString& value) {
+    // The list opens on the value shown; a value outside the list (a year before the first)
+    // stays as text, and the list opens at its top.
+    const int at = list->findText(value);
+    list->setCurrentIndex(at);
+    if (at < 0)
+        list->setEditText(value);
 }
 
 int StopTimePanel::daysInMonth(const QString& month, const QString& year) {
@@ -121,23 +125,23 @@ void StopTimePanel::fill() {
         list->clear();
     }
     fillNumbers(m_year, kFirstYear, kLastYear, 4);
-    m_year->setEditText(QStringLiteral("%1").arg(date.year(), 4, 10, QLatin1Char('0')));
+    showValue(m_year, QStringLiteral("%1").arg(date.year(), 4, 10, QLatin1Char('0')));
     fillNumbers(m_month, 1, 12, 2);
-    m_month->setEditText(twoDigits(date.month()));
+    showValue(m_month, twoDigits(date.month()));
     fillNumbers(m_day, 1, daysInMonth(m_month->currentText(), m_year->currentText()), 2);
-    m_day->setEditText(twoDigits(date.day()));
+    showValue(m_day, twoDigits(date.day()));
     fillNumbers(m_hour, 0, 23, 2);
-    m_hour->setEditText(twoDigits(time.hour()));
+    showValue(m_hour, twoDigits(time.hour()));
     fillNumbers(m_minute, 0, 59, 2);
-    m_minute->setEditText(twoDigits(time.minute()));
+    showValue(m_minute, twoDigits(time.minute()));
     fillNumbers(m_second, 0, 59, 2);
-    m_second->setEditText(twoDigits(time.second()));
+    showValue(m_second, twoDigits(time.second()));
 }
 
 void StopTimePanel::fillDays(const QString& month, const QString& year) {
     m_day->clear();
     fillNumbers(m_day, 1, daysInMonth(month, year), 2);
-    m_day->setEditText(QStringLiteral("01"));
+    showValue(m_day, QStringLiteral("01"));
 }
 
 void StopTimePanel::monthChosen() {
@@ -181,6 +185,8 @@ RecordPanel::RecordPanel(recording::Recorder& recorder, Platform& platform, Stop
 
     m_close = new QPushButton(QStringLiteral("X"), this);
     m_close->setObjectName(QStringLiteral("CmdSaveCancel"));
+    m_close->setAccessibleName(QStringLiteral("Close"));
+    m_close->setToolTip(QStringLiteral("Close"));
     m_close->setGeometry(189, 4, 22, 22);
     m_frame = new QGroupBox(QStringLiteral("Stop Recording"), this);
     m_frame->setObjectName(QStringLiteral("FrameRec"));

@@ -25,7 +25,8 @@ namespace app {
 
 using Platform = base::Platform;
 
-// PicStopRec: the stop date and time. Only list items can be chosen; typing is swallowed.
+// PicStopRec: the stop date and time. Only list items can be chosen; keys move through the
+// open lists.
 class StopTimePanel : public QFrame {
     Q_OBJECT
 public:
@@ -40,8 +41,9 @@ public:
     static int daysInMonth(const QString& month, const QString& year);
 
 private:
-    bool eventFilter(QObject* watched, QEvent* event) override;
-    QComboBox* addList(const char* name, int x, int y, int width);
+    QComboBox* addList(const char* name, const char* caption, const char* spoken, int x, int y,
+                       int width);
+    static void showValue(QComboBox* list, const QString& value);
     void fillDays(const QString& month, const QString& year);
     void monthChosen();
     void yearChosen();

@@ -69,10 +69,25 @@ SamplingPanel::SamplingPanel(serial::LinkThread& link, ExchangeHost& exchangeHos
     m_cmdSampling->setObjectName(QStringLiteral("CmdSampling"));
     (new QVBoxLayout(m_serviceFrame))->addWidget(m_cmdSampling);
     m_serviceFrame->setGeometry(kServiceFrameLeftTwips / kTwipsPerPixel, 80, 113, 60);
+    window->installEventFilter(this);
+    followWindowWidth();
     connect(m_cmdSampling, &QPushButton::clicked, this, &SamplingPanel::serviceClicked);
 }
 
 SamplingPanel::~SamplingPanel() = default;
+
+void SamplingPanel::followWindowWidth() {
+    // Out of sight is out of reach: a hidden frame takes no Tab focus and no keys. A window
+    // widened to show it brings it back.
+    const QWidget* window = m_serviceFrame->parentWidget();
+    m_serviceFrame->setVisible(window && window->rect().contains(m_serviceFrame->geometry()));
+}
+
+bool SamplingPanel::eventFilter(QObject* watched, QEvent* event) {
+    if (watched == m_serviceFrame->parentWidget() && event->type() == QEvent::Resize)
+        followWindowWidth();
+    return QFrame::eventFilter(watched, event);
+}
 
 void SamplingPanel::open() {
     if (!m_exchange->acquire())

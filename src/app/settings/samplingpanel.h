@@ -57,7 +57,11 @@ public:
     QGroupBox* serviceFrame() const { return m_serviceFrame; }
     QPushButton* serviceButton() const { return m_cmdSampling; }
 
+protected:
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
 private:
+    void followWindowWidth();
     void confirm();
     void cancel();
     void confirmPc();

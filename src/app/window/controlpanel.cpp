@@ -5,16 +5,22 @@
 #include "app/window/keyshape.h"
 #include "app/window/lcdgeometry.h"
 #include "app/window/lcdwidget.h"
+#include "app/window/listkeys.h"
+#include "app/window/panelkeys.h"
+#include "app/window/windowscale.h"
 #include "link/linkthread.h"
 #include "live/livepoll.h"
+#include "live/readout.h"
 
 #include <QAction>
+#include <QActionGroup>
 #include <QCloseEvent>
 #include <QComboBox>
 #include <QCoreApplication>
 #include <QDateTime>
 #include <QKeyEvent>
 #include <QLabel>
+#include <QMenu>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -23,6 +29,7 @@
 #include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
+#include <QToolTip>
 
 #include <cmath>
 #include <numbers>
@@ -34,12 +41,19 @@ namespace {
 struct ToolbarKey {
     const char* key;
     const char* toolTip;
+    // None of these edits text: Ctrl with A, C, V, X, Z, Y, K, E, D, H, U, W stays the text
+    // boxes'. Erasing the logger gets Shift as well, as no key that slips should start it.
+    QKeyCombination shortcut;
 };
 constexpr ToolbarKey kToolbarKeys[] = {
-    {"Save", "Save Data"},      {"Open", "Open File to Read"},
-    {"RTC", "Real Time Clock"}, {"Memory", "Data Logger"},
-    {"Alarm", "Alarm"},         {"Intv", "Sampling Rate"},
-    {"Erase", "Erase Memory"},  {"PortSel", "Port Connection"},
+    {"Save", "Save Data", Qt::CTRL | Qt::Key_S},
+    {"Open", "Open File to Read", Qt::CTRL | Qt::Key_O},
+    {"RTC", "Real Time Clock", Qt::CTRL | Qt::Key_T},
+    {"Memory", "Data Logger", Qt::CTRL | Qt::Key_M},
+    {"Alarm", "Alarm", Qt::CTRL | Qt::Key_L},
+    {"Intv", "Sampling Rate", Qt::CTRL | Qt::Key_I},
+    {"Erase", "Erase Memory", Qt::CTRL | Qt::SHIFT | Qt::Key_E},
+    {"PortSel", "Port Connection", Qt::CTRL | Qt::Key_P},
 };
 const QString kPortSel = QStringLiteral("PortSel");
 
@@ -69,6 +83,7 @@ ControlPanel::ControlPanel(serial::LinkThread& link, live::LiveState& live, Plat
     // The toolbar must not be hidden or dragged away by the main window's context menu.
     setContextMenuPolicy(Qt::NoContextMenu);
 
+    m_scale = new WindowScale(this);
     buildToolbar();
     buildStatusBar();
 
@@ -92,6 +107,8 @@ ControlPanel::ControlPanel(serial::LinkThread& link, live::LiveState& live, Plat
     m_keyExchange = new Exchange(m_link, *this, this);
     buildKeys();
     buildPortList();
+    buildViewMenu();
+    setTabChain();
 
     connect(&m_link, &serial::LinkThread::statusText, this,
             [this](const QString& text) { m_panels[3]->setText(text); });
@@ -134,15 +151,32 @@ void ControlPanel::buildToolbar() {
         QAction* action = m_toolbar->addAction(toolbarIcon(key), tip);
         action->setObjectName(key);
         action->setToolTip(tip);
+        action->setShortcut(QKeySequence(entry.shortcut));
         // Features not built yet stay visibly unavailable rather than doing nothing.
         action->setEnabled(key == kPortSel);
         if (QWidget* button = m_toolbar->widgetForAction(action)) {
             button->setObjectName(key + QStringLiteral("Button"));
             button->setAccessibleName(tip);
+            // Tool bars keep their buttons out of the Tab chain; these are the commands.
+            button->setFocusPolicy(Qt::TabFocus);
+            button->installEventFilter(this);
+            m_toolButtons.append(button);
         }
         connect(action, &QAction::triggered, this, [this, key] { onToolbarKey(key); });
         m_actions.insert(key, action);
     }
+    auto* quit = new QAction(QStringLiteral("Quit"), this);
+    quit->setObjectName(QStringLiteral("Quit"));
+    quit->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Q));
+    connect(quit, &QAction::triggered, this, &QWidget::close);
+    addAction(quit);
+}
+
+QString ControlPanel::toolTipWithShortcut(const QAction* action) {
+    const QString keys = action->shortcut().toString(QKeySequence::NativeText);
+    if (keys.isEmpty())
+        return action->toolTip();
+    return QStringLiteral("%1 (%2)").arg(action->toolTip(), keys);
 }
 
 void ControlPanel::buildStatusBar() {
@@ -150,13 +184,29 @@ void ControlPanel::buildStatusBar() {
     bar->setObjectName(QStringLiteral("StatusBar1"));
     bar->setSizeGripEnabled(false);
     setStatusBar(bar);
-    const int widths[4] = {66, 52, 82, 0};
+    // Each panel as wide as the longest text it shows, the connection last with what is left;
+    // where the four do not fit the window's width the bar's font steps down until they do.
+    const QString longest[4] = {QStringLiteral("8888/88/88"), QStringLiteral("88:88:88"),
+                                live::memoryText(88888), QStringLiteral("Connecting COM16…")};
+    constexpr int kPadding = 6;  // frame and a little air inside a panel
+    constexpr int kBetween = 10; // the bar's spacing around a panel
+    QFont font = bar->font();
+    for (double size = font.pointSizeF(); size > 6; size -= 0.5) {
+        font.setPointSizeF(size);
+        const QFontMetrics metrics(font);
+        int total = 0;
+        for (const QString& text : longest)
+            total += metrics.horizontalAdvance(text) + kPadding + kBetween;
+        if (total <= kClientWidth)
+            break;
+    }
+    bar->setFont(font);
+    const QFontMetrics metrics(font);
     for (int i = 0; i < 4; ++i) {
         auto* panel = new QLabel(bar);
         panel->setObjectName(QStringLiteral("StatusPanel%1").arg(i + 1));
         panel->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-        if (widths[i] > 0)
-            panel->setMinimumWidth(widths[i]);
+        panel->setMinimumWidth(metrics.horizontalAdvance(longest[i]) + kPadding);
         bar->addWidget(panel, i == 3 ? 1 : 0);
         m_panels[i] = panel;
     }
@@ -186,9 +236,75 @@ void ControlPanel::buildPortList() {
     m_portList->setCurrentIndex(-1);
     m_portList->setAccessibleName(QStringLiteral("COM Port"));
     m_portList->setGeometry(185, 44, 110, 26);
-    m_portList->installEventFilter(this);
+    ListKeys::attach(m_portList);
     m_portList->hide();
     connect(m_portList, &QComboBox::activated, this, &ControlPanel::onPortChosen);
+}
+
+void ControlPanel::buildViewMenu() {
+    // A button at the toolbar's free right end rather than a menu bar, which would push the
+    // hand-placed window down.
+    auto* button = new QToolButton(this);
+    button->setObjectName(QStringLiteral("ViewButton"));
+    button->setText(QStringLiteral("View"));
+    button->setToolTip(QStringLiteral("View"));
+    button->setAccessibleName(QStringLiteral("View"));
+    button->setPopupMode(QToolButton::InstantPopup);
+    button->setAutoRaise(true);
+    button->setFocusPolicy(Qt::TabFocus);
+    button->setGeometry(kClientWidth - 44, 6, 40, 26);
+    auto* menu = new QMenu(QStringLiteral("View"), button);
+    menu->setObjectName(QStringLiteral("ViewMenu"));
+    auto* group = new QActionGroup(menu);
+    for (const int percent : {100, 150, 200}) {
+        QAction* action = menu->addAction(QStringLiteral("%1 %").arg(percent));
+        action->setObjectName(QStringLiteral("View%1").arg(percent));
+        action->setCheckable(true);
+        action->setChecked(percent == 100);
+        group->addAction(action);
+        connect(action, &QAction::triggered, this, [this, percent] { setScalePercent(percent); });
+    }
+    button->setMenu(menu);
+    m_toolButtons.append(button);
+}
+
+void ControlPanel::setScalePercent(int percent) {
+    if (percent != 100 && percent != 150 && percent != 200)
+        return;
+    m_scale->apply(percent / 100.0);
+    if (QAction* action = findChild<QAction*>(QStringLiteral("View%1").arg(percent)))
+        action->setChecked(true);
+}
+
+int ControlPanel::scalePercent() const {
+    return qRound(m_scale->factor() * 100);
+}
+
+void ControlPanel::setTabChain() {
+    // Commands, then the port, the display and the keys as they lie on the meter.
+    QList<QWidget*> chain = m_toolButtons;
+    chain << m_portList << m_lcd;
+    for (const live::Key key : m_keyOrder) {
+        for (QWidget* part : m_keyParts[key]) {
+            if (part->focusPolicy() & Qt::TabFocus) {
+                chain << part;
+                break;
+            }
+        }
+    }
+    for (qsizetype i = 1; i < chain.size(); ++i)
+        setTabOrder(chain[i - 1], chain[i]);
+}
+
+bool ControlPanel::toolTipEvent(QObject* watched, QEvent* event) {
+    if (event->type() != QEvent::ToolTip)
+        return false;
+    auto* button = qobject_cast<QToolButton*>(watched);
+    if (!button || !button->defaultAction())
+        return false;
+    const auto* help = static_cast<QHelpEvent*>(event);
+    QToolTip::showText(help->globalPos(), toolTipWithShortcut(button->defaultAction()), button);
+    return true;
 }
 
 void ControlPanel::setPortDevices(const QStringList& devices) {
@@ -213,6 +329,7 @@ void ControlPanel::hostPanel(QWidget* panel) {
     panel->setParent(this);
     panel->move(at);
     panel->hide();
+    PanelKeys::attach(panel);
 }
 
 bool ControlPanel::panelShown() const {
@@ -229,8 +346,10 @@ void ControlPanel::onToolbarKey(const QString& key) {
         return;
     if (key == kPortSel) {
         m_portList->setVisible(m_portList->isHidden());
-        if (m_portList->isVisible())
+        if (m_portList->isVisible()) {
             m_portList->raise();
+            m_portList->setFocus(Qt::OtherFocusReason);
+        }
         return;
     }
     if (const auto handler = m_handlers.value(key))
@@ -238,14 +357,23 @@ void ControlPanel::onToolbarKey(const QString& key) {
 }
 
 void ControlPanel::onPortChosen(int index) {
-    if (!m_link.choosePort(m_portList->itemText(index)))
+    const QString port = m_portList->itemText(index);
+    if (!m_link.choosePort(port))
         return;
+    // Opening a port that never answers takes a while: say what is going on meanwhile.
+    if (port.startsWith(QLatin1String("COM")))
+        m_panels[3]->setText(QStringLiteral("Connecting %1…").arg(port));
     m_portList->hide();
     m_live.setChannelCountFrozen(false);
 }
 
 void ControlPanel::onFrame() {
     m_lcd->setDisplay(m_live.display());
+    QStringList spoken = {live::readingsText(m_live.readingText(), m_live.channelCount(),
+                                             m_live.displayUnit(), m_live.typeLetter())};
+    spoken += live::litSymbolNames(m_live.display());
+    spoken.removeAll(QString());
+    m_lcd->setReadout(spoken.join(QStringLiteral("; ")));
     updateKeyVisibility(m_live.channelCount());
     m_panels[2]->setText(live::memoryText(m_live.memoryCount()));
     m_shapeStart->hide();

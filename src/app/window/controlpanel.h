@@ -32,6 +32,7 @@ namespace app {
 
 class KeyShape;
 class LcdWidget;
+class WindowScale;
 using Platform = base::Platform;
 
 // The main window: the live LCD, the meter's keys, the toolbar that later features hang their
@@ -72,6 +73,13 @@ public:
     // Devices behind COM1..COM16 (index 0 = COM1), shown as tool tips of the port list.
     void setPortDevices(const QStringList& devices);
 
+    // The action's tool tip with its shortcut, as the toolbar shows it: "Save Data (Ctrl+S)".
+    static QString toolTipWithShortcut(const QAction* action);
+
+    // View: the window and everything in it at 100, 150 or 200 % (100 is the designed size).
+    void setScalePercent(int percent);
+    int scalePercent() const;
+
     // The countdown shown while a key is held: 3, 2, 1, 0, 3, ... over whole seconds held.
     static int holdCountdown(double heldSeconds);
 
@@ -86,9 +94,13 @@ private:
     };
 
     void buildToolbar();
+    void buildViewMenu();
     void buildStatusBar();
     void buildKeys();
     void buildPortList();
+    void setTabChain();
+    void placeKeys();
+    bool toolTipEvent(QObject* watched, QEvent* event);
     void onToolbarKey(const QString& key);
     bool panelShown() const;
     void onPortChosen(int index);
@@ -108,6 +120,8 @@ private:
 
     QToolBar* m_toolbar = nullptr;
     QHash<QString, QAction*> m_actions;
+    QList<QWidget*> m_toolButtons;
+    WindowScale* m_scale = nullptr;
     QHash<QString, std::function<void()>> m_handlers;
     QComboBox* m_portList = nullptr;
     QLabel* m_panels[4] = {};
@@ -117,6 +131,7 @@ private:
     QLabel* m_timing = nullptr;
     std::map<live::Key, KeyWidgets> m_keys;
     std::map<live::Key, QList<QWidget*>> m_keyParts; // shown and hidden together
+    QList<live::Key> m_keyOrder;                     // as the keypad lists them
     QHash<QObject*, live::Key> m_keyOfWidget;        // every widget a key can be pressed on
     QHash<QObject*, live::Key> m_pictureOfWidget;    // pictures lying on a key: no key of their own
 

@@ -4,6 +4,8 @@
 #include "app/window/controlpanel.h"
 #include "app/window/drawnicons.h"
 #include "app/window/keyshape.h"
+#include "app/window/pressaccessible.h"
+#include "app/window/windowscale.h"
 
 #include <QComboBox>
 #include <QKeyEvent>
@@ -19,15 +21,47 @@ namespace {
 
 const QColor kKeyOrange(255, 128, 0);
 const QColor kPressed(255, 255, 255);
+// On the light grey of a pressed button: dark enough to read, and plainly not the black of
+// a key at rest.
+const QColor kPressedCaption(0, 0, 160);
 const QColor kReleasedCaption(0, 0, 0);
+
+QPoint keyPlace(int column, int row) {
+    static constexpr int kTops[] = {316, 366, 416, 480};
+    return QPoint(10 + column * 73, kTops[row]);
+}
 
 } // namespace
 
+void ControlPanel::placeKeys() {
+    // Shown keys close up, row by row, so that a meter with fewer channels leaves no holes.
+    int captioned = 0;
+    int shaped = 0;
+    for (const live::Key key : m_keyOrder) {
+        const KeyWidgets& widgets = m_keys[key];
+        QList<QWidget*>& parts = m_keyParts[key];
+        if (parts.isEmpty() || parts.first()->isHidden())
+            continue;
+        if (widgets.button) {
+            m_scale->move(widgets.button, keyPlace(captioned % 4, captioned / 4));
+            ++captioned;
+        } else if (widgets.shape) {
+            const QPoint shift = keyPlace(shaped, 2) - WindowScale::basePos(widgets.shape);
+            for (QWidget* part : parts)
+                m_scale->move(part, WindowScale::basePos(part) + shift);
+            ++shaped;
+        }
+    }
+}
+
 void ControlPanel::buildKeys() {
     using live::Key;
-    const auto place = [](int column, int row) {
-        static constexpr int kTops[] = {316, 366, 416, 480};
-        return QPoint(10 + column * 73, kTops[row]);
+    const auto place = keyPlace;
+    const auto shortPress = [this](Key key) {
+        return [this, key] {
+            if (!m_linkBusy)
+                transmit(live::keyCode(key, false));
+        };
     };
 
     // The eight captioned keys, in two rows of four as on the meter.
@@ -36,6 +70,7 @@ void ControlPanel::buildKeys() {
     for (int i = 0; i < 8; ++i) {
         const live::KeyInfo& info = live::keyInfo(captioned[i]);
         auto* button = new QPushButton(QString::fromLatin1(info.caption), this);
+        PressAccessible::attach(button, shortPress(captioned[i]));
         button->setObjectName(QString::fromLatin1(info.objectName));
         button->setAccessibleName(button->text());
         button->setGeometry(QRect(place(i % 4, i / 4), QSize(66, 40)));
@@ -43,6 +78,7 @@ void ControlPanel::buildKeys() {
         palette.setColor(QPalette::ButtonText, kReleasedCaption);
         button->setPalette(palette);
         button->installEventFilter(this);
+        m_keyOrder.append(captioned[i]);
         m_keys[captioned[i]].button = button;
         m_keyParts[captioned[i]] = {button};
         m_keyOfWidget.insert(button, captioned[i]);
@@ -66,23 +102,31 @@ void ControlPanel::buildKeys() {
         shape->setObjectName(QString::fromLatin1(entry.shapeName));
         shape->setGeometry(area);
         auto* label = new QLabel(QString::fromLatin1(info.caption), this);
+        PressAccessible::attach(label, shortPress(entry.key));
         label->setObjectName(QString::fromLatin1(info.objectName));
         label->setAlignment(Qt::AlignCenter);
         label->setGeometry(area);
-        if (label->text().isEmpty())
-            label->setAccessibleName(QString::fromLatin1(entry.accessibleName));
+        label->setAccessibleName(QString::fromLatin1(entry.accessibleName));
+        label->setFocusPolicy(Qt::TabFocus);
         label->installEventFilter(this);
+        m_keyOrder.append(entry.key);
         m_keys[entry.key].shape = shape;
         m_keyParts[entry.key] = {shape, label};
         m_keyOfWidget.insert(label, entry.key);
         if (entry.pictureName) {
             // The picture is decoration: a press on it sends nothing (the meter's POWER key
             // must not go off by a stray click on its symbol); only the key around it does.
+            // It sits small at the top so that the face is mostly key.
             auto* picture = new QLabel(this);
             picture->setObjectName(QString::fromLatin1(entry.pictureName));
             picture->setPixmap(keyPicture(entry.key));
+            picture->setScaledContents(true);
             picture->setAccessibleName(QString::fromLatin1(entry.accessibleName));
-            picture->setGeometry(QRect(area.center() - QPoint(13, 13), QSize(28, 28)));
+            picture->setGeometry(QRect(area.center().x() - 9, area.top() + 4, 18, 18));
+            // The name under the picture tells the keys apart at a glance.
+            label->setText(QString::fromLatin1(entry.accessibleName));
+            label->setAlignment(Qt::AlignHCenter | Qt::AlignBottom);
+            label->setMargin(5);
             picture->installEventFilter(this);
             m_keyParts[entry.key].append(picture);
             m_pictureOfWidget.insert(picture, entry.key);
@@ -114,6 +158,7 @@ void ControlPanel::buildKeys() {
             transmit(live::keyCode(key, false));
         });
         m_keyParts[key] = {button};
+        m_keyOrder.append(key);
     }
 }
 
@@ -134,6 +179,7 @@ void ControlPanel::updateKeyVisibility(int channelCount) {
     show(Key::PowerHold, !four);
     show(Key::PowerRel, !four);
     show(Key::PowerUnit, !four);
+    placeKeys();
 }
 
 int ControlPanel::holdCountdown(double heldSeconds) {
@@ -143,20 +189,8 @@ int ControlPanel::holdCountdown(double heldSeconds) {
 }
 
 bool ControlPanel::eventFilter(QObject* watched, QEvent* event) {
-    if (watched == m_portList) {
-        // Only a choice from the list counts: typing, arrows and the wheel would pick a port
-        // on their own, so only the keys that open the list get through.
-        if (event->type() == QEvent::Wheel)
-            return true;
-        if (event->type() == QEvent::KeyPress) {
-            const auto* key = static_cast<QKeyEvent*>(event);
-            const bool opens = key->key() == Qt::Key_F4 || key->key() == Qt::Key_Space ||
-                               ((key->key() == Qt::Key_Down || key->key() == Qt::Key_Up) &&
-                                (key->modifiers() & Qt::AltModifier));
-            return !opens;
-        }
-        return false;
-    }
+    if (toolTipEvent(watched, event))
+        return true;
 
     if (const auto picture = m_pictureOfWidget.constFind(watched);
         picture != m_pictureOfWidget.constEnd())
@@ -182,6 +216,11 @@ bool ControlPanel::eventFilter(QObject* watched, QEvent* event) {
         if (!static_cast<QMouseEvent*>(event)->buttons())
             keyUp(key);
         return consume;
+    case QEvent::FocusIn:
+    case QEvent::FocusOut:
+        if (KeyShape* shape = m_keys[key].shape)
+            shape->setFocusMark(event->type() == QEvent::FocusIn);
+        return false;
     case QEvent::KeyPress:
     case QEvent::KeyRelease: {
         const auto* press = static_cast<QKeyEvent*>(event);
@@ -198,19 +237,13 @@ bool ControlPanel::eventFilter(QObject* watched, QEvent* event) {
     }
 }
 
-bool ControlPanel::pictureEvent(live::Key key, QEvent* event) {
-    // The power picture shows the press on its key's shape; the light picture shows none, as
-    // nothing happens: a white key that sends nothing would look like a lost press.
-    const bool recolours = key == live::Key::Power;
+bool ControlPanel::pictureEvent(live::Key, QEvent* event) {
+    // Nothing happens on the picture, so nothing looks pressed either: a key that turned white
+    // and sent nothing would look like a lost press.
     switch (event->type()) {
     case QEvent::MouseButtonPress:
     case QEvent::MouseButtonDblClick:
-        if (recolours && !m_linkBusy)
-            m_keys[key].shape->setFillColor(kPressed);
-        return true;
     case QEvent::MouseButtonRelease:
-        if (recolours && !static_cast<QMouseEvent*>(event)->buttons() && m_heldKey != key)
-            m_keys[key].shape->setFillColor(kKeyOrange);
         return true;
     default:
         return false;
@@ -247,7 +280,7 @@ void ControlPanel::setKeyFeedback(live::Key key, bool pressed) {
     const KeyWidgets& widgets = m_keys[key];
     if (widgets.button) {
         QPalette palette = widgets.button->palette();
-        palette.setColor(QPalette::ButtonText, pressed ? kPressed : kReleasedCaption);
+        palette.setColor(QPalette::ButtonText, pressed ? kPressedCaption : kReleasedCaption);
         widgets.button->setPalette(palette);
     }
     if (widgets.shape)

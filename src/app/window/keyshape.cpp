@@ -18,6 +18,13 @@ void KeyShape::setFillColor(const QColor& color) {
     update();
 }
 
+void KeyShape::setFocusMark(bool shown) {
+    if (shown == m_focusMark)
+        return;
+    m_focusMark = shown;
+    update();
+}
+
 void KeyShape::paintEvent(QPaintEvent*) {
     QPainter painter(this);
     painter.setRenderHint(QPainter::Antialiasing);
@@ -28,6 +35,11 @@ void KeyShape::paintEvent(QPaintEvent*) {
         painter.drawEllipse(r);
     else
         painter.drawRoundedRect(r, 6, 6);
+    if (m_focusMark) {
+        painter.setPen(QPen(Qt::black, 1, Qt::DotLine));
+        painter.setBrush(Qt::NoBrush);
+        painter.drawRoundedRect(r.adjusted(3, 3, -3, -3), 4, 4);
+    }
 }
 
 } // namespace app

@@ -18,6 +18,9 @@ public:
 
     QColor fillColor() const { return m_fill; }
     void setFillColor(const QColor& color);
+    // A dotted ring inside the edge while the key it belongs to has the keyboard focus.
+    void setFocusMark(bool shown);
+    bool focusMark() const { return m_focusMark; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -25,6 +28,7 @@ protected:
 private:
     Form m_form = Form::RoundedRect;
     QColor m_fill;
+    bool m_focusMark = false;
 };
 
 } // namespace app

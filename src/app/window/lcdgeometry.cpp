@@ -91,10 +91,10 @@ std::vector<Placed> layout() {
               {"LblR", 150},
               {"LblS", 150}});
     placeRow(out, 2400, kLowerWordsY, 80, {{"LblHi", 260}, {"LblLo", 260}, {"LblLimit", 480}});
-    // One unit for the whole display, right of the digits.
-    out.push_back({"ImaC", QRectF(4345, 2700, 200, 280)});
-    out.push_back({"ImaF", QRectF(4345, 3200, 200, 280)});
-    out.push_back({"ImaK", QRectF(4345, 3700, 200, 280)});
+    // One unit for the whole display, right of the digits and clear of the glass's rim.
+    out.push_back({"ImaC", QRectF(4345, 2700, 160, 280)});
+    out.push_back({"ImaF", QRectF(4345, 3200, 160, 280)});
+    out.push_back({"ImaK", QRectF(4345, 3700, 160, 280)});
 
     // Per group: its own channel mark above the minus sign, the other channel's mark below,
     // all left of the group; the decimal point between digits 3 and 4; on the right groups the

@@ -1,6 +1,7 @@
 #include "app/window/lcdwidget.h"
 
 #include "app/window/lcdgeometry.h"
+#include "live/readout.h"
 
 #include <QFontMetricsF>
 #include <QLabel>
@@ -69,8 +70,7 @@ public:
         , m_shape(shapeOf(info))
         , m_batteryPart(m_shape == SymbolShape::Battery ? info.name[5] - '0' : 0) {
         setObjectName(QString::fromLatin1(info.name));
-        if (text().isEmpty())
-            setAccessibleName(objectName());
+        setAccessibleName(live::symbolSpokenName(objectName()));
         setAttribute(Qt::WA_TransparentForMouseEvents);
     }
 
@@ -212,6 +212,9 @@ QRect snapped(const QRectF& r) {
 LcdWidget::LcdWidget(QWidget* parent)
     : QWidget(parent) {
     setObjectName(QStringLiteral("LCD"));
+    setAccessibleName(QStringLiteral("Display"));
+    // Reached by Tab so that a screen reader reads it out.
+    setFocusPolicy(Qt::TabFocus);
     // Until the first frame the drawing shows every segment and symbol, as the meter does
     // when it powers up.
     for (auto& digit : m_state.segments)
@@ -238,6 +241,12 @@ void LcdWidget::setDisplay(const live::DisplayState& state) {
     m_state = state;
     if (!dirty.isEmpty())
         update(dirty);
+}
+
+void LcdWidget::setReadout(const QString& text) {
+    // Set only on change: each change is announced.
+    if (text != accessibleDescription())
+        setAccessibleDescription(text);
 }
 
 bool LcdWidget::segmentLit(int digit, int segment) const {

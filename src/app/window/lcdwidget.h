@@ -32,6 +32,9 @@ public:
     // From twips of the glass to this widget's logical pixels at its current size.
     QTransform twipsToPixels() const;
 
+    // What a screen reader says of the display (readings, type, lit symbols).
+    void setReadout(const QString& text);
+
     QSize sizeHint() const override;
 
 protected:

@@ -1,0 +1,36 @@
+#pragma once
+
+#include <QObject>
+#include <QSize>
+
+class QWidget;
+
+namespace app {
+
+// Enlarges the main window by a factor: its fixed size, the places and sizes of the widgets
+// placed by hand (the display redraws itself to fit), the fonts and the toolbar's pictures.
+// Sizes are always taken from the first, unscaled layout, so that going back to 1 restores it
+// exactly; widgets in layouts follow their layout.
+class WindowScale : public QObject {
+    Q_OBJECT
+public:
+    explicit WindowScale(QWidget* window);
+
+    void apply(double factor);
+    double factor() const { return m_factor; }
+
+    // Moves a hand-placed widget to a place of the unscaled layout, at the present scale.
+    void move(QWidget* widget, const QPoint& basePos);
+    // Where a hand-placed widget lies in the unscaled layout.
+    static QPoint basePos(const QWidget* widget);
+
+private:
+    void scaleChildren(QWidget* parent, double factor);
+    void scaleOne(QWidget* widget, double factor, bool placed);
+
+    QWidget* m_window = nullptr;
+    QSize m_baseSize;
+    double m_factor = 1.0;
+};
+
+} // namespace app
