@@ -68,7 +68,8 @@ private slots:
         QTest::addColumn<int>("losses");   // "meter not answering" messages
         QTest::addColumn<int>("output");   // lines on standard output, or rows recorded
 
-        const QStringList live3{"live", "--count", "3", "--timeout", "3"};
+        // Time-outs leave room for a slow start on a loaded machine; rows that succeed end earlier.
+        const QStringList live3{"live", "--count", "3", "--timeout", "6"};
         const QStringList record4{"record", "--records", "4", "--timeout", "5"};
         QTest::newRow("silent from the start")
             << QStringList{"--silent"} << QStringList{"live", "--timeout", "2"} << -1.0 << 3
@@ -77,8 +78,8 @@ private slots:
             << QStringList{"--wrong-handshake"} << QStringList{"live", "--timeout", "2"} << -1.0
             << 3 << "no meter answered within 2 seconds" << 0 << 0;
         QTest::newRow("only damaged frames")
-            << QStringList{"--damaged-frames"} << QStringList{"live", "--timeout", "2"} << -1.0 << 3
-            << "answered, but sent only damaged frames for 2 seconds" << 0 << 0;
+            << QStringList{"--damaged-frames"} << QStringList{"live", "--timeout", "3"} << -1.0 << 3
+            << "answered, but sent only damaged frames for 3 seconds" << 0 << 0;
         // The meter counts replies, handshakes included: most frames pass.
         QTest::newRow("every 3rd reply short")
             << QStringList{"--short-every", "3"} << live3 << -1.0 << 0 << "" << 0 << 3;
@@ -95,7 +96,7 @@ private slots:
             << QStringList{} << record4 << 1.5 << 0 << "meter answering again" << 1 << 4;
         QTest::newRow("unplugged mid-recording for good")
             << QStringList{"--unplug-after", "15"}
-            << QStringList{"record", "--records", "100", "--timeout", "2"} << -1.0 << 3
+            << QStringList{"record", "--records", "100", "--timeout", "4"} << -1.0 << 3
             << "the meter stopped answering" << 1 << -3;
     }
 
