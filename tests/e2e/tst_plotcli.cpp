@@ -1,5 +1,5 @@
 // "qr512 plot" as a user runs it on a machine without a display (no DISPLAY, no
-// QT_QPA_PLATFORM): pictures of the requested size and kind, and every bad option or file
+// QT_QPA_PLATFORM): pictures of the requested size, and every bad option or file
 // refused with exit status 2 and a message, an unwritable picture with 1.
 
 #include "recording/datafile.h"
@@ -54,8 +54,6 @@ private slots:
         QTest::newRow("all options") << QStringList{"--unit",  "F",     "--records", "2:5",
                                                     "--range", "0:100", "--size",    "300x200"}
                                      << "b.png" << QSize(300, 200);
-        QTest::newRow("SVG") << QStringList{"--unit", "k"} << "c.svg" << QSize();
-        QTest::newRow("PDF") << QStringList{"--range", "-200:0"} << "d.pdf" << QSize();
     }
 
     void pictures() {
@@ -67,8 +65,6 @@ private slots:
         QCOMPARE(run(QStringList{m_data, QStringLiteral("-o"), out} + options, &err), 0);
         QFile file(out);
         QVERIFY2(file.open(QIODevice::ReadOnly) && file.size() > 500, qPrintable(err));
-        if (!size.isValid())
-            return;
         const QImage image(out);
         QCOMPARE(image.size(), size);
         if (options.isEmpty()) {
