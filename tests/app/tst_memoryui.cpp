@@ -28,8 +28,7 @@
 
 namespace {
 
-// The in-memory port; after "G" it can let only `cutAfter` bytes through (the meter falls
-// silent), or hold each read until the test opens the gate.
+// The in-memory port; after "G" it can hold each read until the test opens the gate.
 class DownloadPort : public serial::SimPort {
 public:
     using SimPort::SimPort;
@@ -40,24 +39,15 @@ public:
     }
     QByteArray readAll() override {
         QByteArray out = SimPort::readAll();
-        if (!m_afterG)
-            return out;
-        if (holdReads.load())
+        if (m_afterG && holdReads.load())
             gate.tryAcquire(1, 10000);
-        const int cut = cutAfter.load();
-        if (cut >= 0) {
-            out = out.left(std::max<qsizetype>(0, cut - m_delivered));
-            m_delivered += out.size();
-        }
         return out;
     }
-    std::atomic<int> cutAfter{-1};
     std::atomic<bool> holdReads{false};
     QSemaphore gate;
 
 private:
     bool m_afterG = false;
-    qsizetype m_delivered = 0;
 };
 
 struct Rig {
