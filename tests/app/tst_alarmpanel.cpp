@@ -87,224 +87,208 @@ const char* const kBoxes[] = {"TxtT1H", "TxtT1L", "TxtT2H", "TxtT2L",
 class TestAlarmPanel : public QObject {
     Q_OBJECT
 private slots:
-    void controlsCarryTheirNamesAndCaptions();
-    void openingShowsTheMetersLimits_data();
-    void openingShowsTheMetersLimits();
-    void okWritesTheLimitsAndStartsTheMonitor_data();
-    void okWritesTheLimitsAndStartsTheMonitor();
-    void outOfRangeKeepsThePanelOpen();
-    void cancelAndEscapeSendNothing();
-    void refusedWhileBusyOrWithoutUnit();
-    void garbledReadGivesUpWithOneMessage();
-    void channelInAlarmIsShownAndSoundedUntilReconnection();
+
+    void controlsCarryTheirNamesAndCaptions() {
+        Rig rig;
+        QVERIFY(!rig.panelOpen());
+        QCOMPARE(rig.panel->objectName(), QStringLiteral("PicAlarm"));
+        QCOMPARE(rig.find<QGroupBox>("FrmAlarm")->title(), QStringLiteral("Alarm"));
+        const char* const headings[] = {"T1 High", "T1 Low", "T2 High", "T2 Low",
+                                        "T3 High", "T3 Low", "T4 High", "T4 Low"};
+        // Each box is named by the heading over it, for the eye and for a screen reader.
+        for (int i = 0; i < 8; ++i)
+            QCOMPARE(rig.find(kBoxes[i])->accessibleName(), QString::fromLatin1(headings[i]));
+        for (const char* name : {"CkAlm1", "CkAlm2", "CkAlm3", "CkAlm4"})
+            QVERIFY(rig.find<QCheckBox>(name)->text().isEmpty());
+        QCOMPARE(rig.find<QPushButton>("CmdAlarmOK")->text(), QStringLiteral("OK"));
+        QCOMPARE(rig.find<QPushButton>("CmdAlarmCancel")->text(), QStringLiteral("Cancel"));
+    }
+
+    void openingShowsTheMetersLimits_data() {
+        QTest::addColumn<int>("channels");
+        QTest::addColumn<char>("type");
+        QTest::addColumn<char>("unit");
+        QTest::addColumn<QStringList>("texts");
+        QTest::addColumn<int>("panelWidth");
+        QTest::addColumn<int>("frameWidth");
+        // The meter starts with 100 C / 0 C on every channel.
+        QTest::newRow("4 K C") << 4 << 'K' << 'C'
+                               << QStringList{"100", "0", "100", "0", "100", "0", "100", "0"} << 273
+                               << 257;
+        QTest::newRow("2 T F") << 2 << 'T' << 'F' << QStringList{"212", "32",   "212", "32",
+                                                                 "752", "-418", "752", "-418"}
+                               << 145 << 129;
+        QTest::newRow("1 S C") << 1 << 'S' << 'C'
+                               << QStringList{"100", "0", "1770", "0", "1770", "0", "1770", "0"}
+                               << 81 << 65;
+    }
+
+    void openingShowsTheMetersLimits() {
+        QFETCH(int, channels);
+        QFETCH(char, type);
+        QFETCH(char, unit);
+        QFETCH(QStringList, texts);
+        QFETCH(int, panelWidth);
+        QFETCH(int, frameWidth);
+        Rig rig({.channels = channels, .type = type, .unit = unit, .drift = false});
+        QVERIFY(rig.start());
+        QVERIFY(rig.openAndRead());
+        QVERIFY(rig.window->linkBusy());
+        QVERIFY(!rig.thread.polling());
+        for (int i = 0; i < 8; ++i)
+            QCOMPARE(rig.box(kBoxes[i]), texts[i]);
+        QCOMPARE(rig.panel->width(), panelWidth);
+        QCOMPARE(rig.find("FrmAlarm")->width(), frameWidth);
+        // Absent channels are out of sight and out of the Tab order.
+        QCOMPARE(rig.find("TxtT2H")->isVisibleTo(rig.panel), channels >= 2);
+        QCOMPARE(rig.find("CkAlm3")->isVisibleTo(rig.panel), channels == 4);
+        QCOMPARE(rig.limitCommands(), QList<QByteArray>{QByteArrayLiteral("J")});
+        // The monitor keeps what the meter holds, absent channels included.
+        QCOMPARE(rig.monitor->limits().high[3], texts[0].toDouble());
+        QVERIFY(!rig.find<QCheckBox>("CkAlm1")->isChecked());
+    }
+
+    void okWritesTheLimitsAndStartsTheMonitor_data() {
+        QTest::addColumn<int>("channels");
+        QTest::addColumn<char>("unit");
+        QTest::addColumn<QByteArray>("payload");
+        // T1 25.5 / -10, T2 as read; T3 and T4 as read, or the type's range when absent.
+        QTest::newRow("4 channels C") << 4 << 'C'
+                                      << bytes({0x14, 0x13, 0x11, 0x94, 0x19, 0x50, 0x12, 0x48,
+                                                0x19, 0x50, 0x12, 0x48, 0x19, 0x50, 0x12, 0x48});
+        // Type K in F: 2507 F and -328 F are words 29430 and 1080.
+        QTest::newRow("2 channels F") << 2 << 'F'
+                                      << bytes({0x12, 0x07, 0x10, 0xA4, 0x19, 0x50, 0x12, 0x48,
+                                                0x72, 0xF6, 0x04, 0x38, 0x72, 0xF6, 0x04, 0x38});
+    }
+
+    void okWritesTheLimitsAndStartsTheMonitor() {
+        QFETCH(int, channels);
+        QFETCH(char, unit);
+        QFETCH(QByteArray, payload);
+        Rig rig({.channels = channels, .unit = unit, .drift = false});
+        QVERIFY(rig.start());
+        QVERIFY(rig.openAndRead());
+        rig.type("TxtT1H", "25.5 ");
+        rig.type("TxtT1L", "-10");
+        QVERIFY(rig.confirm({"CkAlm2"}));
+        QCOMPARE(rig.limitCommands(), (QList<QByteArray>{"J", QByteArray("H") + payload}));
+        QVERIFY(rig.platform.messages.isEmpty());
+        // The typed numbers, not the rounded words, in the unit they were typed in.
+        QCOMPARE(rig.monitor->limits().high[0], 25.5);
+        QCOMPARE(rig.monitor->limits().low[0], -10.0);
+        QCOMPARE(rig.monitor->limits().unit,
+                 unit == 'C' ? live::TempUnit::Celsius : live::TempUnit::Fahrenheit);
+        QCOMPARE(rig.monitor->enabled(), (settings::ChannelFlags{false, true, false, false}));
+        QVERIFY(rig.monitor->running());
+
+        // Opened again: the boxes tick as stored; OK with none ticked stops the monitor.
+        QVERIFY(rig.openAndRead());
+        QVERIFY(rig.find<QCheckBox>("CkAlm2")->isChecked());
+        QVERIFY(rig.confirm({"CkAlm2"}));
+        QVERIFY(!rig.monitor->running());
+    }
+
+    void outOfRangeKeepsThePanelOpen() {
+        Rig rig;
+        QVERIFY(rig.start());
+        QVERIFY(rig.openAndRead());
+        rig.type("TxtT4L", "-200.1");
+        rig.click("CkAlm1");
+        rig.click("CmdAlarmOK");
+        QCOMPARE(rig.platform.messages.size(), 1);
+        QCOMPARE(rig.platform.messages[0].text,
+                 QStringLiteral("Error! 1375 >= High Alarm >= Low Alarm >= -200"));
+        QVERIFY(rig.panelOpen());
+        QVERIFY(rig.window->linkBusy());
+        QVERIFY(!rig.thread.polling());
+        QVERIFY(!rig.monitor->running());
+        // Corrected, it goes through.
+        rig.type("TxtT4L", "-200");
+        QVERIFY(rig.confirm());
+        QCOMPARE(rig.meterWords()[7], quint16(1080));
+    }
+
+    void cancelAndEscapeSendNothing() {
+        Rig rig;
+        QVERIFY(rig.start());
+        rig.window->show();
+        QVERIFY(QTest::qWaitForWindowActive(rig.window.get()));
+        QVERIFY(rig.openAndRead());
+        rig.type("TxtT1H", "50");
+        rig.click("CkAlm1");
+        rig.click("CmdAlarmCancel");
+        QVERIFY(rig.closedAndFree());
+
+        QVERIFY(rig.openAndRead());
+        QCOMPARE(rig.box("TxtT1H"), QStringLiteral("100")); // read again from the meter
+        QVERIFY(!rig.find<QCheckBox>("CkAlm1")->isChecked());
+        QVERIFY(rig.find("TxtT1H")->hasFocus());
+        QTest::keyClick(rig.find("TxtT1H"), Qt::Key_Escape);
+        QVERIFY(rig.closedAndFree());
+        QCOMPARE(rig.limitCommands(), (QList<QByteArray>{"J", "J"}));
+        QVERIFY(!rig.monitor->running());
+    }
+
+    void refusedWhileBusyOrWithoutUnit() {
+        Rig rig;
+        // No frame yet: no unit to show the limits in.
+        rig.panel->open();
+        QVERIFY(!rig.panelOpen());
+        QCOMPARE(rig.platform.messages.size(), 1);
+        QVERIFY(rig.platform.messages[0].text.contains(QStringLiteral("no unit")));
+
+        QVERIFY(rig.start());
+        rig.window->setLinkBusy(true);
+        rig.panel->open();
+        QVERIFY(!rig.panelOpen());
+        QCOMPARE(rig.platform.messages.size(), 1);
+        QVERIFY(rig.thread.polling());
+        QVERIFY(rig.limitCommands().isEmpty());
+    }
+
+    void garbledReadGivesUpWithOneMessage() {
+        Rig rig;
+        QVERIFY(rig.start());
+        rig.spoil = true;
+        rig.window->toolbarAction(QStringLiteral("Alarm"))->trigger();
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.platform.messages.isEmpty(), 10000);
+        QCOMPARE(rig.platform.messages.size(), 1);
+        QCOMPARE(rig.platform.messages[0].text,
+                 QStringLiteral("The meter did not answer the request for its alarm limits.\n"
+                                "Check the connection and try again."));
+        QVERIFY(rig.closedAndFree());
+        QCOMPARE(rig.limitCommands().size(), 10);
+    }
+
+    void channelInAlarmIsShownAndSoundedUntilReconnection() {
+        // T1 23.5 C and T3 180.0 C at start; T3 above 150 C is in alarm, T1 is not.
+        Rig rig;
+        QVERIFY(rig.start());
+        QVERIFY(rig.openAndRead());
+        rig.type("TxtT3H", "150");
+        QVERIFY(rig.confirm({"CkAlm1", "CkAlm3"}));
+        QSignalSpy frames(&rig.state, &live::LiveState::frameDecoded);
+        QVERIFY(frames.wait(10000));
+        auto* shown = rig.find<QLabel>("LblAlarm");
+        QVERIFY(!shown->isVisibleTo(rig.window.get()));
+        rig.monitor->tick();
+        QCOMPARE(rig.platform.beeps, 1);
+        QVERIFY(shown->isVisibleTo(rig.window.get()));
+        QCOMPARE(shown->text(), QStringLiteral("ALARM T3"));
+        QCOMPARE(shown->accessibleName(), QStringLiteral("Temperature alarm on T3"));
+
+        // A reconnection switches every alarm off: the monitor ticks on, silent.
+        QSignalSpy connected(&rig.thread, &serial::LinkThread::connected);
+        QVERIFY(rig.thread.choosePort(QStringLiteral("COM1")));
+        QVERIFY(connected.wait(10000));
+        QCOMPARE(rig.monitor->enabled(), settings::ChannelFlags{});
+        QVERIFY(!shown->isVisibleTo(rig.window.get()));
+        rig.monitor->tick();
+        QCOMPARE(rig.platform.beeps, 1);
+        QVERIFY(rig.monitor->running());
+    }
 };
-
-void TestAlarmPanel::controlsCarryTheirNamesAndCaptions() {
-    Rig rig;
-    QVERIFY(!rig.panelOpen());
-    QCOMPARE(rig.panel->objectName(), QStringLiteral("PicAlarm"));
-    QCOMPARE(rig.find<QGroupBox>("FrmAlarm")->title(), QStringLiteral("Alarm"));
-    const char* const headings[] = {"T1 High", "T1 Low", "T2 High", "T2 Low",
-                                    "T3 High", "T3 Low", "T4 High", "T4 Low"};
-    // Each box is named by the heading over it, for the eye and for a screen reader.
-    for (int i = 0; i < 8; ++i)
-        QCOMPARE(rig.find(kBoxes[i])->accessibleName(), QString::fromLatin1(headings[i]));
-    for (const char* name : {"CkAlm1", "CkAlm2", "CkAlm3", "CkAlm4"})
-        QVERIFY(rig.find<QCheckBox>(name)->text().isEmpty());
-    QCOMPARE(rig.find<QPushButton>("CmdAlarmOK")->text(), QStringLiteral("OK"));
-    QCOMPARE(rig.find<QPushButton>("CmdAlarmCancel")->text(), QStringLiteral("Cancel"));
-}
-
-void TestAlarmPanel::openingShowsTheMetersLimits_data() {
-    QTest::addColumn<int>("channels");
-    QTest::addColumn<char>("type");
-    QTest::addColumn<char>("unit");
-    QTest::addColumn<QStringList>("texts");
-    QTest::addColumn<int>("panelWidth");
-    QTest::addColumn<int>("frameWidth");
-    // The meter starts with 100 C / 0 C on every channel.
-    QTest::newRow("4 K C") << 4 << 'K' << 'C'
-                           << QStringList{"100", "0", "100", "0", "100", "0", "100", "0"} << 273
-                           << 257;
-    QTest::newRow("4 K F") << 4 << 'K' << 'F'
-                           << QStringList{"212", "32", "212", "32", "212", "32", "212", "32"} << 273
-                           << 257;
-    QTest::newRow("4 J K") << 4 << 'J' << 'K'
-                           << QStringList{"373", "273", "373", "273", "373", "273", "373", "273"}
-                           << 273 << 257;
-    QTest::newRow("2 T F") << 2 << 'T' << 'F'
-                           << QStringList{"212", "32", "212", "32", "752", "-418", "752", "-418"}
-                           << 145 << 129;
-    QTest::newRow("1 S C") << 1 << 'S' << 'C'
-                           << QStringList{"100", "0", "1770", "0", "1770", "0", "1770", "0"} << 81
-                           << 65;
-}
-
-void TestAlarmPanel::openingShowsTheMetersLimits() {
-    QFETCH(int, channels);
-    QFETCH(char, type);
-    QFETCH(char, unit);
-    QFETCH(QStringList, texts);
-    QFETCH(int, panelWidth);
-    QFETCH(int, frameWidth);
-    Rig rig({.channels = channels, .type = type, .unit = unit, .drift = false});
-    QVERIFY(rig.start());
-    QVERIFY(rig.openAndRead());
-    QVERIFY(rig.window->linkBusy());
-    QVERIFY(!rig.thread.polling());
-    for (int i = 0; i < 8; ++i)
-        QCOMPARE(rig.box(kBoxes[i]), texts[i]);
-    QCOMPARE(rig.panel->width(), panelWidth);
-    QCOMPARE(rig.find("FrmAlarm")->width(), frameWidth);
-    // Absent channels are out of sight and out of the Tab order.
-    QCOMPARE(rig.find("TxtT2H")->isVisibleTo(rig.panel), channels >= 2);
-    QCOMPARE(rig.find("CkAlm3")->isVisibleTo(rig.panel), channels == 4);
-    QCOMPARE(rig.limitCommands(), QList<QByteArray>{QByteArrayLiteral("J")});
-    // The monitor keeps what the meter holds, absent channels included.
-    QCOMPARE(rig.monitor->limits().high[3], texts[0].toDouble());
-    QVERIFY(!rig.find<QCheckBox>("CkAlm1")->isChecked());
-}
-
-void TestAlarmPanel::okWritesTheLimitsAndStartsTheMonitor_data() {
-    QTest::addColumn<int>("channels");
-    QTest::addColumn<char>("unit");
-    QTest::addColumn<QByteArray>("payload");
-    // T1 25.5 / -10, T2 as read; T3 and T4 as read, or the type's range when absent.
-    QTest::newRow("4 channels C") << 4 << 'C'
-                                  << bytes({0x14, 0x13, 0x11, 0x94, 0x19, 0x50, 0x12, 0x48, 0x19,
-                                            0x50, 0x12, 0x48, 0x19, 0x50, 0x12, 0x48});
-    // Type K in F: 2507 F and -328 F are words 29430 and 1080.
-    QTest::newRow("2 channels F") << 2 << 'F'
-                                  << bytes({0x12, 0x07, 0x10, 0xA4, 0x19, 0x50, 0x12, 0x48, 0x72,
-                                            0xF6, 0x04, 0x38, 0x72, 0xF6, 0x04, 0x38});
-}
-
-void TestAlarmPanel::okWritesTheLimitsAndStartsTheMonitor() {
-    QFETCH(int, channels);
-    QFETCH(char, unit);
-    QFETCH(QByteArray, payload);
-    Rig rig({.channels = channels, .unit = unit, .drift = false});
-    QVERIFY(rig.start());
-    QVERIFY(rig.openAndRead());
-    rig.type("TxtT1H", "25.5 ");
-    rig.type("TxtT1L", "-10");
-    QVERIFY(rig.confirm({"CkAlm2"}));
-    QCOMPARE(rig.limitCommands(), (QList<QByteArray>{"J", QByteArray("H") + payload}));
-    QVERIFY(rig.platform.messages.isEmpty());
-    // The typed numbers, not the rounded words, in the unit they were typed in.
-    QCOMPARE(rig.monitor->limits().high[0], 25.5);
-    QCOMPARE(rig.monitor->limits().low[0], -10.0);
-    QCOMPARE(rig.monitor->limits().unit,
-             unit == 'C' ? live::TempUnit::Celsius : live::TempUnit::Fahrenheit);
-    QCOMPARE(rig.monitor->enabled(), (settings::ChannelFlags{false, true, false, false}));
-    QVERIFY(rig.monitor->running());
-
-    // Opened again: the boxes tick as stored; OK with none ticked stops the monitor.
-    QVERIFY(rig.openAndRead());
-    QVERIFY(rig.find<QCheckBox>("CkAlm2")->isChecked());
-    QVERIFY(rig.confirm({"CkAlm2"}));
-    QVERIFY(!rig.monitor->running());
-}
-
-void TestAlarmPanel::outOfRangeKeepsThePanelOpen() {
-    Rig rig;
-    QVERIFY(rig.start());
-    QVERIFY(rig.openAndRead());
-    rig.type("TxtT4L", "-200.1");
-    rig.click("CkAlm1");
-    rig.click("CmdAlarmOK");
-    QCOMPARE(rig.platform.messages.size(), 1);
-    QCOMPARE(rig.platform.messages[0].text,
-             QStringLiteral("Error! 1375 >= High Alarm >= Low Alarm >= -200"));
-    QVERIFY(rig.panelOpen());
-    QVERIFY(rig.window->linkBusy());
-    QVERIFY(!rig.thread.polling());
-    QVERIFY(!rig.monitor->running());
-    // Corrected, it goes through.
-    rig.type("TxtT4L", "-200");
-    QVERIFY(rig.confirm());
-    QCOMPARE(rig.meterWords()[7], quint16(1080));
-}
-
-void TestAlarmPanel::cancelAndEscapeSendNothing() {
-    Rig rig;
-    QVERIFY(rig.start());
-    rig.window->show();
-    QVERIFY(QTest::qWaitForWindowActive(rig.window.get()));
-    QVERIFY(rig.openAndRead());
-    rig.type("TxtT1H", "50");
-    rig.click("CkAlm1");
-    rig.click("CmdAlarmCancel");
-    QVERIFY(rig.closedAndFree());
-
-    QVERIFY(rig.openAndRead());
-    QCOMPARE(rig.box("TxtT1H"), QStringLiteral("100")); // read again from the meter
-    QVERIFY(!rig.find<QCheckBox>("CkAlm1")->isChecked());
-    QVERIFY(rig.find("TxtT1H")->hasFocus());
-    QTest::keyClick(rig.find("TxtT1H"), Qt::Key_Escape);
-    QVERIFY(rig.closedAndFree());
-    QCOMPARE(rig.limitCommands(), (QList<QByteArray>{"J", "J"}));
-    QVERIFY(!rig.monitor->running());
-}
-
-void TestAlarmPanel::refusedWhileBusyOrWithoutUnit() {
-    Rig rig;
-    // No frame yet: no unit to show the limits in.
-    rig.panel->open();
-    QVERIFY(!rig.panelOpen());
-    QCOMPARE(rig.platform.messages.size(), 1);
-    QVERIFY(rig.platform.messages[0].text.contains(QStringLiteral("no unit")));
-
-    QVERIFY(rig.start());
-    rig.window->setLinkBusy(true);
-    rig.panel->open();
-    QVERIFY(!rig.panelOpen());
-    QCOMPARE(rig.platform.messages.size(), 1);
-    QVERIFY(rig.thread.polling());
-    QVERIFY(rig.limitCommands().isEmpty());
-}
-
-void TestAlarmPanel::garbledReadGivesUpWithOneMessage() {
-    Rig rig;
-    QVERIFY(rig.start());
-    rig.spoil = true;
-    rig.window->toolbarAction(QStringLiteral("Alarm"))->trigger();
-    QTRY_VERIFY_WITH_TIMEOUT(!rig.platform.messages.isEmpty(), 10000);
-    QCOMPARE(rig.platform.messages.size(), 1);
-    QCOMPARE(rig.platform.messages[0].text,
-             QStringLiteral("The meter did not answer the request for its alarm limits.\n"
-                            "Check the connection and try again."));
-    QVERIFY(rig.closedAndFree());
-    QCOMPARE(rig.limitCommands().size(), 10);
-}
-
-void TestAlarmPanel::channelInAlarmIsShownAndSoundedUntilReconnection() {
-    // T1 23.5 C and T3 180.0 C at start; T3 above 150 C is in alarm, T1 is not.
-    Rig rig;
-    QVERIFY(rig.start());
-    QVERIFY(rig.openAndRead());
-    rig.type("TxtT3H", "150");
-    QVERIFY(rig.confirm({"CkAlm1", "CkAlm3"}));
-    QSignalSpy frames(&rig.state, &live::LiveState::frameDecoded);
-    QVERIFY(frames.wait(10000));
-    auto* shown = rig.find<QLabel>("LblAlarm");
-    QVERIFY(!shown->isVisibleTo(rig.window.get()));
-    rig.monitor->tick();
-    QCOMPARE(rig.platform.beeps, 1);
-    QVERIFY(shown->isVisibleTo(rig.window.get()));
-    QCOMPARE(shown->text(), QStringLiteral("ALARM T3"));
-    QCOMPARE(shown->accessibleName(), QStringLiteral("Temperature alarm on T3"));
-
-    // A reconnection switches every alarm off: the monitor ticks on, silent.
-    QSignalSpy connected(&rig.thread, &serial::LinkThread::connected);
-    QVERIFY(rig.thread.choosePort(QStringLiteral("COM1")));
-    QVERIFY(connected.wait(10000));
-    QCOMPARE(rig.monitor->enabled(), settings::ChannelFlags{});
-    QVERIFY(!shown->isVisibleTo(rig.window.get()));
-    rig.monitor->tick();
-    QCOMPARE(rig.platform.beeps, 1);
-    QVERIFY(rig.monitor->running());
-}
 
 QTEST_MAIN(TestAlarmPanel)
 #include "tst_alarmpanel.moc"

@@ -11,6 +11,7 @@
 #include "live/livepoll.h"
 #include "sim/virtualmeter.h"
 #include "support/fakeplatform.h"
+#include "support/linkrig.h"
 #include "support/simport.h"
 #include "support/virtualclock.h"
 
@@ -33,16 +34,9 @@ const char* const kServiceControls[] = {
 
 // The meter on COM1, the link thread in virtual time, the main window with the sampling
 // panel, the clock panel and the service controls, and a PC clock standing at kPcTime.
-struct Rig {
+struct Rig : testsupport::LinkRig {
     explicit Rig(bool serviceShown = false)
-        : thread([this] {
-            auto time = std::make_unique<serial::VirtualClock>();
-            auto port = std::make_unique<serial::SimPort>(*time);
-            port->attach(1, &meter);
-            time->onAdvance([this](double t) { meter.advance(t); });
-            return serial::Backend{std::move(port), std::move(time)};
-        }) {
-        live::attachLivePoll(thread, state);
+        : LinkRig({}, '\0') {
         window =
             std::make_unique<app::ControlPanel>(thread, state, platform, [] { return 1000.0; });
         auto* sampling = app::attachSamplingPanel(
@@ -52,28 +46,14 @@ struct Rig {
             *window, thread, platform, *clock, [] { return kPcTime; }, {sampling->serviceFrame()},
             serviceShown);
     }
-    ~Rig() {
-        window.reset();
-        thread.stop();
-    }
-    bool start() {
-        QSignalSpy frames(&state, &live::LiveState::frameDecoded);
-        thread.start();
-        return frames.wait(10000);
-    }
+    ~Rig() { window.reset(); }
     // Commands the meter received, without the handshakes and the live polls.
     QList<QByteArray> commands() {
-        auto promise = std::make_shared<std::promise<QList<QByteArray>>>();
-        auto future = promise->get_future();
-        thread.post([this, promise](serial::LinkSession&) {
-            QList<QByteArray> out = meter.commandLog();
-            out.removeAll(QByteArrayLiteral("A"));
-            out.removeAll(QByteArrayLiteral("M"));
-            promise->set_value(out);
-        });
-        return future.wait_for(std::chrono::seconds(10)) == std::future_status::ready
-                   ? future.get()
-                   : QList<QByteArray>{"(link thread stuck)"};
+        QList<QByteArray> out =
+            onLinkThread<QList<QByteArray>>([this] { return meter.commandLog(); });
+        out.removeAll(QByteArrayLiteral("A"));
+        out.removeAll(QByteArrayLiteral("M"));
+        return out;
     }
     template <typename T = QWidget> T* find(const char* name) const {
         return window->findChild<T*>(QString::fromLatin1(name));
@@ -84,9 +64,6 @@ struct Rig {
     bool closedAndFree() const { return !open() && !window->linkBusy() && thread.polling(); }
     void trigger(const char* key) { window->toolbarAction(QString::fromLatin1(key))->trigger(); }
 
-    sim::VirtualMeter meter;
-    serial::LinkThread thread;
-    live::LiveState state;
     testsupport::FakePlatform platform;
     std::unique_ptr<app::ControlPanel> window;
     app::ClockPanel* clock = nullptr;
@@ -100,158 +77,136 @@ const QByteArray kSetTo2024 = QByteArray("D\x24\x03\x15\x14\x05\x09", 7);
 class TestClockPanel : public QObject {
     Q_OBJECT
 private slots:
-    void holdsTheLinkFromOpeningToExitOrEscape();
-    void labelsToggleAtTheNextTick();
-    void refusedWhileAnotherExchangeHoldsTheLink();
-    void serviceControlsHiddenAndOutOfTheTabOrder_data();
-    void serviceControlsHiddenAndOutOfTheTabOrder();
-    void bytePanel_data();
-    void bytePanel();
-    void rawClockButtons();
-};
 
-void TestClockPanel::holdsTheLinkFromOpeningToExitOrEscape() {
-    Rig rig;
-    QVERIFY(rig.start());
-    QCOMPARE(rig.clock->displayTimer()->interval(), 1000);
-    for (const bool escape : {false, true}) {
-        // Also after the first Exit: every opening starts the display timer.
-        rig.trigger("RTC");
-        QVERIFY(rig.open() && rig.window->linkBusy() && !rig.thread.polling());
-        QVERIFY(rig.clock->displayTimer()->isActive());
+    void holdsTheLinkFromOpeningToExitOrEscape() {
+        Rig rig;
+        QVERIFY(rig.start());
+        QCOMPARE(rig.clock->displayTimer()->interval(), 1000);
+        for (const bool escape : {false, true}) {
+            // Also after the first Exit: every opening starts the display timer.
+            rig.trigger("RTC");
+            QVERIFY(rig.open() && rig.window->linkBusy() && !rig.thread.polling());
+            QVERIFY(rig.clock->displayTimer()->isActive());
+            rig.clock->tick();
+            QCOMPARE(rig.text("LblPCTime"), QStringLiteral("PC System Time"));
+            QCOMPARE(rig.text("LblMeterTime"), QStringLiteral("Meter Time"));
+            if (escape)
+                QTest::keyClick(rig.find("CmdSetTime"), Qt::Key_Escape);
+            else
+                rig.click("CmdRTCExit");
+            QVERIFY(rig.closedAndFree());
+            QVERIFY(!rig.clock->displayTimer()->isActive());
+        }
+        // Both times hidden: nothing was sent; and no tick reads while the panel is closed.
+        rig.click("LblMeterTime");
         rig.clock->tick();
-        QCOMPARE(rig.text("LblPCTime"), QStringLiteral("PC System Time"));
+        QVERIFY(rig.commands().isEmpty());
+    }
+
+    void labelsToggleAtTheNextTick() {
+        Rig rig;
+        QVERIFY(rig.start());
+        rig.trigger("RTC");
+        rig.click("CmdSetTime");
+        QTRY_COMPARE_WITH_TIMEOUT(rig.commands(), QList<QByteArray>{kSetTo2024}, 10000);
+        QTRY_VERIFY(rig.find("CmdSetTime")->isEnabled());
+
+        rig.click("LblMeterTime");
+        QTest::keyClick(rig.find("LblPCTime"), Qt::Key_Space);
+        QCOMPARE(rig.text("LblMeterTime"), QStringLiteral("Meter Time")); // not before the tick
+        rig.clock->tick();
+        QCOMPARE(rig.text("LblPCTime"), QStringLiteral("24/03/15 14:05:09"));
+        QTRY_COMPARE_WITH_TIMEOUT(rig.text("LblMeterTime"), QStringLiteral("24/03/15 14:05:09"),
+                                  10000);
+        QCOMPARE(rig.commands(), (QList<QByteArray>{kSetTo2024, "C"}));
+
+        // Clicked twice: back to its caption at the next tick.
+        rig.click("LblPCTime");
+        rig.click("LblPCTime");
+        rig.click("LblMeterTime");
+        rig.clock->tick();
+        QCOMPARE(rig.text("LblPCTime"), QStringLiteral("24/03/15 14:05:09"));
         QCOMPARE(rig.text("LblMeterTime"), QStringLiteral("Meter Time"));
-        if (escape)
-            QTest::keyClick(rig.find("CmdSetTime"), Qt::Key_Escape);
-        else
-            rig.click("CmdRTCExit");
-        QVERIFY(rig.closedAndFree());
-        QVERIFY(!rig.clock->displayTimer()->isActive());
     }
-    // Both times hidden: nothing was sent; and no tick reads while the panel is closed.
-    rig.click("LblMeterTime");
-    rig.clock->tick();
-    QVERIFY(rig.commands().isEmpty());
-}
 
-void TestClockPanel::labelsToggleAtTheNextTick() {
-    Rig rig;
-    QVERIFY(rig.start());
-    rig.trigger("RTC");
-    rig.click("CmdSetTime");
-    QTRY_COMPARE_WITH_TIMEOUT(rig.commands(), QList<QByteArray>{kSetTo2024}, 10000);
-    QTRY_VERIFY(rig.find("CmdSetTime")->isEnabled());
-
-    rig.click("LblMeterTime");
-    QTest::keyClick(rig.find("LblPCTime"), Qt::Key_Space);
-    QCOMPARE(rig.text("LblMeterTime"), QStringLiteral("Meter Time")); // not before the tick
-    rig.clock->tick();
-    QCOMPARE(rig.text("LblPCTime"), QStringLiteral("24/03/15 14:05:09"));
-    QTRY_COMPARE_WITH_TIMEOUT(rig.text("LblMeterTime"), QStringLiteral("24/03/15 14:05:09"), 10000);
-    QCOMPARE(rig.commands(), (QList<QByteArray>{kSetTo2024, "C"}));
-
-    // Clicked twice: back to its caption at the next tick.
-    rig.click("LblPCTime");
-    rig.click("LblPCTime");
-    rig.click("LblMeterTime");
-    rig.clock->tick();
-    QCOMPARE(rig.text("LblPCTime"), QStringLiteral("24/03/15 14:05:09"));
-    QCOMPARE(rig.text("LblMeterTime"), QStringLiteral("Meter Time"));
-}
-
-void TestClockPanel::refusedWhileAnotherExchangeHoldsTheLink() {
-    Rig rig(true);
-    QVERIFY(rig.start());
-    rig.trigger("Intv");
-    rig.trigger("RTC");
-    rig.click("Command1");
-    QVERIFY(!rig.open());
-    rig.click("CmdSamplingCancel");
-    // The open clock panel holds the link: the service exchanges are refused with a message.
-    rig.trigger("RTC");
-    rig.service->box(1)->setText(QStringLiteral("A"));
-    rig.click("CmdChByte");
-    rig.click("WRTC");
-    QCOMPARE(rig.platform.messages.size(), 2);
-    QVERIFY(rig.commands().isEmpty());
-    QVERIFY(rig.open() && !rig.thread.polling());
-}
-
-void TestClockPanel::serviceControlsHiddenAndOutOfTheTabOrder_data() {
-    QTest::addColumn<bool>("shown");
-    QTest::newRow("default") << false;
-    QTest::newRow("--service") << true;
-}
-
-void TestClockPanel::serviceControlsHiddenAndOutOfTheTabOrder() {
-    QFETCH(bool, shown);
-    Rig rig(shown);
-    rig.window->show();
-    QVERIFY(QTest::qWaitForWindowExposed(rig.window.get()));
-    // Command1 at 11520 twips, beyond the 4575-twip client area.
-    QCOMPARE(rig.find("Command1")->mapTo(rig.window.get(), QPoint(0, 0)).x(), 11520 / 15);
-    QCOMPARE(rig.window->width() == 305, !shown);
-    for (const char* name : kServiceControls) {
-        QWidget* widget = rig.find(name);
-        // Hidden, not only placed off-screen: a hidden widget never takes the focus.
-        QCOMPARE(widget->isVisible(), shown);
-        QCOMPARE(widget->isEnabled(), shown);
-        const QRect inWindow(widget->mapTo(rig.window.get(), QPoint(0, 0)), widget->size());
-        QCOMPARE(rig.window->rect().contains(inWindow), shown);
+    void refusedWhileAnotherExchangeHoldsTheLink() {
+        Rig rig(true);
+        QVERIFY(rig.start());
+        rig.trigger("Intv");
+        rig.trigger("RTC");
+        rig.click("Command1");
+        QVERIFY(!rig.open());
+        rig.click("CmdSamplingCancel");
+        // The open clock panel holds the link: the service exchanges are refused with a message.
+        rig.trigger("RTC");
+        rig.service->box(1)->setText(QStringLiteral("A"));
+        rig.click("CmdChByte");
+        rig.click("WRTC");
+        QCOMPARE(rig.platform.messages.size(), 2);
+        QVERIFY(rig.commands().isEmpty());
+        QVERIFY(rig.open() && !rig.thread.polling());
     }
-    int serviceStops = 0;
-    for (int i = 0; i < 100; ++i) {
-        QTest::keyClick(rig.window.get(), Qt::Key_Tab);
-        QWidget* focus = QApplication::focusWidget();
-        serviceStops += focus && (rig.service->isAncestorOf(focus) ||
-                                  rig.find("FrameSamplingTime")->isAncestorOf(focus));
+
+    void serviceControlsHiddenAndOutOfTheTabOrder_data() {
+        QTest::addColumn<bool>("shown");
+        QTest::newRow("default") << false;
+        QTest::newRow("--service") << true;
     }
-    QCOMPARE(serviceStops > 0, shown);
-}
 
-void TestClockPanel::bytePanel_data() {
-    QTest::addColumn<QStringList>("texts"); // Cmd1, Cmd2, ...
-    QTest::addColumn<QList<QByteArray>>("sent");
-    QTest::addColumn<QString>("label1");
-    QTest::addColumn<int>("messages");
-    QTest::newRow("A") << QStringList{"A"} << QList<QByteArray>{} << "02  41  0D  " << 0;
-    QTest::newRow("256 refused") << QStringList{"E", "4", "256"} << QList<QByteArray>{} << "before"
-                                 << 1;
-    QTest::newRow("empty command") << QStringList{"", "4"} << QList<QByteArray>{} << "before" << 0;
-}
+    void serviceControlsHiddenAndOutOfTheTabOrder() {
+        QFETCH(bool, shown);
+        Rig rig(shown);
+        rig.window->show();
+        QVERIFY(QTest::qWaitForWindowExposed(rig.window.get()));
+        // Command1 at 11520 twips, beyond the 4575-twip client area.
+        QCOMPARE(rig.find("Command1")->mapTo(rig.window.get(), QPoint(0, 0)).x(), 11520 / 15);
+        QCOMPARE(rig.window->width() == 305, !shown);
+        for (const char* name : kServiceControls) {
+            QWidget* widget = rig.find(name);
+            // Hidden, not only placed off-screen: a hidden widget never takes the focus.
+            QCOMPARE(widget->isVisible(), shown);
+            QCOMPARE(widget->isEnabled(), shown);
+            const QRect inWindow(widget->mapTo(rig.window.get(), QPoint(0, 0)), widget->size());
+            QCOMPARE(rig.window->rect().contains(inWindow), shown);
+        }
+        int serviceStops = 0;
+        for (int i = 0; i < 100; ++i) {
+            QTest::keyClick(rig.window.get(), Qt::Key_Tab);
+            QWidget* focus = QApplication::focusWidget();
+            serviceStops += focus && (rig.service->isAncestorOf(focus) ||
+                                      rig.find("FrameSamplingTime")->isAncestorOf(focus));
+        }
+        QCOMPARE(serviceStops > 0, shown);
+    }
 
-void TestClockPanel::bytePanel() {
-    QFETCH(QStringList, texts);
-    QFETCH(QList<QByteArray>, sent);
-    QFETCH(QString, label1);
-    QFETCH(int, messages);
-    Rig rig(true);
-    QVERIFY(rig.start());
-    rig.service->replyLabel()->setText(QStringLiteral("before"));
-    for (int i = 0; i < texts.size(); ++i)
-        rig.service->box(i + 1)->setText(texts[i]);
-    rig.click("CmdChByte");
-    QTRY_VERIFY_WITH_TIMEOUT(rig.find("CmdChByte")->isEnabled() && rig.closedAndFree(), 10000);
-    QCOMPARE(rig.text("Label1"), label1);
-    QCOMPARE(rig.platform.messages.size(), messages);
-    QCOMPARE(rig.commands(), sent);
-}
+    // The byte panel through the window: the handshake's reply shown, nothing else sent.
+    void bytePanel() {
+        Rig rig(true);
+        QVERIFY(rig.start());
+        rig.service->replyLabel()->setText(QStringLiteral("before"));
+        rig.service->box(1)->setText(QStringLiteral("A"));
+        rig.click("CmdChByte");
+        QTRY_VERIFY_WITH_TIMEOUT(rig.find("CmdChByte")->isEnabled() && rig.closedAndFree(), 10000);
+        QCOMPARE(rig.text("Label1"), QStringLiteral("02  41  0D  "));
+        QVERIFY(rig.platform.messages.isEmpty());
+        QVERIFY(rig.commands().isEmpty());
+    }
 
-void TestClockPanel::rawClockButtons() {
-    Rig rig(true);
-    QVERIFY(rig.start());
-    rig.click("WRTC");
-    QTRY_COMPARE_WITH_TIMEOUT(rig.commands(), QList<QByteArray>{kSetTo2024}, 10000);
-    QTRY_VERIFY_WITH_TIMEOUT(rig.find("RRTC")->isEnabled() && rig.closedAndFree(), 10000);
-    rig.click("RRTC");
-    QTRY_COMPARE_WITH_TIMEOUT(rig.text("Label1"),
-                              QStringLiteral("02  24  03  15  14  05  09  0D  "), 10000);
-    QTRY_VERIFY_WITH_TIMEOUT(rig.closedAndFree(), 10000);
-    // Command1 opens the panel as the toolbar key does.
-    rig.click("Command1");
-    QVERIFY(rig.open() && rig.window->linkBusy() && rig.clock->displayTimer()->isActive());
-}
+    void rawClockButtons() {
+        Rig rig(true);
+        QVERIFY(rig.start());
+        rig.click("WRTC");
+        QTRY_COMPARE_WITH_TIMEOUT(rig.commands(), QList<QByteArray>{kSetTo2024}, 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.find("RRTC")->isEnabled() && rig.closedAndFree(), 10000);
+        rig.click("RRTC");
+        QTRY_COMPARE_WITH_TIMEOUT(rig.text("Label1"),
+                                  QStringLiteral("02  24  03  15  14  05  09  0D  "), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(rig.closedAndFree(), 10000);
+        // Command1 opens the panel as the toolbar key does.
+        rig.click("Command1");
+        QVERIFY(rig.open() && rig.window->linkBusy() && rig.clock->displayTimer()->isActive());
+    }
+};
 
 QTEST_MAIN(TestClockPanel)
 #include "tst_clockpanel.moc"

@@ -60,115 +60,110 @@ void endless(Exchange::Job& job) {
 class TestExchange : public QObject {
     Q_OBJECT
 private slots:
-    void everyEndingLeavesTheSameState_data();
-    void everyEndingLeavesTheSameState();
-    void aBusyLinkIsRefused();
-    void progressReachesTheTitleAndIsRestored();
-    void ownerDestroyedMidJobFreesTheLink();
-};
 
-void TestExchange::everyEndingLeavesTheSameState_data() {
-    QTest::addColumn<QString>("how");
-    QTest::addColumn<int>("end");
-    QTest::addColumn<bool>("pollAfter");
-    QTest::newRow("done") << "done" << int(Exchange::End::Done) << true;
-    QTest::newRow("exception") << "throw" << int(Exchange::End::Failed) << true;
-    QTest::newRow("cancel") << "cancel" << int(Exchange::End::Cancelled) << true;
-    QTest::newRow("port choice") << "port" << int(Exchange::End::Superseded) << false;
-    QTest::newRow("dropped unrun") << "drop" << int(Exchange::End::Superseded) << false;
-}
-
-void TestExchange::everyEndingLeavesTheSameState() {
-    QFETCH(QString, how);
-    QFETCH(int, end);
-    QFETCH(bool, pollAfter);
-    Rig rig;
-    QVERIFY(rig.start());
-    Exchange exchange(rig.thread, rig.host);
-    auto gate = std::make_shared<QSemaphore>();
-    if (how == QLatin1String("drop"))
-        rig.thread.post([gate](serial::LinkSession&) { gate->acquire(); });
-
-    std::optional<Exchange::End> seen;
-    QString error;
-    Exchange::Work work = endless;
-    if (how == QLatin1String("done"))
-        work = [](Exchange::Job& job) { job.link().flush(); };
-    else if (how == QLatin1String("throw"))
-        work = [](Exchange::Job&) { throw std::runtime_error("disk gone"); };
-    QVERIFY(exchange.runOnce(work,
-                             [&](Exchange::End e, const QString& text) { seen = e, error = text; },
-                             {.disableToolbar = true}));
-    QVERIFY(rig.host.busy);
-    QVERIFY(!rig.host.toolbar);
-    QVERIFY(!rig.thread.polling());
-
-    if (how == QLatin1String("cancel"))
-        exchange.cancel();
-    if (how == QLatin1String("port") || how == QLatin1String("drop")) {
-        // A port choice supersedes the job; the chosen slot has no meter, so the new search
-        // never connects and the poll must stay off.
-        QVERIFY(rig.thread.choosePort(QStringLiteral("COM2")));
-        gate->release();
+    void everyEndingLeavesTheSameState_data() {
+        QTest::addColumn<QString>("how");
+        QTest::addColumn<int>("end");
+        QTest::addColumn<bool>("pollAfter");
+        QTest::newRow("done") << "done" << int(Exchange::End::Done) << true;
+        QTest::newRow("exception") << "throw" << int(Exchange::End::Failed) << true;
+        QTest::newRow("cancel") << "cancel" << int(Exchange::End::Cancelled) << true;
+        QTest::newRow("port choice") << "port" << int(Exchange::End::Superseded) << false;
+        QTest::newRow("dropped unrun") << "drop" << int(Exchange::End::Superseded) << false;
     }
-    QTRY_VERIFY_WITH_TIMEOUT(seen.has_value(), 5000);
-    QCOMPARE(int(*seen), end);
-    QCOMPARE(error.isEmpty(), how != QLatin1String("throw"));
-    QVERIFY(!exchange.held());
-    QVERIFY(rig.endState(pollAfter));
-    // The link takes the next exchange.
-    QVERIFY(exchange.runOnce([](Exchange::Job&) {}));
-}
 
-void TestExchange::aBusyLinkIsRefused() {
-    Rig rig;
-    QVERIFY(rig.start());
-    Exchange first(rig.thread, rig.host);
-    Exchange second(rig.thread, rig.host);
-    QVERIFY(first.acquire());
-    bool ran = false;
-    QVERIFY(!second.runOnce([&](Exchange::Job&) { ran = true; }));
-    QVERIFY(!second.acquire());
-    QVERIFY(!first.acquire()); // not twice either
-    first.release();
-    QVERIFY(rig.endState(true));
-    QVERIFY(!ran);
-}
+    void everyEndingLeavesTheSameState() {
+        QFETCH(QString, how);
+        QFETCH(int, end);
+        QFETCH(bool, pollAfter);
+        Rig rig;
+        QVERIFY(rig.start());
+        Exchange exchange(rig.thread, rig.host);
+        auto gate = std::make_shared<QSemaphore>();
+        if (how == QLatin1String("drop"))
+            rig.thread.post([gate](serial::LinkSession&) { gate->acquire(); });
 
-void TestExchange::progressReachesTheTitleAndIsRestored() {
-    Rig rig;
-    QVERIFY(rig.start());
-    Exchange exchange(rig.thread, rig.host);
-    QSignalSpy progress(&exchange, &Exchange::progress);
-    QStringList titles;
-    connect(&exchange, &Exchange::progress, this,
-            [&](double, const QString&) { titles << rig.host.caption; });
-    bool ended = false;
-    exchange.runOnce(
-        [](Exchange::Job& job) {
-            job.progress(0.25, QStringLiteral("25.0% Completed"));
-            job.progress(1.0, QStringLiteral("100.0% Completed"));
-        },
-        [&](Exchange::End, const QString&) { ended = true; }, {.progressInTitle = true});
-    QTRY_VERIFY_WITH_TIMEOUT(ended, 5000);
-    QCOMPARE(progress.size(), 2);
-    QCOMPARE(progress.at(0).at(0).toDouble(), 0.25);
-    QCOMPARE(titles, QStringList({"25.0% Completed", "100.0% Completed"}));
-    QVERIFY(rig.endState(true));
-}
+        std::optional<Exchange::End> seen;
+        QString error;
+        Exchange::Work work = endless;
+        if (how == QLatin1String("done"))
+            work = [](Exchange::Job& job) { job.link().flush(); };
+        else if (how == QLatin1String("throw"))
+            work = [](Exchange::Job&) { throw std::runtime_error("disk gone"); };
+        QVERIFY(exchange.runOnce(
+            work, [&](Exchange::End e, const QString& text) { seen = e, error = text; },
+            {.disableToolbar = true}));
+        QVERIFY(rig.host.busy);
+        QVERIFY(!rig.host.toolbar);
+        QVERIFY(!rig.thread.polling());
 
-void TestExchange::ownerDestroyedMidJobFreesTheLink() {
-    Rig rig;
-    QVERIFY(rig.start());
-    auto* exchange = new Exchange(rig.thread, rig.host);
-    bool called = false;
-    QVERIFY(exchange->runOnce(endless, [&](Exchange::End, const QString&) { called = true; }));
-    delete exchange;
-    QVERIFY(rig.endState(true));
-    // The job ends at its next wait; its end reaches nobody.
-    QTest::qWait(200);
-    QVERIFY(!called);
-}
+        if (how == QLatin1String("cancel"))
+            exchange.cancel();
+        if (how == QLatin1String("port") || how == QLatin1String("drop")) {
+            // A port choice supersedes the job; the chosen slot has no meter, so the new search
+            // never connects and the poll must stay off.
+            QVERIFY(rig.thread.choosePort(QStringLiteral("COM2")));
+            gate->release();
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(seen.has_value(), 5000);
+        QCOMPARE(int(*seen), end);
+        QCOMPARE(error.isEmpty(), how != QLatin1String("throw"));
+        QVERIFY(!exchange.held());
+        QVERIFY(rig.endState(pollAfter));
+        // The link takes the next exchange.
+        QVERIFY(exchange.runOnce([](Exchange::Job&) {}));
+    }
+
+    void aBusyLinkIsRefused() {
+        Rig rig;
+        QVERIFY(rig.start());
+        Exchange first(rig.thread, rig.host);
+        Exchange second(rig.thread, rig.host);
+        QVERIFY(first.acquire());
+        bool ran = false;
+        QVERIFY(!second.runOnce([&](Exchange::Job&) { ran = true; }));
+        QVERIFY(!second.acquire());
+        QVERIFY(!first.acquire()); // not twice either
+        first.release();
+        QVERIFY(rig.endState(true));
+        QVERIFY(!ran);
+    }
+
+    void progressReachesTheTitleAndIsRestored() {
+        Rig rig;
+        QVERIFY(rig.start());
+        Exchange exchange(rig.thread, rig.host);
+        QSignalSpy progress(&exchange, &Exchange::progress);
+        QStringList titles;
+        connect(&exchange, &Exchange::progress, this,
+                [&](double, const QString&) { titles << rig.host.caption; });
+        bool ended = false;
+        exchange.runOnce(
+            [](Exchange::Job& job) {
+                job.progress(0.25, QStringLiteral("25.0% Completed"));
+                job.progress(1.0, QStringLiteral("100.0% Completed"));
+            },
+            [&](Exchange::End, const QString&) { ended = true; }, {.progressInTitle = true});
+        QTRY_VERIFY_WITH_TIMEOUT(ended, 5000);
+        QCOMPARE(progress.size(), 2);
+        QCOMPARE(progress.at(0).at(0).toDouble(), 0.25);
+        QCOMPARE(titles, QStringList({"25.0% Completed", "100.0% Completed"}));
+        QVERIFY(rig.endState(true));
+    }
+
+    void ownerDestroyedMidJobFreesTheLink() {
+        Rig rig;
+        QVERIFY(rig.start());
+        auto* exchange = new Exchange(rig.thread, rig.host);
+        bool called = false;
+        QVERIFY(exchange->runOnce(endless, [&](Exchange::End, const QString&) { called = true; }));
+        delete exchange;
+        QVERIFY(rig.endState(true));
+        // The job ends at its next wait; its end reaches nobody.
+        QTest::qWait(200);
+        QVERIFY(!called);
+    }
+};
 
 QTEST_MAIN(TestExchange)
 #include "tst_exchange.moc"

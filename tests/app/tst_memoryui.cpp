@@ -1,8 +1,7 @@
 // The keys "Memory" and "Erase" in the main window against a virtual meter on the link thread:
 // the empty memory told even while the link is busy, a download that saves, opens the editor
-// and the plot and gives title, toolbar and poll back; a stalled one and a cancelled one that
-// end the same way without a file; the refusal during a recording; the erase question's two
-// answers and the bytes they send.
+// and the plot and gives title, toolbar and poll back; a cancelled one that ends without a file;
+// the erase question's two answers and the bytes they send.
 
 #include "app/memory/memoryui.h"
 #include "app/window/controlpanel.h"
@@ -29,8 +28,7 @@
 
 namespace {
 
-// The in-memory port; after "G" it can let only `cutAfter` bytes through (the meter falls
-// silent), or hold each read until the test opens the gate.
+// The in-memory port; after "G" it can hold each read until the test opens the gate.
 class DownloadPort : public serial::SimPort {
 public:
     using SimPort::SimPort;
@@ -41,24 +39,15 @@ public:
     }
     QByteArray readAll() override {
         QByteArray out = SimPort::readAll();
-        if (!m_afterG)
-            return out;
-        if (holdReads.load())
+        if (m_afterG && holdReads.load())
             gate.tryAcquire(1, 10000);
-        const int cut = cutAfter.load();
-        if (cut >= 0) {
-            out = out.left(std::max<qsizetype>(0, cut - m_delivered));
-            m_delivered += out.size();
-        }
         return out;
     }
-    std::atomic<int> cutAfter{-1};
     std::atomic<bool> holdReads{false};
     QSemaphore gate;
 
 private:
     bool m_afterG = false;
-    qsizetype m_delivered = 0;
 };
 
 struct Rig {
@@ -145,151 +134,107 @@ QStringList messageTexts(const testsupport::FakePlatform& platform) {
 class TestMemoryUi : public QObject {
     Q_OBJECT
 private slots:
-    void emptyMemoryIsToldEvenWhileBusy_data();
-    void emptyMemoryIsToldEvenWhileBusy();
-    void downloadSavesOpensAndGivesEverythingBack();
-    void stallEndsWithTheCountAndNoFile();
-    void cancelEndsAtOnceWithoutAFile_data();
-    void cancelEndsAtOnceWithoutAFile();
-    void refusedWhileARecordingHoldsTheWorkingFile();
-    void erase_data();
-    void erase();
+
+    void emptyMemoryIsToldEvenWhileBusy_data() {
+        QTest::addColumn<bool>("busy");
+        QTest::newRow("link free") << false;
+        QTest::newRow("link busy") << true;
+    }
+
+    void emptyMemoryIsToldEvenWhileBusy() {
+        QFETCH(bool, busy);
+        Rig rig(0);
+        QVERIFY(rig.start());
+        rig.window->setLinkBusy(busy);
+        rig.press("Memory");
+        QCOMPARE(messageTexts(rig.platform), QStringList{QStringLiteral("No Data in Memory")});
+        QCOMPARE(rig.window->linkBusy(), busy);
+        QVERIFY(rig.commands('G').isEmpty());
+    }
+
+    void downloadSavesOpensAndGivesEverythingBack() {
+        Rig rig(3, 2);
+        QVERIFY(rig.start());
+        QSignalSpy titles(rig.window.get(), &QWidget::windowTitleChanged);
+        QVERIFY(rig.download());
+        QVERIFY(rig.endState());
+        QVERIFY(rig.platform.messages.isEmpty());
+        const QStringList memoryFiles = QDir(rig.dir.path()).entryList({"memory-*.txt"});
+        QCOMPARE(memoryFiles.size(), 1);
+        const QString path = rig.dir.filePath(memoryFiles.first());
+        QCOMPARE(rig.platform.opened, QStringList{path});
+        QCOMPARE(rig.plotted, QStringList{path});
+        QCOMPARE(rig.commands('G').size(), 1);
+
+        QStringList seen;
+        for (const auto& args : titles)
+            seen << args.at(0).toString();
+        QCOMPARE(seen.first(), QStringLiteral("0.0% Completed"));
+        QVERIFY(seen.contains(QStringLiteral("100.0% Completed")));
+        QCOMPARE(seen.last(), QStringLiteral("QR512 companion"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QList<QByteArray> lines = file.readAll().split('\n');
+        QCOMPARE(lines.at(0), QByteArray("Total Records : 3\r"));
+        QCOMPARE(lines.at(2), QByteArray(87, '-') + '\r'); // the live display's two channels
+    }
+
+    void cancelEndsAtOnceWithoutAFile_data() {
+        QTest::addColumn<bool>("escape");
+        QTest::newRow("Cancel button") << false;
+        QTest::newRow("Escape") << true;
+    }
+
+    void cancelEndsAtOnceWithoutAFile() {
+        QFETCH(bool, escape);
+        Rig rig(16800);
+        rig.window->show();
+        QVERIFY(QTest::qWaitForWindowActive(rig.window.get()));
+        QVERIFY(rig.start());
+        rig.port->holdReads = true;
+        QSignalSpy ended(rig.ui, &app::MemoryUi::downloadEnded);
+        rig.press("Memory");
+        QVERIFY(rig.ui->cancelButton()->isVisible());
+        QVERIFY(!rig.window->toolbar()->isEnabled());
+        if (escape)
+            QTest::keyClick(rig.window.get(), Qt::Key_Escape);
+        else
+            QTest::mouseClick(rig.ui->cancelButton(), Qt::LeftButton);
+        rig.port->gate.release(1000);
+        QVERIFY(ended.wait(10000));
+        QVERIFY(rig.endState());
+        QVERIFY(rig.platform.messages.isEmpty());
+        QVERIFY(rig.files().isEmpty());
+        QVERIFY(rig.platform.opened.isEmpty());
+    }
+
+    void erase_data() {
+        QTest::addColumn<bool>("ok");
+        QTest::newRow("Cancel sends nothing") << false;
+        QTest::newRow("OK sends E and 04 00 00 00") << true;
+    }
+
+    void erase() {
+        QFETCH(bool, ok);
+        Rig rig(5);
+        QVERIFY(rig.start());
+        rig.platform.confirmAnswer = ok;
+        rig.press("Erase");
+        QCOMPARE(rig.platform.questions,
+                 QStringList{QStringLiteral("Warning!: All data in memory will be deleted!")});
+        if (ok) {
+            QTRY_VERIFY_WITH_TIMEOUT(rig.state.memoryCount() == 0, 10000);
+            QCOMPARE(rig.commands('E'), QList<QByteArray>{QByteArray("E\x04\x00\x00\x00", 5)});
+        } else {
+            QVERIFY(!rig.window->linkBusy());
+            QSignalSpy frames(&rig.state, &live::LiveState::frameDecoded);
+            QVERIFY(frames.wait(10000));
+            QVERIFY(rig.commands('E').isEmpty());
+            QCOMPARE(rig.state.memoryCount(), 5);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(rig.endState(), 10000);
+    }
 };
-
-void TestMemoryUi::emptyMemoryIsToldEvenWhileBusy_data() {
-    QTest::addColumn<bool>("busy");
-    QTest::newRow("link free") << false;
-    QTest::newRow("link busy") << true;
-}
-
-void TestMemoryUi::emptyMemoryIsToldEvenWhileBusy() {
-    QFETCH(bool, busy);
-    Rig rig(0);
-    QVERIFY(rig.start());
-    rig.window->setLinkBusy(busy);
-    rig.press("Memory");
-    QCOMPARE(messageTexts(rig.platform), QStringList{QStringLiteral("No Data in Memory")});
-    QCOMPARE(rig.window->linkBusy(), busy);
-    QVERIFY(rig.commands('G').isEmpty());
-}
-
-void TestMemoryUi::downloadSavesOpensAndGivesEverythingBack() {
-    Rig rig(3, 2);
-    QVERIFY(rig.start());
-    QSignalSpy titles(rig.window.get(), &QWidget::windowTitleChanged);
-    QVERIFY(rig.download());
-    QVERIFY(rig.endState());
-    QVERIFY(rig.platform.messages.isEmpty());
-    const QStringList memoryFiles = QDir(rig.dir.path()).entryList({"memory-*.txt"});
-    QCOMPARE(memoryFiles.size(), 1);
-    const QString path = rig.dir.filePath(memoryFiles.first());
-    QCOMPARE(rig.platform.opened, QStringList{path});
-    QCOMPARE(rig.plotted, QStringList{path});
-    QCOMPARE(rig.commands('G').size(), 1);
-
-    QStringList seen;
-    for (const auto& args : titles)
-        seen << args.at(0).toString();
-    QCOMPARE(seen.first(), QStringLiteral("0.0% Completed"));
-    QVERIFY(seen.contains(QStringLiteral("100.0% Completed")));
-    QCOMPARE(seen.last(), QStringLiteral("QR512 companion"));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    const QList<QByteArray> lines = file.readAll().split('\n');
-    QCOMPARE(lines.at(0), QByteArray("Total Records : 3\r"));
-    QCOMPARE(lines.at(2), QByteArray(87, '-') + '\r'); // the live display's two channels
-}
-
-void TestMemoryUi::stallEndsWithTheCountAndNoFile() {
-    Rig rig(3);
-    QVERIFY(rig.start());
-    rig.port->cutAfter = 19 + 5;
-    QVERIFY(rig.download());
-    QVERIFY(rig.endState());
-    QCOMPARE(messageTexts(rig.platform),
-             QStringList{QStringLiteral("The meter stopped sending: 1 of 3 records arrived. "
-                                        "Nothing was saved; try the download again.")});
-    QVERIFY(rig.files().isEmpty());
-    QVERIFY(rig.platform.opened.isEmpty());
-    QVERIFY(rig.plotted.isEmpty());
-}
-
-void TestMemoryUi::cancelEndsAtOnceWithoutAFile_data() {
-    QTest::addColumn<bool>("escape");
-    QTest::newRow("Cancel button") << false;
-    QTest::newRow("Escape") << true;
-}
-
-void TestMemoryUi::cancelEndsAtOnceWithoutAFile() {
-    QFETCH(bool, escape);
-    Rig rig(16800);
-    rig.window->show();
-    QVERIFY(QTest::qWaitForWindowActive(rig.window.get()));
-    QVERIFY(rig.start());
-    rig.port->holdReads = true;
-    QSignalSpy ended(rig.ui, &app::MemoryUi::downloadEnded);
-    rig.press("Memory");
-    QVERIFY(rig.ui->cancelButton()->isVisible());
-    QVERIFY(!rig.window->toolbar()->isEnabled());
-    if (escape)
-        QTest::keyClick(rig.window.get(), Qt::Key_Escape);
-    else
-        QTest::mouseClick(rig.ui->cancelButton(), Qt::LeftButton);
-    rig.port->gate.release(1000);
-    QVERIFY(ended.wait(10000));
-    QVERIFY(rig.endState());
-    QVERIFY(rig.platform.messages.isEmpty());
-    QVERIFY(rig.files().isEmpty());
-    QVERIFY(rig.platform.opened.isEmpty());
-}
-
-void TestMemoryUi::refusedWhileARecordingHoldsTheWorkingFile() {
-    Rig rig(3);
-    const QString work = rig.dir.filePath("QR512.temp");
-    {
-        QFile f(work);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("1     \trow of the running recording\r\n");
-    }
-    const recording::WorkFileGuard recording(work);
-    QVERIFY(recording.acquired());
-    QVERIFY(rig.start());
-    rig.press("Memory");
-    QCOMPARE(rig.platform.messages.size(), 1);
-    QVERIFY(rig.platform.messages.first().text.startsWith("A recording is writing QR512.temp"));
-    QVERIFY(rig.endState());
-    QVERIFY(rig.commands('G').isEmpty());
-    QFile f(work);
-    QVERIFY(f.open(QIODevice::ReadOnly));
-    QCOMPARE(f.readAll(), QByteArray("1     \trow of the running recording\r\n"));
-}
-
-void TestMemoryUi::erase_data() {
-    QTest::addColumn<bool>("ok");
-    QTest::newRow("Cancel sends nothing") << false;
-    QTest::newRow("OK sends E and 04 00 00 00") << true;
-}
-
-void TestMemoryUi::erase() {
-    QFETCH(bool, ok);
-    Rig rig(5);
-    QVERIFY(rig.start());
-    rig.platform.confirmAnswer = ok;
-    rig.press("Erase");
-    QCOMPARE(rig.platform.questions,
-             QStringList{QStringLiteral("Warning!: All data in memory will be deleted!")});
-    if (ok) {
-        QTRY_VERIFY_WITH_TIMEOUT(rig.state.memoryCount() == 0, 10000);
-        QCOMPARE(rig.commands('E'), QList<QByteArray>{QByteArray("E\x04\x00\x00\x00", 5)});
-    } else {
-        QVERIFY(!rig.window->linkBusy());
-        QSignalSpy frames(&rig.state, &live::LiveState::frameDecoded);
-        QVERIFY(frames.wait(10000));
-        QVERIFY(rig.commands('E').isEmpty());
-        QCOMPARE(rig.state.memoryCount(), 5);
-    }
-    QTRY_VERIFY_WITH_TIMEOUT(rig.endState(), 10000);
-}
 
 QTEST_MAIN(TestMemoryUi)
 #include "tst_memoryui.moc"

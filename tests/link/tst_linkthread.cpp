@@ -36,79 +36,69 @@ BackendFactory virtualBackend(std::map<int, sim::VirtualMeter*> meters,
 class TestLinkThread : public QObject {
     Q_OBJECT
 private slots:
-    void startSearchesByItselfAndPolls();
-    void newChoiceEndsTheRunningSearch();
-    void otherTextIsNoChoice();
-    void stopEndsAnEndlessSearchPromptly();
+
+    void startSearchesByItselfAndPolls() {
+        sim::VirtualMeter meter;
+        LinkThread thread(virtualBackend({{2, &meter}}));
+        std::atomic<int> ticks{0};
+        thread.setPollJob([&](LinkSession& s) {
+            const auto frame = s.link.requestReply('M', 37, 0.2, 1);
+            if (frame)
+                ++ticks;
+        });
+        QSignalSpy status(&thread, &LinkThread::statusText);
+        QSignalSpy connected(&thread, &LinkThread::connected);
+        thread.start();
+        QVERIFY(connected.wait(5000));
+        QCOMPARE(connected.first().at(0).toInt(), 2);
+        QCOMPARE(connected.first().at(1).toString(), QStringLiteral("virtual meter on COM2"));
+        QCOMPARE(status.at(0).at(0).toString(), QStringLiteral("Connecting..."));
+        QCOMPARE(status.at(1).at(0).toString(), QStringLiteral("Connecting..."));
+        QCOMPARE(status.at(2).at(0).toString(), QStringLiteral("COM2"));
+        QVERIFY(thread.polling());
+        QTRY_VERIFY_WITH_TIMEOUT(ticks >= 3, 5000);
+        thread.stop();
+    }
+
+    void newChoiceEndsTheRunningSearch() {
+        // Nothing answers anywhere; COM9 exists but another program holds it.
+        sim::VirtualMeter meter;
+        LinkThread thread(virtualBackend({{9, &meter}}, {9}));
+        QSignalSpy status(&thread, &LinkThread::statusText);
+        QSignalSpy failed(&thread, &LinkThread::fixedPortFailed);
+        thread.start();
+        QVERIFY(status.wait(5000));
+        QTRY_VERIFY_WITH_TIMEOUT(status.size() > 20, 5000); // the search is cycling
+
+        QVERIFY(thread.choosePort(QStringLiteral("COM9")));
+        QVERIFY(!thread.polling());
+        QVERIFY(failed.wait(5000));
+        QVERIFY(failed.first().at(0).toString().contains(QStringLiteral("in use")));
+        QVERIFY(!thread.polling());
+        // The interrupted search does not come back.
+        status.clear();
+        QVERIFY(!status.wait(300));
+        thread.stop();
+    }
+
+    void stopEndsAnEndlessSearchPromptly() {
+        // Real time here: the search really waits, and stop must cut into that wait.
+        LinkThread thread([] {
+            auto clock = std::make_unique<RealClock>();
+            auto port = std::make_unique<SimPort>(*clock);
+            return Backend{std::move(port), std::move(clock)};
+        });
+        QSignalSpy status(&thread, &LinkThread::statusText);
+        thread.start();
+        QVERIFY(status.wait(5000));
+        QElapsedTimer timer;
+        timer.start();
+        thread.stop();
+        const qint64 ms = timer.elapsed();
+        qInfo("stop took %lld ms", ms);
+        QVERIFY2(ms < 5000, "stop hung in the search"); // a hang guard, not a timing target
+    }
 };
-
-void TestLinkThread::startSearchesByItselfAndPolls() {
-    sim::VirtualMeter meter;
-    LinkThread thread(virtualBackend({{2, &meter}}));
-    std::atomic<int> ticks{0};
-    thread.setPollJob([&](LinkSession& s) {
-        const auto frame = s.link.requestReply('M', 37, 0.2, 1);
-        if (frame)
-            ++ticks;
-    });
-    QSignalSpy status(&thread, &LinkThread::statusText);
-    QSignalSpy connected(&thread, &LinkThread::connected);
-    thread.start();
-    QVERIFY(connected.wait(5000));
-    QCOMPARE(connected.first().at(0).toInt(), 2);
-    QCOMPARE(connected.first().at(1).toString(), QStringLiteral("virtual meter on COM2"));
-    QCOMPARE(status.at(0).at(0).toString(), QStringLiteral("Connecting..."));
-    QCOMPARE(status.at(1).at(0).toString(), QStringLiteral("Connecting..."));
-    QCOMPARE(status.at(2).at(0).toString(), QStringLiteral("COM2"));
-    QVERIFY(thread.polling());
-    QTRY_VERIFY_WITH_TIMEOUT(ticks >= 3, 5000);
-    thread.stop();
-}
-
-void TestLinkThread::newChoiceEndsTheRunningSearch() {
-    // Nothing answers anywhere; COM9 exists but another program holds it.
-    sim::VirtualMeter meter;
-    LinkThread thread(virtualBackend({{9, &meter}}, {9}));
-    QSignalSpy status(&thread, &LinkThread::statusText);
-    QSignalSpy failed(&thread, &LinkThread::fixedPortFailed);
-    thread.start();
-    QVERIFY(status.wait(5000));
-    QTRY_VERIFY_WITH_TIMEOUT(status.size() > 20, 5000); // the search is cycling
-
-    QVERIFY(thread.choosePort(QStringLiteral("COM9")));
-    QVERIFY(!thread.polling());
-    QVERIFY(failed.wait(5000));
-    QVERIFY(failed.first().at(0).toString().contains(QStringLiteral("in use")));
-    QVERIFY(!thread.polling());
-    // The interrupted search does not come back.
-    status.clear();
-    QVERIFY(!status.wait(300));
-    thread.stop();
-}
-
-void TestLinkThread::otherTextIsNoChoice() {
-    LinkThread thread(virtualBackend({}));
-    QVERIFY(!thread.choosePort(QStringLiteral("COM Port")));
-    QVERIFY(!thread.choosePort(QStringLiteral("COM17")));
-}
-
-void TestLinkThread::stopEndsAnEndlessSearchPromptly() {
-    // Real time here: the search really waits, and stop must cut into that wait.
-    LinkThread thread([] {
-        auto clock = std::make_unique<RealClock>();
-        auto port = std::make_unique<SimPort>(*clock);
-        return Backend{std::move(port), std::move(clock)};
-    });
-    QSignalSpy status(&thread, &LinkThread::statusText);
-    thread.start();
-    QVERIFY(status.wait(5000));
-    QElapsedTimer timer;
-    timer.start();
-    thread.stop();
-    const qint64 ms = timer.elapsed();
-    qInfo("stop took %lld ms", ms);
-    QVERIFY2(ms < 5000, "stop hung in the search"); // a hang guard, not a timing target
-}
 
 QTEST_GUILESS_MAIN(TestLinkThread)
 #include "tst_linkthread.moc"

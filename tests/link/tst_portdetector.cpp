@@ -50,191 +50,181 @@ sim::Faults silent() {
 class TestPortDetector : public QObject {
     Q_OBJECT
 private slots:
-    void scanFindsTheMeterOnItsSlot_data();
-    void scanFindsTheMeterOnItsSlot();
-    void checkMeterRecoversThroughTheSearch();
-    void wrongBytesDoNotHoldTheSearch();
-    void searchWithoutMeterCyclesUntilCancelled();
-    void fixedPortThatCannotOpenFails();
-    void fixedPortKeepsTryingASilentMeter();
-    void fixedPortChecksEveryHandshakeByte_data();
-    void fixedPortChecksEveryHandshakeByte();
-    void portsWithoutRightsAreNamedOncePerSearch();
-};
 
-void TestPortDetector::scanFindsTheMeterOnItsSlot_data() {
-    QTest::addColumn<int>("slot");
-    QTest::addColumn<QString>("com2");
-    QTest::addColumn<double>("waited"); // seconds of probing
-    // A slot that cannot be opened costs no probe waits; one that opens but stays silent costs
-    // its 50 handshakes of 10 ms; the meter's own slot one handshake.
-    QTest::newRow("COM1") << 1 << "" << 0.01;
-    QTest::newRow("COM5 after four empty slots") << 5 << "" << 0.01;
-    QTest::newRow("COM5 with a busy COM2") << 5 << "busy" << 0.01;
-    QTest::newRow("COM5 with a silent meter on COM2") << 5 << "silent" << 0.51;
-    QTest::newRow("COM16") << 16 << "" << 0.01;
-}
-
-void TestPortDetector::scanFindsTheMeterOnItsSlot() {
-    QFETCH(int, slot);
-    QFETCH(QString, com2);
-    QFETCH(double, waited);
-    Rig rig;
-    sim::VirtualMeter meter;
-    rig.attach(slot, meter);
-    sim::VirtualMeter other({}, com2 == "silent" ? silent() : sim::Faults{});
-    if (!com2.isEmpty()) {
-        rig.attach(2, other);
-        rig.port.setBusy(2, com2 == "busy");
+    void scanFindsTheMeterOnItsSlot_data() {
+        QTest::addColumn<int>("slot");
+        QTest::addColumn<QString>("com2");
+        QTest::addColumn<double>("waited"); // seconds of probing
+        // A slot that cannot be opened costs no probe waits; one that opens but stays silent costs
+        // its 50 handshakes of 10 ms; the meter's own slot one handshake.
+        QTest::newRow("COM1") << 1 << "" << 0.01;
+        QTest::newRow("COM5 after four empty slots") << 5 << "" << 0.01;
+        QTest::newRow("COM5 with a busy COM2") << 5 << "busy" << 0.01;
+        QTest::newRow("COM5 with a silent meter on COM2") << 5 << "silent" << 0.51;
+        QTest::newRow("COM16") << 16 << "" << 0.01;
     }
-    rig.detector.setChoice({true, 1});
-    rig.detector.scanPorts();
 
-    QStringList expected(slot, QStringLiteral("Connecting..."));
-    expected << QStringLiteral("COM%1").arg(slot);
-    QCOMPARE(rig.statuses, expected);
-    QCOMPARE(rig.connections, QList<int>{slot});
-    QCOMPARE(rig.searches, 1);
-    QCOMPARE(rig.port.openSlot(), slot);
-    QCOMPARE(rig.detector.portNumber(), slot);
-    QVERIFY2(qAbs(rig.clock.waited() - waited) < 0.001,
-             qPrintable(QString::number(rig.clock.waited())));
-}
-
-void TestPortDetector::checkMeterRecoversThroughTheSearch() {
-    Rig rig;
-    sim::VirtualMeter com3;
-    sim::VirtualMeter com5;
-    rig.attach(3, com3);
-    rig.attach(5, com5);
-    rig.detector.setChoice({false, 3});
-    rig.detector.openFixedPort();
-    QCOMPARE(rig.statuses, QStringList{"COM3"});
-
-    // The meter on COM3 falls silent; the automatic search finds the one on COM5.
-    com3.setFaults(silent());
-    rig.detector.setChoice({true, 3});
-    rig.statuses.clear();
-    rig.link.checkMeter();
-
-    QCOMPARE(rig.statuses.first(), QStringLiteral(" No COM"));
-    QCOMPARE(rig.statuses.last(), QStringLiteral("COM5"));
-    QCOMPARE(rig.statuses.mid(1, 5), QStringList(5, QStringLiteral("Connecting...")));
-    QCOMPARE(rig.statuses.size(), 7);
-    QCOMPARE(rig.connections, (QList<int>{3, 5}));
-    QCOMPARE(rig.port.openSlot(), 5);
-}
-
-void TestPortDetector::wrongBytesDoNotHoldTheSearch() {
-    Rig rig;
-    sim::Faults wrong;
-    wrong.wrongHandshake = true;
-    sim::VirtualMeter liar({}, wrong);
-    sim::VirtualMeter meter;
-    rig.attach(2, liar);
-    rig.attach(4, meter);
-    rig.detector.scanPorts();
-    QCOMPARE(rig.connections, QList<int>{4});
-    // The liar was asked a bounded number of times.
-    int toLiar = 0;
-    for (const auto& w : rig.port.writes())
-        toLiar += w.slot == 2;
-    QCOMPARE(toLiar, 3);
-}
-
-void TestPortDetector::searchWithoutMeterCyclesUntilCancelled() {
-    Rig rig;
-    rig.cancelAfter = 1.0; // passes over sixteen empty slots, 0.1 s apart
-    bool cancelled = false;
-    try {
+    void scanFindsTheMeterOnItsSlot() {
+        QFETCH(int, slot);
+        QFETCH(QString, com2);
+        QFETCH(double, waited);
+        Rig rig;
+        sim::VirtualMeter meter;
+        rig.attach(slot, meter);
+        sim::VirtualMeter other({}, com2 == "silent" ? silent() : sim::Faults{});
+        if (!com2.isEmpty()) {
+            rig.attach(2, other);
+            rig.port.setBusy(2, com2 == "busy");
+        }
+        rig.detector.setChoice({true, 1});
         rig.detector.scanPorts();
-    } catch (const Cancelled&) {
-        cancelled = true;
-    }
-    QVERIFY(cancelled);
-    QVERIFY(rig.connections.isEmpty());
-    QVERIFY2(rig.statuses.size() > 2 * 16, qPrintable(QString::number(rig.statuses.size())));
-    QVERIFY(rig.statuses.count(QStringLiteral("Connecting...")) == rig.statuses.size());
-}
 
-void TestPortDetector::fixedPortThatCannotOpenFails() {
-    Rig rig;
-    rig.detector.setChoice({false, 9});
-    bool failed = false;
-    try {
+        QStringList expected(slot, QStringLiteral("Connecting..."));
+        expected << QStringLiteral("COM%1").arg(slot);
+        QCOMPARE(rig.statuses, expected);
+        QCOMPARE(rig.connections, QList<int>{slot});
+        QCOMPARE(rig.searches, 1);
+        QCOMPARE(rig.port.openSlot(), slot);
+        QCOMPARE(rig.detector.portNumber(), slot);
+        QVERIFY2(qAbs(rig.clock.waited() - waited) < 0.001,
+                 qPrintable(QString::number(rig.clock.waited())));
+    }
+
+    void checkMeterRecoversThroughTheSearch() {
+        Rig rig;
+        sim::VirtualMeter com3;
+        sim::VirtualMeter com5;
+        rig.attach(3, com3);
+        rig.attach(5, com5);
+        rig.detector.setChoice({false, 3});
         rig.detector.openFixedPort();
-    } catch (const FixedPortFailed& f) {
-        failed = true;
-        QVERIFY(f.detail.contains(QStringLiteral("COM9")));
+        QCOMPARE(rig.statuses, QStringList{"COM3"});
+
+        // The meter on COM3 falls silent; the automatic search finds the one on COM5.
+        com3.setFaults(silent());
+        rig.detector.setChoice({true, 3});
+        rig.statuses.clear();
+        rig.link.checkMeter();
+
+        QCOMPARE(rig.statuses.first(), QStringLiteral(" No COM"));
+        QCOMPARE(rig.statuses.last(), QStringLiteral("COM5"));
+        QCOMPARE(rig.statuses.mid(1, 5), QStringList(5, QStringLiteral("Connecting...")));
+        QCOMPARE(rig.statuses.size(), 7);
+        QCOMPARE(rig.connections, (QList<int>{3, 5}));
+        QCOMPARE(rig.port.openSlot(), 5);
     }
-    QVERIFY(failed);
-    QCOMPARE(rig.searches, 1);
-    QVERIFY(rig.statuses.isEmpty()); // no status text while opening a fixed port
-}
 
-void TestPortDetector::fixedPortKeepsTryingASilentMeter() {
-    Rig rig;
-    sim::VirtualMeter meter({}, silent());
-    rig.attach(7, meter);
-    rig.detector.setChoice({false, 7});
-    rig.cancelAfter = 2.25;
-    QVERIFY_THROWS_EXCEPTION(Cancelled, rig.detector.openFixedPort());
-    QCOMPARE(rig.port.openCount(), 5); // reopened after every 50 probes of 10 ms
-    QVERIFY(rig.statuses.isEmpty());
-}
-
-void TestPortDetector::fixedPortChecksEveryHandshakeByte_data() {
-    QTest::addColumn<QByteArray>("reply");
-    QTest::addColumn<bool>("found");
-    QTest::newRow("02 41 0D") << QByteArray("\x02\x41\x0D", 3) << true;
-    QTest::newRow("wrong middle byte") << QByteArray("\x02\x42\x0D", 3) << false;
-    QTest::newRow("wrong last byte") << QByteArray("\x02\x41\x0A", 3) << false;
-    QTest::newRow("wrong first byte") << QByteArray("\x15\x41\x0D", 3) << false;
-}
-
-void TestPortDetector::fixedPortChecksEveryHandshakeByte() {
-    QFETCH(QByteArray, reply);
-    QFETCH(bool, found);
-    VirtualClock clock;
-    ScriptPort port(clock);
-    port.responder = [&](const QByteArray& w) { return w == "A" ? reply : QByteArray(); };
-    MeterLink link(port, clock);
-    PortDetector detector(link);
-    QList<int> connections;
-    QStringList statuses;
-    link.setHooks({[&](const QString& s) { statuses << s; }, nullptr, nullptr});
-    detector.setHooks({nullptr, [&](int p) { connections << p; }, nullptr});
-    detector.setChoice({false, 6});
-    bool failed = false;
-    try {
-        detector.openFixedPort();
-    } catch (const FixedPortFailed& f) {
-        failed = true;
-        QVERIFY(f.detail.contains(QStringLiteral("COM6")));
+    void wrongBytesDoNotHoldTheSearch() {
+        Rig rig;
+        sim::Faults wrong;
+        wrong.wrongHandshake = true;
+        sim::VirtualMeter liar({}, wrong);
+        sim::VirtualMeter meter;
+        rig.attach(2, liar);
+        rig.attach(4, meter);
+        rig.detector.scanPorts();
+        QCOMPARE(rig.connections, QList<int>{4});
+        // The liar was asked a bounded number of times.
+        int toLiar = 0;
+        for (const auto& w : rig.port.writes())
+            toLiar += w.slot == 2;
+        QCOMPARE(toLiar, 3);
     }
-    QCOMPARE(failed, !found);
-    QCOMPARE(connections, found ? QList<int>{6} : QList<int>{});
-    QCOMPARE(statuses, found ? QStringList{"COM6"} : QStringList{});
-    // A device answering wrong bytes is asked three times, then refused.
-    QCOMPARE(port.count("A"), found ? 1 : 3);
-}
 
-void TestPortDetector::portsWithoutRightsAreNamedOncePerSearch() {
-    Rig rig;
-    rig.port.setDenied(1, true);
-    rig.port.setDenied(2, true);
-    sim::VirtualMeter meter;
-    rig.attach(4, meter);
-    rig.detector.scanPorts();
-    QCOMPARE(rig.denials, QStringList{QStringLiteral("Permission denied for COM1.")});
-    QCOMPARE(rig.connections, QList<int>{4});
-    // A busy port is not a matter of rights.
-    Rig busy;
-    busy.port.setBusy(1, true);
-    busy.attach(2, meter);
-    busy.detector.scanPorts();
-    QVERIFY(busy.denials.isEmpty());
-}
+    void searchWithoutMeterCyclesUntilCancelled() {
+        Rig rig;
+        rig.cancelAfter = 1.0; // passes over sixteen empty slots, 0.1 s apart
+        bool cancelled = false;
+        try {
+            rig.detector.scanPorts();
+        } catch (const Cancelled&) {
+            cancelled = true;
+        }
+        QVERIFY(cancelled);
+        QVERIFY(rig.connections.isEmpty());
+        QVERIFY2(rig.statuses.size() > 2 * 16, qPrintable(QString::number(rig.statuses.size())));
+        QVERIFY(rig.statuses.count(QStringLiteral("Connecting...")) == rig.statuses.size());
+    }
+
+    void fixedPortThatCannotOpenFails() {
+        Rig rig;
+        rig.detector.setChoice({false, 9});
+        bool failed = false;
+        try {
+            rig.detector.openFixedPort();
+        } catch (const FixedPortFailed& f) {
+            failed = true;
+            QVERIFY(f.detail.contains(QStringLiteral("COM9")));
+        }
+        QVERIFY(failed);
+        QCOMPARE(rig.searches, 1);
+        QVERIFY(rig.statuses.isEmpty()); // no status text while opening a fixed port
+    }
+
+    void fixedPortKeepsTryingASilentMeter() {
+        Rig rig;
+        sim::VirtualMeter meter({}, silent());
+        rig.attach(7, meter);
+        rig.detector.setChoice({false, 7});
+        rig.cancelAfter = 2.25;
+        QVERIFY_THROWS_EXCEPTION(Cancelled, rig.detector.openFixedPort());
+        QCOMPARE(rig.port.openCount(), 5); // reopened after every 50 probes of 10 ms
+        QVERIFY(rig.statuses.isEmpty());
+    }
+
+    void fixedPortChecksEveryHandshakeByte_data() {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<bool>("found");
+        QTest::newRow("02 41 0D") << QByteArray("\x02\x41\x0D", 3) << true;
+        QTest::newRow("wrong middle byte") << QByteArray("\x02\x42\x0D", 3) << false;
+        QTest::newRow("wrong last byte") << QByteArray("\x02\x41\x0A", 3) << false;
+        QTest::newRow("wrong first byte") << QByteArray("\x15\x41\x0D", 3) << false;
+    }
+
+    void fixedPortChecksEveryHandshakeByte() {
+        QFETCH(QByteArray, reply);
+        QFETCH(bool, found);
+        VirtualClock clock;
+        ScriptPort port(clock);
+        port.responder = [&](const QByteArray& w) { return w == "A" ? reply : QByteArray(); };
+        MeterLink link(port, clock);
+        PortDetector detector(link);
+        QList<int> connections;
+        QStringList statuses;
+        link.setHooks({[&](const QString& s) { statuses << s; }, nullptr, nullptr});
+        detector.setHooks({nullptr, [&](int p) { connections << p; }, nullptr});
+        detector.setChoice({false, 6});
+        bool failed = false;
+        try {
+            detector.openFixedPort();
+        } catch (const FixedPortFailed& f) {
+            failed = true;
+            QVERIFY(f.detail.contains(QStringLiteral("COM6")));
+        }
+        QCOMPARE(failed, !found);
+        QCOMPARE(connections, found ? QList<int>{6} : QList<int>{});
+        QCOMPARE(statuses, found ? QStringList{"COM6"} : QStringList{});
+        // A device answering wrong bytes is asked three times, then refused.
+        QCOMPARE(port.count("A"), found ? 1 : 3);
+    }
+
+    void portsWithoutRightsAreNamedOncePerSearch() {
+        Rig rig;
+        rig.port.setDenied(1, true);
+        rig.port.setDenied(2, true);
+        sim::VirtualMeter meter;
+        rig.attach(4, meter);
+        rig.detector.scanPorts();
+        QCOMPARE(rig.denials, QStringList{QStringLiteral("Permission denied for COM1.")});
+        QCOMPARE(rig.connections, QList<int>{4});
+        // A busy port is not a matter of rights.
+        Rig busy;
+        busy.port.setBusy(1, true);
+        busy.attach(2, meter);
+        busy.detector.scanPorts();
+        QVERIFY(busy.denials.isEmpty());
+    }
+};
 
 QTEST_GUILESS_MAIN(TestPortDetector)
 #include "tst_portdetector.moc"

@@ -6,10 +6,10 @@
 #include "link/meterlink.h"
 #include "link/meterprofile.h"
 #include "link/portdetector.h"
-#include "support/simport.h"
-#include "support/virtualclock.h"
 #include "live/livepoll.h"
 #include "sim/virtualmeter.h"
+#include "support/simport.h"
+#include "support/virtualclock.h"
 
 #include "support/scriptport.h"
 
@@ -52,162 +52,155 @@ struct Rig {
 class TestLivePoll : public QObject {
     Q_OBJECT
 private slots:
-    void badRepliesBeforeAGoodFrame_data();
-    void badRepliesBeforeAGoodFrame();
-    void anErrorEndsTheTickAfterASearch();
-    void meterUnpluggedAndBack();
-    void memoryCountText_data();
-    void memoryCountText();
-    void frozenChannelCountIsKept();
-    void pollFeedsTheStateThroughTheThread();
+
+    void badRepliesBeforeAGoodFrame_data() {
+        QTest::addColumn<QList<QByteArray>>("replies"); // replies to "M", then good frames
+        QTest::addColumn<int>("requests");
+        QTest::addColumn<QStringList>("statuses");
+
+        const QByteArray garbled = QByteArray(1, '\x03') + frame().mid(1);
+        QByteArray badEnd = frame();
+        badEnd[36] = 0x0A;
+        const QStringList search{"No COM", "Connecting...", "COM1"};
+
+        QTest::newRow("first frame valid") << QList<QByteArray>{} << 1 << QStringList{};
+        QTest::newRow("five short replies are retried quietly")
+            << QList<QByteArray>(5, QByteArray("\x02\x00", 2)) << 6 << QStringList{};
+        QTest::newRow("six short replies: No COM, search, seventh request")
+            << QList<QByteArray>(6, QByteArray()) << 7 << search;
+        QTest::newRow("garbled frames do not count as short")
+            << QList<QByteArray>{QByteArray(), garbled,      QByteArray(), badEnd,
+                                 QByteArray(), QByteArray(), QByteArray()}
+            << 8 << QStringList{};
+        QTest::newRow("six garbled frames in a row are bounded too")
+            << QList<QByteArray>{garbled, badEnd, garbled, badEnd, garbled, badEnd} << 7 << search;
+        QTest::newRow("longer than a frame is cut to 37 bytes")
+            << QList<QByteArray>{frame() + "xyz"} << 1 << QStringList{};
+    }
+
+    void badRepliesBeforeAGoodFrame() {
+        QFETCH(QList<QByteArray>, replies);
+        QFETCH(int, requests);
+        QFETCH(QStringList, statuses);
+        Rig rig;
+        int n = 0;
+        rig.port.responder = [&](const QByteArray& w) {
+            if (w == "A")
+                return kOk;
+            return n < replies.size() ? replies.at(n++) : frame();
+        };
+        const auto got = live::pollTick(rig.session);
+        QVERIFY(got);
+        QCOMPARE(*got, frame());
+        QCOMPARE(rig.port.count("M"), requests);
+        QCOMPARE(rig.statuses, statuses);
+    }
+
+    void anErrorEndsTheTickAfterASearch() {
+        Rig rig;
+        bool thrown = false;
+        rig.port.responder = [&](const QByteArray& w) {
+            if (w == "M" && !thrown) {
+                thrown = true;
+                throw std::runtime_error("port failure");
+            }
+            return w == "A" ? kOk : frame();
+        };
+        QVERIFY(!live::pollTick(rig.session)); // no decoding of a partial frame
+        QCOMPARE(rig.statuses, (QStringList{" No COM", "Connecting...", "COM1"}));
+    }
+
+    void meterUnpluggedAndBack() {
+        VirtualClock clock;
+        SimPort port(clock);
+        MeterLink link(port, clock);
+        PortDetector detector(link);
+        LinkSession session{link, detector, [](bool) {}};
+        QStringList statuses;
+        link.setHooks(
+            {[&](const QString& s) { statuses << s; }, [&] { detector.recover(); }, nullptr});
+        sim::VirtualMeter meter;
+        port.attach(3, &meter);
+        double replugAt = 0;
+        clock.onAdvance([&](double t) {
+            meter.advance(t);
+            if (replugAt > 0 && t >= replugAt && meter.isUnplugged())
+                meter.setUnplugged(false);
+        });
+        detector.setChoice({true, 1});
+        detector.scanPorts();
+        QVERIFY(live::pollTick(session));
+
+        meter.setUnplugged(true);
+        replugAt = clock.now() + 12.0; // back during the second pass of the search
+        statuses.clear();
+        const auto got = live::pollTick(session);
+        QVERIFY(got);
+        QCOMPARE(got->size(), 37);
+        QCOMPARE(statuses.first(), QStringLiteral(" No COM"));
+        QCOMPARE(statuses.last(), QStringLiteral("COM3"));
+        QVERIFY(statuses.count(QStringLiteral("Connecting...")) > 16);
+    }
+
+    void memoryCountText_data() {
+        QTest::addColumn<int>("high");
+        QTest::addColumn<int>("low");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("empty") << 0 << 0 << "0 / 16800";
+        QTest::newRow("125") << 0 << 125 << "125 / 16800";
+        QTest::newRow("full") << 0x41 << 0xA0 << "16800 / 16800";
+    }
+
+    void memoryCountText() {
+        QFETCH(int, high);
+        QFETCH(int, low);
+        QFETCH(QString, text);
+        live::LiveState state;
+        QSignalSpy decoded(&state, &live::LiveState::frameDecoded);
+        state.applyFrame(frame(0x40, quint8(high), quint8(low)));
+        QCOMPARE(decoded.size(), 1);
+        QCOMPARE(live::memoryText(state.memoryCount()), text);
+        QCOMPARE(state.readingText()[0], QStringLiteral("0.0"));
+        QCOMPARE(state.raw()[0], quint16(4680));
+    }
+
+    void frozenChannelCountIsKept() {
+        live::LiveState state;
+        state.applyFrame(frame(0x40));
+        QCOMPARE(state.channelCount(), 4);
+        state.setChannelCountFrozen(true);
+        state.applyFrame(frame(0x12));
+        QCOMPARE(state.channelCount(), 4);
+        QCOMPARE(state.typeLetter(), QChar(u'R'));
+        state.setChannelCountFrozen(false);
+        state.applyFrame(frame(0x12));
+        QCOMPARE(state.channelCount(), 1);
+        state.applyFrame(QByteArray(20, '\x02')); // never decodes a partial frame
+        QCOMPARE(state.frames(), quint64(3));
+    }
+
+    void pollFeedsTheStateThroughTheThread() {
+        sim::MeterConfig config;
+        config.channels = 2;
+        config.type = 'J';
+        sim::VirtualMeter meter(config);
+        LinkThread thread([&meter] {
+            auto clock = std::make_unique<VirtualClock>();
+            auto port = std::make_unique<SimPort>(*clock);
+            port->attach(4, &meter);
+            clock->onAdvance([&meter](double t) { meter.advance(t); });
+            return Backend{std::move(port), std::move(clock)};
+        });
+        live::LiveState state;
+        live::attachLivePoll(thread, state);
+        QSignalSpy decoded(&state, &live::LiveState::frameDecoded);
+        thread.start();
+        QTRY_VERIFY_WITH_TIMEOUT(decoded.size() >= 2, 5000);
+        QCOMPARE(state.channelCount(), 2);
+        QCOMPARE(state.typeLetter(), QChar(u'J'));
+        thread.stop();
+    }
 };
-
-void TestLivePoll::badRepliesBeforeAGoodFrame_data() {
-    QTest::addColumn<QList<QByteArray>>("replies"); // replies to "M", then good frames
-    QTest::addColumn<int>("requests");
-    QTest::addColumn<QStringList>("statuses");
-
-    const QByteArray garbled = QByteArray(1, '\x03') + frame().mid(1);
-    QByteArray badEnd = frame();
-    badEnd[36] = 0x0A;
-    const QStringList search{"No COM", "Connecting...", "COM1"};
-
-    QTest::newRow("first frame valid") << QList<QByteArray>{} << 1 << QStringList{};
-    QTest::newRow("five short replies are retried quietly")
-        << QList<QByteArray>(5, QByteArray("\x02\x00", 2)) << 6 << QStringList{};
-    QTest::newRow("six short replies: No COM, search, seventh request")
-        << QList<QByteArray>(6, QByteArray()) << 7 << search;
-    QTest::newRow("garbled frames do not count as short")
-        << QList<QByteArray>{QByteArray(), garbled,      QByteArray(), badEnd,
-                             QByteArray(), QByteArray(), QByteArray()}
-        << 8 << QStringList{};
-    QTest::newRow("six garbled frames in a row are bounded too")
-        << QList<QByteArray>{garbled, badEnd, garbled, badEnd, garbled, badEnd} << 7 << search;
-    QTest::newRow("longer than a frame is cut to 37 bytes")
-        << QList<QByteArray>{frame() + "xyz"} << 1 << QStringList{};
-}
-
-void TestLivePoll::badRepliesBeforeAGoodFrame() {
-    QFETCH(QList<QByteArray>, replies);
-    QFETCH(int, requests);
-    QFETCH(QStringList, statuses);
-    Rig rig;
-    int n = 0;
-    rig.port.responder = [&](const QByteArray& w) {
-        if (w == "A")
-            return kOk;
-        return n < replies.size() ? replies.at(n++) : frame();
-    };
-    const auto got = live::pollTick(rig.session);
-    QVERIFY(got);
-    QCOMPARE(*got, frame());
-    QCOMPARE(rig.port.count("M"), requests);
-    QCOMPARE(rig.statuses, statuses);
-}
-
-void TestLivePoll::anErrorEndsTheTickAfterASearch() {
-    Rig rig;
-    bool thrown = false;
-    rig.port.responder = [&](const QByteArray& w) {
-        if (w == "M" && !thrown) {
-            thrown = true;
-            throw std::runtime_error("port failure");
-        }
-        return w == "A" ? kOk : frame();
-    };
-    QVERIFY(!live::pollTick(rig.session)); // no decoding of a partial frame
-    QCOMPARE(rig.statuses, (QStringList{" No COM", "Connecting...", "COM1"}));
-}
-
-void TestLivePoll::meterUnpluggedAndBack() {
-    VirtualClock clock;
-    SimPort port(clock);
-    MeterLink link(port, clock);
-    PortDetector detector(link);
-    LinkSession session{link, detector, [](bool) {}};
-    QStringList statuses;
-    link.setHooks({[&](const QString& s) { statuses << s; }, [&] { detector.recover(); }, nullptr});
-    sim::VirtualMeter meter;
-    port.attach(3, &meter);
-    double replugAt = 0;
-    clock.onAdvance([&](double t) {
-        meter.advance(t);
-        if (replugAt > 0 && t >= replugAt && meter.isUnplugged())
-            meter.setUnplugged(false);
-    });
-    detector.setChoice({true, 1});
-    detector.scanPorts();
-    QVERIFY(live::pollTick(session));
-
-    meter.setUnplugged(true);
-    replugAt = clock.now() + 12.0; // back during the second pass of the search
-    statuses.clear();
-    const auto got = live::pollTick(session);
-    QVERIFY(got);
-    QCOMPARE(got->size(), 37);
-    QCOMPARE(statuses.first(), QStringLiteral(" No COM"));
-    QCOMPARE(statuses.last(), QStringLiteral("COM3"));
-    QVERIFY(statuses.count(QStringLiteral("Connecting...")) > 16);
-}
-
-void TestLivePoll::memoryCountText_data() {
-    QTest::addColumn<int>("high");
-    QTest::addColumn<int>("low");
-    QTest::addColumn<QString>("text");
-    QTest::newRow("empty") << 0 << 0 << "0 / 16800";
-    QTest::newRow("125") << 0 << 125 << "125 / 16800";
-    QTest::newRow("full") << 0x41 << 0xA0 << "16800 / 16800";
-}
-
-void TestLivePoll::memoryCountText() {
-    QFETCH(int, high);
-    QFETCH(int, low);
-    QFETCH(QString, text);
-    live::LiveState state;
-    QSignalSpy decoded(&state, &live::LiveState::frameDecoded);
-    state.applyFrame(frame(0x40, quint8(high), quint8(low)));
-    QCOMPARE(decoded.size(), 1);
-    QCOMPARE(live::memoryText(state.memoryCount()), text);
-    QCOMPARE(state.readingText()[0], QStringLiteral("0.0"));
-    QCOMPARE(state.raw()[0], quint16(4680));
-}
-
-void TestLivePoll::frozenChannelCountIsKept() {
-    live::LiveState state;
-    state.applyFrame(frame(0x40));
-    QCOMPARE(state.channelCount(), 4);
-    state.setChannelCountFrozen(true);
-    state.applyFrame(frame(0x12));
-    QCOMPARE(state.channelCount(), 4);
-    QCOMPARE(state.typeLetter(), QChar(u'R'));
-    state.setChannelCountFrozen(false);
-    state.applyFrame(frame(0x12));
-    QCOMPARE(state.channelCount(), 1);
-    state.applyFrame(QByteArray(20, '\x02')); // never decodes a partial frame
-    QCOMPARE(state.frames(), quint64(3));
-}
-
-void TestLivePoll::pollFeedsTheStateThroughTheThread() {
-    sim::MeterConfig config;
-    config.channels = 2;
-    config.type = 'J';
-    sim::VirtualMeter meter(config);
-    LinkThread thread([&meter] {
-        auto clock = std::make_unique<VirtualClock>();
-        auto port = std::make_unique<SimPort>(*clock);
-        port->attach(4, &meter);
-        clock->onAdvance([&meter](double t) { meter.advance(t); });
-        return Backend{std::move(port), std::move(clock)};
-    });
-    live::LiveState state;
-    live::attachLivePoll(thread, state);
-    QSignalSpy decoded(&state, &live::LiveState::frameDecoded);
-    thread.start();
-    QTRY_VERIFY_WITH_TIMEOUT(decoded.size() >= 2, 5000);
-    QCOMPARE(state.channelCount(), 2);
-    QCOMPARE(state.typeLetter(), QChar(u'J'));
-    thread.stop();
-}
 
 QTEST_GUILESS_MAIN(TestLivePoll)
 #include "tst_livepoll.moc"

@@ -55,179 +55,149 @@ QByteArray readAll(const QString& path) {
 class TestMemoryFile : public QObject {
     Q_OBJECT
 private slots:
-    void clockBytesShowAsHexDigits_data();
-    void clockBytesShowAsHexDigits();
-    void typeLetters_data();
-    void typeLetters();
-    void rangeMarksAndFillerBytes();
-    void onlyWholeRecordsUpToTheCount();
-    void lastRecordFirst();
-    void headersByChannelCount_data();
-    void headersByChannelCount();
-    void noLineLostPast16800();
-    void statisticsRankTheOrderOfArrival();
-    void saveLeavesAHeldWorkingFileAlone();
-};
 
-void TestMemoryFile::clockBytesShowAsHexDigits_data() {
-    QTest::addColumn<QByteArray>("clock");
-    QTest::addColumn<QByteArray>("text");
-    QTest::newRow("BCD") << QByteArray("\x25\x07\x04\x13\x05\x09", 6)
-                         << QByteArray("2025/07/04 13:05:09");
-    QTest::newRow("zeros keep two digits")
-        << QByteArray("\x00\x01\x01\x00\x00\x00", 6) << QByteArray("2000/01/01 00:00:00");
-    QTest::newRow("not BCD shows its hex digits")
-        << QByteArray("\x99\x1A\x3F\xFF\x5B\x60", 6) << QByteArray("2099/1A/3F FF:5B:60");
-}
-
-void TestMemoryFile::clockBytesShowAsHexDigits() {
-    QFETCH(QByteArray, clock);
-    QFETCH(QByteArray, text);
-    std::array<int, 6> c{};
-    for (int i = 0; i < 6; ++i)
-        c[std::size_t(i)] = quint8(clock[i]);
-    const auto rows = memory::decodeRecords(record(c, 0x40, {4680, 4680, 4680, 4680}), 1, u'K');
-    QCOMPARE(rows.size(), std::size_t(1));
-    QCOMPARE(stampOf(rows[0]), text);
-}
-
-void TestMemoryFile::typeLetters_data() {
-    QTest::addColumn<QString>("liveLetter");
-    QTest::addColumn<QList<int>>("statuses");
-    QTest::addColumn<QString>("letters");
-    QTest::newRow("code 7 keeps the record before") << "K" << QList<int>{0x45, 0x47} << "EE";
-    QTest::newRow("0x12 is R") << "K" << QList<int>{0x12} << "R";
-    QTest::newRow("first record 7 keeps the live letter") << "J" << QList<int>{0x47, 0x44} << "JT";
-    QTest::newRow("no letter anywhere writes K") << "" << QList<int>{0x17} << "K";
-}
-
-void TestMemoryFile::typeLetters() {
-    QFETCH(QString, liveLetter);
-    QFETCH(QList<int>, statuses);
-    QFETCH(QString, letters);
-    QByteArray bytes;
-    for (int s : statuses)
-        bytes += plain(s, 6480);
-    const auto rows = memory::decodeRecords(bytes, int(statuses.size()),
-                                            liveLetter.isEmpty() ? QChar() : liveLetter.at(0));
-    QString got;
-    for (const DataRow& row : rows)
-        got += QChar::fromLatin1(row.type);
-    QCOMPARE(got, letters);
-}
-
-void TestMemoryFile::rangeMarksAndFillerBytes() {
-    // T1 over range, T2 under range, T3 212 F; filler bytes differ from record to record.
-    QByteArray bytes = record({0x25, 0x07, 0x04, 0x13, 0x05, 0x09}, 0x40, {65535, 0, 6480, 4680});
-    bytes[0] = '\x00';
-    bytes[18] = '\xFF';
-    const auto rows = memory::decodeRecords(bytes, 1, u'K');
-    QCOMPARE(memory::memoryFileText(rows, 4, live::TempUnit::Celsius).split('\n').at(3),
-             QByteArray("1     \t2025/07/04 13:05:09\tK\t    OL\t   -OL\t 100.0\t   0.0\t    OL\t"
-                        "   -OL\t 212.0\t  32.0\t    OL\t   -OL\t 373.0\t 273.0\r"));
-}
-
-void TestMemoryFile::onlyWholeRecordsUpToTheCount() {
-    const QByteArray three = plain(0x40, 4680) + plain(0x40, 4690) + plain(0x40, 4700);
-    QCOMPARE(memory::decodeRecords(three, 2, u'K').size(), std::size_t(2)); // surplus ignored
-    QCOMPARE(memory::decodeRecords(three.left(56), 3, u'K').size(), std::size_t(2));
-    QCOMPARE(memory::decodeRecords(three, 2, u'K')[1].raw[0], quint16(4690));
-}
-
-void TestMemoryFile::lastRecordFirst() {
-    const QByteArray bytes = record({0x24, 0x01, 0x01, 0x00, 0x00, 0x01}, 0x40, {4680, 0, 0, 0}) +
-                             record({0x24, 0x01, 0x01, 0x00, 0x00, 0x02}, 0x40, {4690, 0, 0, 0}) +
-                             record({0x24, 0x01, 0x01, 0x00, 0x00, 0x03}, 0x40, {4700, 0, 0, 0});
-    const QList<QByteArray> l = lines(
-        memory::memoryFileText(memory::decodeRecords(bytes, 3, u'K'), 4, live::TempUnit::Celsius));
-    QCOMPARE(l.at(0), QByteArray("Total Records : 3\r"));
-    QVERIFY(l.at(3).startsWith("1     \t2024/01/01 00:00:03\tK\t   1.1\t"));
-    QVERIFY(l.at(4).startsWith("2     \t2024/01/01 00:00:02\tK\t   0.6\t"));
-    QVERIFY(l.at(5).startsWith("3     \t2024/01/01 00:00:01\tK\t   0.0\t"));
-}
-
-void TestMemoryFile::headersByChannelCount_data() {
-    QTest::addColumn<int>("channels");
-    QTest::addColumn<QByteArray>("header");
-    QTest::addColumn<int>("dashes");
-    QTest::addColumn<int>("fields");
-    QTest::newRow("4") << 4
-                       << QByteArray("No.s \t      Date Time    \tType\t   T1C\t   T2C\t   T3C\t"
-                                     "   T4C\t   T1F\t   T2F\t   T3F\t   T4F\t   T1K\t   T2K\t"
-                                     "   T3K\t   T4K\r")
-                       << 135 << 15;
-    QTest::newRow("2") << 2
-                       << QByteArray("No.s \t      Date Time    \tType\t   T1C\t   T2C\t   T1F\t"
-                                     "   T2F\t   T1K\t   T2K\r")
-                       << 87 << 9;
-    QTest::newRow("1") << 1
-                       << QByteArray("No.s \t      Date Time    \tType\t   T1C\t   T1F\t   T1K\r")
-                       << 63 << 6;
-}
-
-void TestMemoryFile::headersByChannelCount() {
-    QFETCH(int, channels);
-    QFETCH(QByteArray, header);
-    QFETCH(int, dashes);
-    QFETCH(int, fields);
-    const auto rows = memory::decodeRecords(plain(0x40, 4680).repeated(6), 6, u'K');
-    const QList<QByteArray> l =
-        lines(memory::memoryFileText(rows, channels, live::TempUnit::Celsius));
-    QCOMPARE(l.at(1), header);
-    QCOMPARE(l.at(2), QByteArray(dashes, '-') + '\r');
-    QCOMPARE(l.at(3).split('\t').size(), fields);
-    QCOMPARE(l.at(9), QByteArray(dashes, '-') + '\r'); // the statistics start after line 6
-}
-
-void TestMemoryFile::noLineLostPast16800() {
-    QByteArray bytes;
-    for (int i = 0; i < 16805; ++i)
-        bytes += plain(0x40, 4680 + i % 3000);
-    const QList<QByteArray> l = lines(memory::memoryFileText(
-        memory::decodeRecords(bytes, 16805, u'K'), 1, live::TempUnit::Celsius));
-    QCOMPARE(l.at(0), QByteArray("Total Records : 16805\r"));
-    QVERIFY(l.at(3 + 1679).startsWith("1680  \t"));
-    QVERIFY(l.at(3 + 1680).startsWith("1681  \t"));
-    QVERIFY(l.at(3 + 16800).startsWith("16801 \t"));
-    QVERIFY(l.at(3 + 16804).startsWith("16805 \t"));
-    QVERIFY(l.at(3 + 16804).contains("\t   0.0\t")); // the first record received
-    QCOMPARE(l.at(3 + 16805), QByteArray(63, '-') + '\r');
-}
-
-void TestMemoryFile::statisticsRankTheOrderOfArrival() {
-    // Five equal readings: the Max list keeps them in the order of arrival (record 1 first),
-    // not in the order of the lines (which start with the last record).
-    QByteArray bytes;
-    for (int s = 1; s <= 5; ++s)
-        bytes += record({0x24, 0x01, 0x01, 0x00, 0x00, s}, 0x10, {6480, 0, 0, 0});
-    const QByteArray text =
-        memory::memoryFileText(memory::decodeRecords(bytes, 5, u'K'), 1, live::TempUnit::Celsius);
-    QVERIFY(text.contains("Top 5 Max T1 Celsius Value : \r\n2024/01/01 00:00:01****100.0\r\n"
-                          "2024/01/01 00:00:02****100.0\r\n"));
-}
-
-void TestMemoryFile::saveLeavesAHeldWorkingFileAlone() {
-    QTemporaryDir dir;
-    const QString work = dir.filePath("QR512.temp");
-    {
-        QFile f(work);
-        QVERIFY(f.open(QIODevice::WriteOnly));
-        f.write("rows of a running recording\r\n");
+    void clockBytesShowAsHexDigits_data() {
+        QTest::addColumn<QByteArray>("clock");
+        QTest::addColumn<QByteArray>("text");
+        QTest::newRow("BCD") << QByteArray("\x25\x07\x04\x13\x05\x09", 6)
+                             << QByteArray("2025/07/04 13:05:09");
+        QTest::newRow("zeros keep two digits")
+            << QByteArray("\x00\x01\x01\x00\x00\x00", 6) << QByteArray("2000/01/01 00:00:00");
+        QTest::newRow("not BCD shows its hex digits")
+            << QByteArray("\x99\x1A\x3F\xFF\x5B\x60", 6) << QByteArray("2099/1A/3F FF:5B:60");
     }
-    const recording::WorkFileGuard recordingHolds(work);
-    QVERIFY(recordingHolds.acquired());
-    memory::SaveRequest request;
-    request.directory = dir.path();
-    const auto rows = memory::decodeRecords(plain(0x40, 4680), 1, u'K');
-    const memory::SaveOutcome outcome =
-        memory::saveMemory(rows, 4, live::TempUnit::Celsius, request);
-    QVERIFY(outcome.ok());
-    QVERIFY(outcome.workFile.isEmpty());
-    QCOMPARE(outcome.notices.size(), 1);
-    QVERIFY(outcome.notices.first().startsWith("QR512.temp was left alone"));
-    QCOMPARE(readAll(work), QByteArray("rows of a running recording\r\n"));
-    QCOMPARE(readAll(outcome.memoryFile), memory::memoryFileText(rows, 4, live::TempUnit::Celsius));
-}
+
+    void clockBytesShowAsHexDigits() {
+        QFETCH(QByteArray, clock);
+        QFETCH(QByteArray, text);
+        std::array<int, 6> c{};
+        for (int i = 0; i < 6; ++i)
+            c[std::size_t(i)] = quint8(clock[i]);
+        const auto rows = memory::decodeRecords(record(c, 0x40, {4680, 4680, 4680, 4680}), 1, u'K');
+        QCOMPARE(rows.size(), std::size_t(1));
+        QCOMPARE(stampOf(rows[0]), text);
+    }
+
+    void typeLetters_data() {
+        QTest::addColumn<QString>("liveLetter");
+        QTest::addColumn<QList<int>>("statuses");
+        QTest::addColumn<QString>("letters");
+        QTest::newRow("code 7 keeps the record before") << "K" << QList<int>{0x45, 0x47} << "EE";
+        QTest::newRow("0x12 is R") << "K" << QList<int>{0x12} << "R";
+        QTest::newRow("first record 7 keeps the live letter")
+            << "J" << QList<int>{0x47, 0x44} << "JT";
+        QTest::newRow("no letter anywhere writes K") << "" << QList<int>{0x17} << "K";
+    }
+
+    void typeLetters() {
+        QFETCH(QString, liveLetter);
+        QFETCH(QList<int>, statuses);
+        QFETCH(QString, letters);
+        QByteArray bytes;
+        for (int s : statuses)
+            bytes += plain(s, 6480);
+        const auto rows = memory::decodeRecords(bytes, int(statuses.size()),
+                                                liveLetter.isEmpty() ? QChar() : liveLetter.at(0));
+        QString got;
+        for (const DataRow& row : rows)
+            got += QChar::fromLatin1(row.type);
+        QCOMPARE(got, letters);
+    }
+
+    void rangeMarksAndFillerBytes() {
+        // T1 over range, T2 under range, T3 212 F; filler bytes differ from record to record.
+        QByteArray bytes =
+            record({0x25, 0x07, 0x04, 0x13, 0x05, 0x09}, 0x40, {65535, 0, 6480, 4680});
+        bytes[0] = '\x00';
+        bytes[18] = '\xFF';
+        const auto rows = memory::decodeRecords(bytes, 1, u'K');
+        QCOMPARE(
+            memory::memoryFileText(rows, 4, live::TempUnit::Celsius).split('\n').at(3),
+            QByteArray("1     \t2025/07/04 13:05:09\tK\t    OL\t   -OL\t 100.0\t   0.0\t    OL\t"
+                       "   -OL\t 212.0\t  32.0\t    OL\t   -OL\t 373.0\t 273.0\r"));
+    }
+
+    void onlyWholeRecordsUpToTheCount() {
+        const QByteArray three = plain(0x40, 4680) + plain(0x40, 4690) + plain(0x40, 4700);
+        QCOMPARE(memory::decodeRecords(three, 2, u'K').size(), std::size_t(2)); // surplus ignored
+        QCOMPARE(memory::decodeRecords(three.left(56), 3, u'K').size(), std::size_t(2));
+        QCOMPARE(memory::decodeRecords(three, 2, u'K')[1].raw[0], quint16(4690));
+    }
+
+    void lastRecordFirst() {
+        const QByteArray bytes =
+            record({0x24, 0x01, 0x01, 0x00, 0x00, 0x01}, 0x40, {4680, 0, 0, 0}) +
+            record({0x24, 0x01, 0x01, 0x00, 0x00, 0x02}, 0x40, {4690, 0, 0, 0}) +
+            record({0x24, 0x01, 0x01, 0x00, 0x00, 0x03}, 0x40, {4700, 0, 0, 0});
+        const QList<QByteArray> l = lines(memory::memoryFileText(
+            memory::decodeRecords(bytes, 3, u'K'), 4, live::TempUnit::Celsius));
+        QCOMPARE(l.at(0), QByteArray("Total Records : 3\r"));
+        QVERIFY(l.at(3).startsWith("1     \t2024/01/01 00:00:03\tK\t   1.1\t"));
+        QVERIFY(l.at(4).startsWith("2     \t2024/01/01 00:00:02\tK\t   0.6\t"));
+        QVERIFY(l.at(5).startsWith("3     \t2024/01/01 00:00:01\tK\t   0.0\t"));
+    }
+
+    void headerFollowsTheChannelCount() {
+        const auto rows = memory::decodeRecords(plain(0x40, 4680).repeated(6), 6, u'K');
+        const QList<QByteArray> l = lines(memory::memoryFileText(rows, 2, live::TempUnit::Celsius));
+        QCOMPARE(l.at(1), QByteArray("No.s \t      Date Time    \tType\t   T1C\t   T2C\t   T1F\t"
+                                     "   T2F\t   T1K\t   T2K\r"));
+        QCOMPARE(l.at(2), QByteArray(87, '-') + '\r');
+        QCOMPARE(l.at(3).split('\t').size(), 9);
+        QCOMPARE(l.at(9), QByteArray(87, '-') + '\r'); // the statistics start after line 6
+    }
+
+    void noLineLostPast16800() {
+        QByteArray bytes;
+        for (int i = 0; i < 16805; ++i)
+            bytes += plain(0x40, 4680 + i % 3000);
+        const QList<QByteArray> l = lines(memory::memoryFileText(
+            memory::decodeRecords(bytes, 16805, u'K'), 1, live::TempUnit::Celsius));
+        QCOMPARE(l.at(0), QByteArray("Total Records : 16805\r"));
+        QVERIFY(l.at(3 + 1679).startsWith("1680  \t"));
+        QVERIFY(l.at(3 + 1680).startsWith("1681  \t"));
+        QVERIFY(l.at(3 + 16800).startsWith("16801 \t"));
+        QVERIFY(l.at(3 + 16804).startsWith("16805 \t"));
+        QVERIFY(l.at(3 + 16804).contains("\t   0.0\t")); // the first record received
+        QCOMPARE(l.at(3 + 16805), QByteArray(63, '-') + '\r');
+    }
+
+    void statisticsRankTheOrderOfArrival() {
+        // Five equal readings: the Max list keeps them in the order of arrival (record 1 first),
+        // not in the order of the lines (which start with the last record).
+        QByteArray bytes;
+        for (int s = 1; s <= 5; ++s)
+            bytes += record({0x24, 0x01, 0x01, 0x00, 0x00, s}, 0x10, {6480, 0, 0, 0});
+        const QByteArray text = memory::memoryFileText(memory::decodeRecords(bytes, 5, u'K'), 1,
+                                                       live::TempUnit::Celsius);
+        QVERIFY(text.contains("Top 5 Max T1 Celsius Value : \r\n2024/01/01 00:00:01****100.0\r\n"
+                              "2024/01/01 00:00:02****100.0\r\n"));
+    }
+
+    void saveLeavesAHeldWorkingFileAlone() {
+        QTemporaryDir dir;
+        const QString work = dir.filePath("QR512.temp");
+        {
+            QFile f(work);
+            QVERIFY(f.open(QIODevice::WriteOnly));
+            f.write("rows of a running recording\r\n");
+        }
+        const recording::WorkFileGuard recordingHolds(work);
+        QVERIFY(recordingHolds.acquired());
+        memory::SaveRequest request;
+        request.directory = dir.path();
+        const auto rows = memory::decodeRecords(plain(0x40, 4680), 1, u'K');
+        const memory::SaveOutcome outcome =
+            memory::saveMemory(rows, 4, live::TempUnit::Celsius, request);
+        QVERIFY(outcome.ok());
+        QVERIFY(outcome.workFile.isEmpty());
+        QCOMPARE(outcome.notices.size(), 1);
+        QVERIFY(outcome.notices.first().startsWith("QR512.temp was left alone"));
+        QCOMPARE(readAll(work), QByteArray("rows of a running recording\r\n"));
+        QCOMPARE(readAll(outcome.memoryFile),
+                 memory::memoryFileText(rows, 4, live::TempUnit::Celsius));
+    }
+};
 
 QTEST_GUILESS_MAIN(TestMemoryFile)
 #include "tst_memoryfile.moc"

@@ -46,183 +46,167 @@ QByteArray file(int count, int channels, int lines, char type = 'K') {
 class TstPlotData : public QObject {
     Q_OBJECT
 
-private slots:
-    void fieldsAtTheirPositions_data();
-    void fieldsAtTheirPositions();
-    void typeLetterGivesTheRange_data();
-    void typeLetterGivesTheRange();
-    void rangeMarksReadAsInfinities();
-    void badFilesAreRefusedByName_data();
-    void badFilesAreRefusedByName();
-    void missingRecordsAreZeroWithAWarning_data();
-    void missingRecordsAreZeroWithAWarning();
-    void lateLinesAreIgnored();
-
 private:
-    QString write(const QByteArray& bytes);
+    QString write(const QByteArray& bytes) {
+        const QString path = m_dir.filePath(QStringLiteral("data%1.txt").arg(++m_files));
+        QFile out(path);
+        if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size())
+            qFatal("cannot write %s", qPrintable(path));
+        return path;
+    }
     QTemporaryDir m_dir;
     int m_files = 0;
-};
 
-QString TstPlotData::write(const QByteArray& bytes) {
-    const QString path = m_dir.filePath(QStringLiteral("data%1.txt").arg(++m_files));
-    QFile out(path);
-    if (!out.open(QIODevice::WriteOnly) || out.write(bytes) != bytes.size())
-        qFatal("cannot write %s", qPrintable(path));
-    return path;
-}
+private slots:
 
-void TstPlotData::fieldsAtTheirPositions_data() {
-    QTest::addColumn<int>("channels");
-    QTest::addColumn<TempUnit>("unit");
-    QTest::addColumn<QList<float>>("values");
-    // Positions 30, 37, 44, ... hold 1.5, 2.5, 3.5, ...
-    QTest::newRow("4 C at 30 37 44 51")
-        << 4 << TempUnit::Celsius << QList<float>{1.5, 2.5, 3.5, 4.5};
-    QTest::newRow("4 F at 58 65 72 79")
-        << 4 << TempUnit::Fahrenheit << QList<float>{5.5, 6.5, 7.5, 8.5};
-    QTest::newRow("4 K at 86 93 100 107")
-        << 4 << TempUnit::Kelvin << QList<float>{9.5, 10.5, 11.5, 12.5};
-    QTest::newRow("2 C at 30 37") << 2 << TempUnit::Celsius << QList<float>{1.5, 2.5};
-    QTest::newRow("2 F at 44 51") << 2 << TempUnit::Fahrenheit << QList<float>{3.5, 4.5};
-    QTest::newRow("2 K at 58 65") << 2 << TempUnit::Kelvin << QList<float>{5.5, 6.5};
-    QTest::newRow("1 C at 30") << 1 << TempUnit::Celsius << QList<float>{1.5};
-    QTest::newRow("1 F at 37") << 1 << TempUnit::Fahrenheit << QList<float>{2.5};
-    QTest::newRow("1 K at 44") << 1 << TempUnit::Kelvin << QList<float>{3.5};
-}
-
-void TstPlotData::fieldsAtTheirPositions() {
-    QFETCH(int, channels);
-    QFETCH(TempUnit, unit);
-    QFETCH(QList<float>, values);
-    const PlotLoad load = plot::loadPlotData(write(file(3, channels, 3)), unit);
-    QVERIFY2(load.ok(), qPrintable(load.error));
-    QCOMPARE(load.warning, QString());
-    QCOMPARE(load.data.count, 3);
-    QCOMPARE(load.data.channels, channels);
-    QCOMPARE(load.data.rowsRead(), 3);
-    for (int c = 1; c <= channels; ++c) {
-        QCOMPARE(load.data.value(c, 0), values[c - 1]);
-        QCOMPARE(load.data.value(c, 2), values[c - 1]);
+    void fieldsAtTheirPositions_data() {
+        QTest::addColumn<int>("channels");
+        QTest::addColumn<TempUnit>("unit");
+        QTest::addColumn<QList<float>>("values");
+        // Positions 30, 37, 44, ... hold 1.5, 2.5, 3.5, ...
+        QTest::newRow("4 C at 30 37 44 51")
+            << 4 << TempUnit::Celsius << QList<float>{1.5, 2.5, 3.5, 4.5};
+        QTest::newRow("4 F at 58 65 72 79")
+            << 4 << TempUnit::Fahrenheit << QList<float>{5.5, 6.5, 7.5, 8.5};
+        QTest::newRow("4 K at 86 93 100 107")
+            << 4 << TempUnit::Kelvin << QList<float>{9.5, 10.5, 11.5, 12.5};
+        QTest::newRow("2 C at 30 37") << 2 << TempUnit::Celsius << QList<float>{1.5, 2.5};
+        QTest::newRow("2 F at 44 51") << 2 << TempUnit::Fahrenheit << QList<float>{3.5, 4.5};
+        QTest::newRow("2 K at 58 65") << 2 << TempUnit::Kelvin << QList<float>{5.5, 6.5};
+        QTest::newRow("1 C at 30") << 1 << TempUnit::Celsius << QList<float>{1.5};
+        QTest::newRow("1 F at 37") << 1 << TempUnit::Fahrenheit << QList<float>{2.5};
+        QTest::newRow("1 K at 44") << 1 << TempUnit::Kelvin << QList<float>{3.5};
     }
-}
 
-void TstPlotData::typeLetterGivesTheRange_data() {
-    QTest::addColumn<char>("type");
-    QTest::addColumn<TempUnit>("unit");
-    QTest::addColumn<int>("low");
-    QTest::addColumn<int>("high");
-    QTest::newRow("K in C") << 'K' << TempUnit::Celsius << -200 << 1375;
-    QTest::newRow("R in C") << 'R' << TempUnit::Celsius << 0 << 1770;
-    QTest::newRow("S in C") << 'S' << TempUnit::Celsius << 0 << 1770;
-    QTest::newRow("J in F") << 'J' << TempUnit::Fahrenheit << -346 << 2192;
-    QTest::newRow("E in K") << 'E' << TempUnit::Kelvin << 63 << 1273;
-    QTest::newRow("T in F") << 'T' << TempUnit::Fahrenheit << -418 << 752;
-    QTest::newRow("N in K") << 'N' << TempUnit::Kelvin << 123 << 1573;
-    // No such type: the span of the data (1.5 and 2.5 in whole degrees).
-    QTest::newRow("unknown letter") << 'X' << TempUnit::Celsius << 1 << 3;
-}
+    void fieldsAtTheirPositions() {
+        QFETCH(int, channels);
+        QFETCH(TempUnit, unit);
+        QFETCH(QList<float>, values);
+        const PlotLoad load = plot::loadPlotData(write(file(3, channels, 3)), unit);
+        QVERIFY2(load.ok(), qPrintable(load.error));
+        QCOMPARE(load.warning, QString());
+        QCOMPARE(load.data.count, 3);
+        QCOMPARE(load.data.channels, channels);
+        QCOMPARE(load.data.rowsRead(), 3);
+        for (int c = 1; c <= channels; ++c) {
+            QCOMPARE(load.data.value(c, 0), values[c - 1]);
+            QCOMPARE(load.data.value(c, 2), values[c - 1]);
+        }
+    }
 
-void TstPlotData::typeLetterGivesTheRange() {
-    QFETCH(char, type);
-    QFETCH(TempUnit, unit);
-    QFETCH(int, low);
-    QFETCH(int, high);
-    const PlotLoad load = plot::loadPlotData(write(file(2, 2, 2, type)), unit);
-    QVERIFY2(load.ok(), qPrintable(load.error));
-    QCOMPARE(load.data.typeLetter, QChar::fromLatin1(type));
-    QCOMPARE(load.data.typeMin, low);
-    QCOMPARE(load.data.typeMax, high);
-}
+    void typeLetterGivesTheRange_data() {
+        QTest::addColumn<char>("type");
+        QTest::addColumn<TempUnit>("unit");
+        QTest::addColumn<int>("low");
+        QTest::addColumn<int>("high");
+        QTest::newRow("K in C") << 'K' << TempUnit::Celsius << -200 << 1375;
+        QTest::newRow("S in C") << 'S' << TempUnit::Celsius << 0 << 1770;
+        QTest::newRow("T in F") << 'T' << TempUnit::Fahrenheit << -418 << 752;
+        // No such type: the span of the data (1.5 and 2.5 in whole degrees).
+        QTest::newRow("unknown letter") << 'X' << TempUnit::Celsius << 1 << 3;
+    }
 
-void TstPlotData::rangeMarksReadAsInfinities() {
-    QByteArray text = file(2, 1, 2);
-    text.replace("1     \t2024/01/05 10:30:00\tK\t   1.5",
-                 "1     \t2024/01/05 10:30:00\tK\t    OL");
-    text.replace("2     \t2024/01/05 10:30:00\tK\t   1.5",
-                 "2     \t2024/01/05 10:30:00\tK\t   -OL");
-    const PlotLoad load = plot::loadPlotData(write(text), TempUnit::Celsius);
-    QVERIFY2(load.ok(), qPrintable(load.error));
-    QVERIFY(plot::isOverRange(load.data.value(1, 0)));
-    QVERIFY(plot::isUnderRange(load.data.value(1, 1)));
-}
+    void typeLetterGivesTheRange() {
+        QFETCH(char, type);
+        QFETCH(TempUnit, unit);
+        QFETCH(int, low);
+        QFETCH(int, high);
+        const PlotLoad load = plot::loadPlotData(write(file(2, 2, 2, type)), unit);
+        QVERIFY2(load.ok(), qPrintable(load.error));
+        QCOMPARE(load.data.typeLetter, QChar::fromLatin1(type));
+        QCOMPARE(load.data.typeMin, low);
+        QCOMPARE(load.data.typeMax, high);
+    }
 
-void TstPlotData::badFilesAreRefusedByName_data() {
-    QTest::addColumn<QByteArray>("bytes");
-    const QByteArray rest = file(3, 4, 3).mid(19);
-    QTest::newRow("empty file") << QByteArray();
-    QTest::newRow("count missing") << "Total Records : \r\n" + rest;
-    QTest::newRow("count zero") << "Total Records : 0\r\n" + rest;
-    QTest::newRow("not a number") << "Total Records : many\r\n" + rest;
-    QTest::newRow("negative") << "Total Records : -3\r\n" + rest;
-    QTest::newRow("999999999 with 3 data lines") << "Total Records : 999999999\r\n" + rest;
-    QTest::newRow("above any writer") << "Total Records : 864001\r\n" + rest;
-    QTest::newRow("no header") << QByteArray("Total Records : 3\r\n");
-    QTest::newRow("no data line") << file(3, 4, 0).left(file(3, 4, 0).indexOf("-\r\n") + 3);
-    QTest::newRow("another program's table")
-        << QByteArray("time,value\r\n2024-01-05,12.5\r\n2024-01-06,13.0\r\n");
-    QTest::newRow("another program with a number at 17")
-        << QByteArray("Samples counted:12\r\nheader\r\n----\r\n1,2,3\r\n");
-    QByteArray binary(4096, '\0');
-    for (int i = 0; i < binary.size(); ++i)
-        binary[i] = char((i * 37) % 256);
-    QTest::newRow("binary") << binary;
-}
+    void rangeMarksReadAsInfinities() {
+        QByteArray text = file(2, 1, 2);
+        text.replace("1     \t2024/01/05 10:30:00\tK\t   1.5",
+                     "1     \t2024/01/05 10:30:00\tK\t    OL");
+        text.replace("2     \t2024/01/05 10:30:00\tK\t   1.5",
+                     "2     \t2024/01/05 10:30:00\tK\t   -OL");
+        const PlotLoad load = plot::loadPlotData(write(text), TempUnit::Celsius);
+        QVERIFY2(load.ok(), qPrintable(load.error));
+        QVERIFY(plot::isOverRange(load.data.value(1, 0)));
+        QVERIFY(plot::isUnderRange(load.data.value(1, 1)));
+    }
 
-void TstPlotData::badFilesAreRefusedByName() {
-    QFETCH(QByteArray, bytes);
-    const QString path = write(bytes);
-    const PlotLoad load = plot::loadPlotData(path, TempUnit::Celsius);
-    QVERIFY(!load.ok());
-    QVERIFY2(load.error.contains(QStringLiteral("data%1.txt").arg(m_files)),
-             qPrintable(load.error));
-    QCOMPARE(load.data.rowsRead(), 0);
-}
+    void badFilesAreRefusedByName_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        const QByteArray rest = file(3, 4, 3).mid(19);
+        QTest::newRow("empty file") << QByteArray();
+        QTest::newRow("count missing") << "Total Records : \r\n" + rest;
+        QTest::newRow("count zero") << "Total Records : 0\r\n" + rest;
+        QTest::newRow("not a number") << "Total Records : many\r\n" + rest;
+        QTest::newRow("negative") << "Total Records : -3\r\n" + rest;
+        QTest::newRow("999999999 with 3 data lines") << "Total Records : 999999999\r\n" + rest;
+        QTest::newRow("above any writer") << "Total Records : 864001\r\n" + rest;
+        QTest::newRow("no header") << QByteArray("Total Records : 3\r\n");
+        QTest::newRow("no data line") << file(3, 4, 0).left(file(3, 4, 0).indexOf("-\r\n") + 3);
+        QTest::newRow("another program's table")
+            << QByteArray("time,value\r\n2024-01-05,12.5\r\n2024-01-06,13.0\r\n");
+        QTest::newRow("another program with a number at 17")
+            << QByteArray("Samples counted:12\r\nheader\r\n----\r\n1,2,3\r\n");
+        QByteArray binary(4096, '\0');
+        for (int i = 0; i < binary.size(); ++i)
+            binary[i] = char((i * 37) % 256);
+        QTest::newRow("binary") << binary;
+    }
 
-void TstPlotData::missingRecordsAreZeroWithAWarning_data() {
-    QTest::addColumn<QByteArray>("bytes");
-    QTest::addColumn<int>("rowsRead");
-    QTest::addColumn<QString>("warningPart");
-    QByteArray shortFile = file(864000, 2, 3);
-    shortFile.truncate(shortFile.indexOf("\r\n---", 100) + 2);
-    QTest::newRow("864000 declared, 3 present") << shortFile << 3 << "holds only 3";
-    QByteArray cut = file(5, 4, 5);
-    cut.truncate(cut.indexOf("\r\n4     ") + 40);
-    QTest::newRow("cut inside line 7") << cut << 3 << "Line 7 ";
-    QByteArray garbled = file(5, 4, 5);
-    garbled.replace("\r\n3     \t2024/01/05 10:30:00\tK\t   1.5",
-                    "\r\n3     \t2024/01/05 10:30:00\tK\t  1x.5");
-    QTest::newRow("garbled value on line 6") << garbled << 2 << "Line 6 ";
-    QTest::newRow("count above the lines") << file(7, 1, 4) << 4 << "Line 8 ";
-}
+    void badFilesAreRefusedByName() {
+        QFETCH(QByteArray, bytes);
+        const QString path = write(bytes);
+        const PlotLoad load = plot::loadPlotData(path, TempUnit::Celsius);
+        QVERIFY(!load.ok());
+        QVERIFY2(load.error.contains(QStringLiteral("data%1.txt").arg(m_files)),
+                 qPrintable(load.error));
+        QCOMPARE(load.data.rowsRead(), 0);
+    }
 
-void TstPlotData::missingRecordsAreZeroWithAWarning() {
-    QFETCH(QByteArray, bytes);
-    QFETCH(int, rowsRead);
-    QFETCH(QString, warningPart);
-    const QString path = write(bytes);
-    const PlotLoad load = plot::loadPlotData(path, TempUnit::Celsius);
-    QVERIFY2(load.ok(), qPrintable(load.error));
-    QCOMPARE(load.data.rowsRead(), rowsRead);
-    QVERIFY2(load.warning.contains(warningPart), qPrintable(load.warning));
-    QVERIFY(load.warning.contains(QStringLiteral("data%1.txt").arg(m_files)));
-    QCOMPARE(load.data.value(1, rowsRead - 1), 1.5f);
-    QCOMPARE(load.data.value(1, rowsRead), 0.0f);
-    QCOMPARE(load.data.value(1, load.data.count - 1), 0.0f);
-    // Sized by what was read, not by the count word.
-    QVERIFY(load.data.columns[0].capacity() < 1000);
-}
+    void missingRecordsAreZeroWithAWarning_data() {
+        QTest::addColumn<QByteArray>("bytes");
+        QTest::addColumn<int>("rowsRead");
+        QTest::addColumn<QString>("warningPart");
+        QByteArray shortFile = file(864000, 2, 3);
+        shortFile.truncate(shortFile.indexOf("\r\n---", 100) + 2);
+        QTest::newRow("864000 declared, 3 present") << shortFile << 3 << "holds only 3";
+        QByteArray cut = file(5, 4, 5);
+        cut.truncate(cut.indexOf("\r\n4     ") + 40);
+        QTest::newRow("cut inside line 7") << cut << 3 << "Line 7 ";
+        QByteArray garbled = file(5, 4, 5);
+        garbled.replace("\r\n3     \t2024/01/05 10:30:00\tK\t   1.5",
+                        "\r\n3     \t2024/01/05 10:30:00\tK\t  1x.5");
+        QTest::newRow("garbled value on line 6") << garbled << 2 << "Line 6 ";
+        QTest::newRow("count above the lines") << file(7, 1, 4) << 4 << "Line 8 ";
+    }
 
-void TstPlotData::lateLinesAreIgnored() {
-    QByteArray text = file(5, 2, 5);
-    text.replace("Total Records : 5", "Total Records : 2");
-    text.replace("\r\n", "\n"); // Unix line ends read as well
-    const PlotLoad load = plot::loadPlotData(write(text), TempUnit::Kelvin);
-    QVERIFY2(load.ok(), qPrintable(load.error));
-    QCOMPARE(load.warning, QString());
-    QCOMPARE(load.data.rowsRead(), 2);
-    QCOMPARE(load.data.value(2, 1), 6.5f);
-}
+    void missingRecordsAreZeroWithAWarning() {
+        QFETCH(QByteArray, bytes);
+        QFETCH(int, rowsRead);
+        QFETCH(QString, warningPart);
+        const QString path = write(bytes);
+        const PlotLoad load = plot::loadPlotData(path, TempUnit::Celsius);
+        QVERIFY2(load.ok(), qPrintable(load.error));
+        QCOMPARE(load.data.rowsRead(), rowsRead);
+        QVERIFY2(load.warning.contains(warningPart), qPrintable(load.warning));
+        QVERIFY(load.warning.contains(QStringLiteral("data%1.txt").arg(m_files)));
+        QCOMPARE(load.data.value(1, rowsRead - 1), 1.5f);
+        QCOMPARE(load.data.value(1, rowsRead), 0.0f);
+        QCOMPARE(load.data.value(1, load.data.count - 1), 0.0f);
+        // Sized by what was read, not by the count word.
+        QVERIFY(load.data.columns[0].capacity() < 1000);
+    }
+
+    void lateLinesAreIgnored() {
+        QByteArray text = file(5, 2, 5);
+        text.replace("Total Records : 5", "Total Records : 2");
+        text.replace("\r\n", "\n"); // Unix line ends read as well
+        const PlotLoad load = plot::loadPlotData(write(text), TempUnit::Kelvin);
+        QVERIFY2(load.ok(), qPrintable(load.error));
+        QCOMPARE(load.warning, QString());
+        QCOMPARE(load.data.rowsRead(), 2);
+        QCOMPARE(load.data.value(2, 1), 6.5f);
+    }
+};
 
 QTEST_APPLESS_MAIN(TstPlotData)
 #include "tst_plotdata.moc"

@@ -67,82 +67,79 @@ class TstPlotPainter : public QObject {
     Q_OBJECT
 
 private slots:
-    void curvesInTheirColoursAndPlaces();
-    void spikeSurvivesTheReduction();
-    void imageFiles_data();
-    void imageFiles();
-    void imageErrors();
-};
 
-void TstPlotPainter::curvesInTheirColoursAndPlaces() {
-    const QImage image = draw(twoChannels(), {1, 11, 0, 100});
-    // Record 3 at x 108: T1 (50) at y 162.5, T2 (25) at y 218.75.
-    QVERIFY(colourIn(image, 108, 162, 163, kRed));
-    QVERIFY(colourIn(image, 108, 218, 219, kGreen));
-    QVERIFY(!colourIn(image, 108, 50, 160, kRed));
-    // Record 6 (OL) at x 210: 3 above the top line (y 50).
-    QVERIFY(colourIn(image, 210, 46, 48, kRed));
-    QVERIFY(!colourIn(image, 210, 0, 45, kRed));
-    // Legend 16 above the top line: C1 red at X0 + 20, C2 green at X0 + 40, nothing more.
-    QVERIFY(colourInRect(image, QRect(60, 34, 16, 14), kRed));
-    QVERIFY(colourInRect(image, QRect(80, 34, 16, 14), kGreen));
-    QVERIFY(!colourInRect(image, QRect(98, 30, 60, 18), kBlue));
-    QVERIFY(!colourInRect(image, QRect(98, 30, 60, 18), kBlack));
-    // The vertical axis at X0 - 2, the horizontal one 2 below the bottom line; white around.
-    QCOMPARE(image.pixel(38, 150), kBlack);
-    QCOMPARE(image.pixel(200, 277), kBlack);
-    QCOMPARE(image.pixel(395, 5), kWhite);
-}
-
-void TstPlotPainter::spikeSurvivesTheReduction() {
-    PlotData data;
-    data.channels = 3;
-    data.count = 100000;
-    for (auto& column : data.columns)
-        column.assign(100000, 10.0f);
-    data.columns[2][50000] = 90.0f; // record 50001, column floor(50000 × 340 / 99999) = 170
-    const QImage image = draw(data, {1, 100000, 0, 100});
-    QVERIFY(colourIn(image, 210, 72, 73, kBlue));   // 90 % of H
-    QVERIFY(colourIn(image, 210, 250, 254, kBlue)); // and down to the rest
-    QVERIFY(!colourIn(image, 100, 60, 240, kBlue));
-    QVERIFY(!colourIn(image, 300, 60, 240, kBlue));
-}
-
-void TstPlotPainter::imageFiles_data() {
-    QTest::addColumn<QString>("name");
-    QTest::addColumn<QByteArray>("start");
-    QTest::newRow("PNG") << "plot.png" << QByteArray("\x89PNG");
-    QTest::newRow("SVG, upper case suffix") << "plot.SVG" << QByteArray("<?xml");
-    QTest::newRow("PDF") << "plot.pdf" << QByteArray("%PDF");
-}
-
-void TstPlotPainter::imageFiles() {
-    QFETCH(QString, name);
-    QFETCH(QByteArray, start);
-    QTemporaryDir dir;
-    const QString path = dir.filePath(name);
-    QString error;
-    QVERIFY2(exportPlot(twoChannels(), {1, 11, 0, 100}, kSize, path, &error), qPrintable(error));
-    QFile file(path);
-    QVERIFY(file.open(QIODevice::ReadOnly));
-    QVERIFY(file.readAll().startsWith(start));
-    if (name.endsWith(QLatin1String(".png"))) {
-        const QImage image(path);
-        QCOMPARE(image.size(), kSize);
+    void curvesInTheirColoursAndPlaces() {
+        const QImage image = draw(twoChannels(), {1, 11, 0, 100});
+        // Record 3 at x 108: T1 (50) at y 162.5, T2 (25) at y 218.75.
         QVERIFY(colourIn(image, 108, 162, 163, kRed));
+        QVERIFY(colourIn(image, 108, 218, 219, kGreen));
+        QVERIFY(!colourIn(image, 108, 50, 160, kRed));
+        // Record 6 (OL) at x 210: 3 above the top line (y 50).
+        QVERIFY(colourIn(image, 210, 46, 48, kRed));
+        QVERIFY(!colourIn(image, 210, 0, 45, kRed));
+        // Legend 16 above the top line: C1 red at X0 + 20, C2 green at X0 + 40, nothing more.
+        QVERIFY(colourInRect(image, QRect(60, 34, 16, 14), kRed));
+        QVERIFY(colourInRect(image, QRect(80, 34, 16, 14), kGreen));
+        QVERIFY(!colourInRect(image, QRect(98, 30, 60, 18), kBlue));
+        QVERIFY(!colourInRect(image, QRect(98, 30, 60, 18), kBlack));
+        // The vertical axis at X0 - 2, the horizontal one 2 below the bottom line; white around.
+        QCOMPARE(image.pixel(38, 150), kBlack);
+        QCOMPARE(image.pixel(200, 277), kBlack);
+        QCOMPARE(image.pixel(395, 5), kWhite);
     }
-}
 
-void TstPlotPainter::imageErrors() {
-    QTemporaryDir dir;
-    QString error;
-    QVERIFY(!exportPlot(twoChannels(), {1, 11, 0, 100}, kSize, dir.filePath("plot.bmp"), &error));
-    QVERIFY2(error.contains(QLatin1String(".png, .svg or .pdf")), qPrintable(error));
-    error.clear();
-    const QString unwritable = dir.filePath(QStringLiteral("no/such/folder/plot.png"));
-    QVERIFY(!exportPlot(twoChannels(), {1, 11, 0, 100}, kSize, unwritable, &error));
-    QVERIFY2(error.contains(QLatin1String("plot.png")), qPrintable(error));
-}
+    void spikeSurvivesTheReduction() {
+        PlotData data;
+        data.channels = 3;
+        data.count = 100000;
+        for (auto& column : data.columns)
+            column.assign(100000, 10.0f);
+        data.columns[2][50000] = 90.0f; // record 50001, column floor(50000 × 340 / 99999) = 170
+        const QImage image = draw(data, {1, 100000, 0, 100});
+        QVERIFY(colourIn(image, 210, 72, 73, kBlue));   // 90 % of H
+        QVERIFY(colourIn(image, 210, 250, 254, kBlue)); // and down to the rest
+        QVERIFY(!colourIn(image, 100, 60, 240, kBlue));
+        QVERIFY(!colourIn(image, 300, 60, 240, kBlue));
+    }
+
+    void imageFiles_data() {
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<QByteArray>("start");
+        QTest::newRow("PNG") << "plot.png" << QByteArray("\x89PNG");
+        QTest::newRow("SVG, upper case suffix") << "plot.SVG" << QByteArray("<?xml");
+        QTest::newRow("PDF") << "plot.pdf" << QByteArray("%PDF");
+    }
+
+    void imageFiles() {
+        QFETCH(QString, name);
+        QFETCH(QByteArray, start);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(name);
+        QString error;
+        QVERIFY2(exportPlot(twoChannels(), {1, 11, 0, 100}, kSize, path, &error),
+                 qPrintable(error));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        QVERIFY(file.readAll().startsWith(start));
+        if (name.endsWith(QLatin1String(".png"))) {
+            const QImage image(path);
+            QCOMPARE(image.size(), kSize);
+            QVERIFY(colourIn(image, 108, 162, 163, kRed));
+        }
+    }
+
+    void imageErrors() {
+        QTemporaryDir dir;
+        QString error;
+        QVERIFY(
+            !exportPlot(twoChannels(), {1, 11, 0, 100}, kSize, dir.filePath("plot.bmp"), &error));
+        QVERIFY2(error.contains(QLatin1String(".png, .svg or .pdf")), qPrintable(error));
+        error.clear();
+        const QString unwritable = dir.filePath(QStringLiteral("no/such/folder/plot.png"));
+        QVERIFY(!exportPlot(twoChannels(), {1, 11, 0, 100}, kSize, unwritable, &error));
+        QVERIFY2(error.contains(QLatin1String("plot.png")), qPrintable(error));
+    }
+};
 
 QTEST_MAIN(TstPlotPainter)
 #include "tst_plotpainter.moc"

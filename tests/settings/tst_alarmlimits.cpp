@@ -39,220 +39,207 @@ LimitValues all(double high, double low) {
 class TestAlarmLimits : public QObject {
     Q_OBJECT
 private slots:
-    void wordShowsAsValue_data();
-    void wordShowsAsValue();
-    void valueIsSentAsWord_data();
-    void valueIsSentAsWord();
-    void rangeMessagePerTypeAndUnit_data();
-    void rangeMessagePerTypeAndUnit();
-    void rangeCheckEdges_data();
-    void rangeCheckEdges();
-    void absentChannelsShowTheTypesRange_data();
-    void absentChannelsShowTheTypesRange();
-    void replyGivesEightWords_data();
-    void replyGivesEightWords();
-    void payloadIsSixteenBytesHighFirst();
-    void readWriteAndTheReadsBoundAgainstTheMeter();
-};
 
-void TestAlarmLimits::wordShowsAsValue_data() {
-    QTest::addColumn<int>("word");
-    QTest::addColumn<TempUnit>("unit");
-    QTest::addColumn<QString>("text");
-    const struct {
-        int word;
-        const char* c;
-        const char* f;
-        const char* k;
-    } rows[] =
-        {
+    void wordShowsAsValue_data() {
+        QTest::addColumn<int>("word");
+        QTest::addColumn<TempUnit>("unit");
+        QTest::addColumn<QString>("text");
+        const struct {
+            int word;
+            const char* c;
+            const char* f;
+            const char* k;
+        } rows[] = {
             {180, "-250", "-418", "23"},    {36540, "1770", "3218", "2043"},
             {4680, "0", "32", "273"},       {5139, "25.5", "77.9", "298.5"},
             {4681, "0.1", "32.1", "273.1"}, // 0.0556 C rounds up to a tenth
             {4360, "-17.8", "0", "255.2"},
         };
-    for (const auto& row : rows) {
-        QTest::addRow("%d C", row.word) << row.word << TempUnit::Celsius << row.c;
-        QTest::addRow("%d F", row.word) << row.word << TempUnit::Fahrenheit << row.f;
-        QTest::addRow("%d K", row.word) << row.word << TempUnit::Kelvin << row.k;
+        for (const auto& row : rows) {
+            QTest::addRow("%d C", row.word) << row.word << TempUnit::Celsius << row.c;
+            QTest::addRow("%d F", row.word) << row.word << TempUnit::Fahrenheit << row.f;
+            QTest::addRow("%d K", row.word) << row.word << TempUnit::Kelvin << row.k;
+        }
     }
-}
 
-void TestAlarmLimits::wordShowsAsValue() {
-    QFETCH(int, word);
-    QFETCH(TempUnit, unit);
-    QFETCH(QString, text);
-    QCOMPARE(limitText(limitValue(quint16(word), unit)), text);
-}
+    void wordShowsAsValue() {
+        QFETCH(int, word);
+        QFETCH(TempUnit, unit);
+        QFETCH(QString, text);
+        QCOMPARE(limitText(limitValue(quint16(word), unit)), text);
+    }
 
-void TestAlarmLimits::valueIsSentAsWord_data() {
-    QTest::addColumn<double>("value");
-    QTest::addColumn<TempUnit>("unit");
-    QTest::addColumn<int>("word");
-    QTest::newRow("25.5 C") << 25.5 << TempUnit::Celsius << 5139;
-    QTest::newRow("-418 F") << -418.0 << TempUnit::Fahrenheit << 180;
-    QTest::newRow("23 K") << 23.0 << TempUnit::Kelvin << 180;
-    QTest::newRow("2043 K") << 2043.0 << TempUnit::Kelvin << 36540;
-    QTest::newRow("0 C") << 0.0 << TempUnit::Celsius << 4680;
-    // 4684.5 and 4693.5: halves go to the even neighbour.
-    QTest::newRow("0.25 C half down") << 0.25 << TempUnit::Celsius << 4684;
-    QTest::newRow("0.75 C half up") << 0.75 << TempUnit::Celsius << 4694;
-    QTest::newRow("typed decimals kept") << 25.55 << TempUnit::Celsius << 5140;
-    QTest::newRow("below the word's range") << -500.0 << TempUnit::Celsius << 0;
-    QTest::newRow("above the word's range") << 1e9 << TempUnit::Fahrenheit << 65535;
-}
+    void valueIsSentAsWord_data() {
+        QTest::addColumn<double>("value");
+        QTest::addColumn<TempUnit>("unit");
+        QTest::addColumn<int>("word");
+        QTest::newRow("25.5 C") << 25.5 << TempUnit::Celsius << 5139;
+        QTest::newRow("-418 F") << -418.0 << TempUnit::Fahrenheit << 180;
+        QTest::newRow("23 K") << 23.0 << TempUnit::Kelvin << 180;
+        QTest::newRow("2043 K") << 2043.0 << TempUnit::Kelvin << 36540;
+        QTest::newRow("0 C") << 0.0 << TempUnit::Celsius << 4680;
+        // 4684.5 and 4693.5: halves go to the even neighbour.
+        QTest::newRow("0.25 C half down") << 0.25 << TempUnit::Celsius << 4684;
+        QTest::newRow("0.75 C half up") << 0.75 << TempUnit::Celsius << 4694;
+        QTest::newRow("typed decimals kept") << 25.55 << TempUnit::Celsius << 5140;
+        QTest::newRow("below the word's range") << -500.0 << TempUnit::Celsius << 0;
+        QTest::newRow("above the word's range") << 1e9 << TempUnit::Fahrenheit << 65535;
+    }
 
-void TestAlarmLimits::valueIsSentAsWord() {
-    QFETCH(double, value);
-    QFETCH(TempUnit, unit);
-    QFETCH(int, word);
-    QCOMPARE(int(limitWord(value, unit)), word);
-}
+    void valueIsSentAsWord() {
+        QFETCH(double, value);
+        QFETCH(TempUnit, unit);
+        QFETCH(int, word);
+        QCOMPARE(int(limitWord(value, unit)), word);
+    }
 
-void TestAlarmLimits::rangeMessagePerTypeAndUnit_data() {
-    QTest::addColumn<QChar>("type");
-    QTest::addColumn<TempUnit>("unit");
-    QTest::addColumn<QString>("message");
-    // Max and min in C, F and K.
-    const struct {
-        char type;
-        int range[6];
-    } rows[] = {
-        {'K', {1375, -200, 2507, -328, 1648, 73}},  {'J', {1200, -210, 2192, -346, 1473, 63}},
-        {'E', {1000, -210, 1832, -346, 1273, 63}},  {'T', {400, -250, 752, -418, 673, 23}},
-        {'N', {1300, -150, 2372, -238, 1573, 123}}, {'R', {1770, 0, 3218, 32, 2043, 273}},
-        {'S', {1770, 0, 3218, 32, 2043, 273}},
-    };
-    const TempUnit units[] = {TempUnit::Celsius, TempUnit::Fahrenheit, TempUnit::Kelvin};
-    for (const auto& row : rows)
-        for (int u = 0; u < 3; ++u)
-            QTest::addRow("%c %c", row.type, "CFK"[u])
-                << QChar(row.type) << units[u]
-                << QStringLiteral("Error! %1 >= High Alarm >= Low Alarm >= %2")
-                       .arg(row.range[2 * u])
-                       .arg(row.range[2 * u + 1]);
-}
+    void rangeMessagePerTypeAndUnit_data() {
+        QTest::addColumn<QChar>("type");
+        QTest::addColumn<TempUnit>("unit");
+        QTest::addColumn<QString>("message");
+        // Max and min in C, F and K.
+        const struct {
+            char type;
+            int range[6];
+        } rows[] = {
+            {'K', {1375, -200, 2507, -328, 1648, 73}},  {'J', {1200, -210, 2192, -346, 1473, 63}},
+            {'E', {1000, -210, 1832, -346, 1273, 63}},  {'T', {400, -250, 752, -418, 673, 23}},
+            {'N', {1300, -150, 2372, -238, 1573, 123}}, {'R', {1770, 0, 3218, 32, 2043, 273}},
+            {'S', {1770, 0, 3218, 32, 2043, 273}},
+        };
+        const TempUnit units[] = {TempUnit::Celsius, TempUnit::Fahrenheit, TempUnit::Kelvin};
+        for (const auto& row : rows)
+            for (int u = 0; u < 3; ++u)
+                QTest::addRow("%c %c", row.type, "CFK"[u])
+                    << QChar(row.type) << units[u]
+                    << QStringLiteral("Error! %1 >= High Alarm >= Low Alarm >= %2")
+                           .arg(row.range[2 * u])
+                           .arg(row.range[2 * u + 1]);
+    }
 
-void TestAlarmLimits::rangeMessagePerTypeAndUnit() {
-    QFETCH(QChar, type);
-    QFETCH(TempUnit, unit);
-    QFETCH(QString, message);
-    // A low limit below every range is refused with the row's message.
-    QCOMPARE(limitsRefusal(all(100, -1000), type, unit), std::optional<QString>(message));
-}
+    void rangeMessagePerTypeAndUnit() {
+        QFETCH(QChar, type);
+        QFETCH(TempUnit, unit);
+        QFETCH(QString, message);
+        // A low limit below every range is refused with the row's message.
+        QCOMPARE(limitsRefusal(all(100, -1000), type, unit), std::optional<QString>(message));
+    }
 
-void TestAlarmLimits::rangeCheckEdges_data() {
-    QTest::addColumn<QChar>("type");
-    QTest::addColumn<TempUnit>("unit");
-    QTest::addColumn<LimitTexts>("typed");
-    QTest::addColumn<bool>("accepted");
-    const auto row = [](const char* name, char type, TempUnit unit, LimitTexts typed, bool ok) {
-        QTest::newRow(name) << QChar(type) << unit << typed << ok;
-    };
-    const TempUnit c = TempUnit::Celsius;
-    row("K C full range", 'K', c,
-        texts({"1375", "-200", "1375", "-200", "1375", "-200", "1375", "-200"}), true);
-    row("K C high 1375.1", 'K', c, texts({"1375.1", "0", "1", "0", "1", "0", "1", "0"}), false);
-    row("K C low -200.1", 'K', c, texts({"1", "-200.1", "1", "0", "1", "0", "1", "0"}), false);
-    row("K C low equal high", 'K', c, texts({"50", "50", "1", "0", "1", "0", "1", "0"}), false);
-    row("T4 alone wrong", 'K', c, texts({"100", "0", "100", "0", "100", "0", "0", "100"}), false);
-    row("leading numbers", 'K', c,
-        texts({" 25.5 C", "-1e1x", "1e3", "+.5", "100", "0", "100", "0"}), true);
-    row("letters in Kelvin read 0", 'K', TempUnit::Kelvin,
-        texts({"1000", "abc", "1000", "100", "1000", "100", "1000", "100"}), false);
-    row("letters in Celsius read 0", 'K', c,
-        texts({"100", "abc", "100", "0", "100", "0", "100", "0"}), true);
-    row("infinity refused", 'K', c, texts({"1e999", "0", "1", "0", "1", "0", "1", "0"}), false);
-    row("S uses the R row", 'S', TempUnit::Fahrenheit,
-        texts({"3218", "32", "3218", "32", "3218", "32", "3218", "32"}), true);
-}
+    void rangeCheckEdges_data() {
+        QTest::addColumn<QChar>("type");
+        QTest::addColumn<TempUnit>("unit");
+        QTest::addColumn<LimitTexts>("typed");
+        QTest::addColumn<bool>("accepted");
+        const auto row = [](const char* name, char type, TempUnit unit, LimitTexts typed, bool ok) {
+            QTest::newRow(name) << QChar(type) << unit << typed << ok;
+        };
+        const TempUnit c = TempUnit::Celsius;
+        row("K C full range", 'K', c,
+            texts({"1375", "-200", "1375", "-200", "1375", "-200", "1375", "-200"}), true);
+        row("K C high 1375.1", 'K', c, texts({"1375.1", "0", "1", "0", "1", "0", "1", "0"}), false);
+        row("K C low -200.1", 'K', c, texts({"1", "-200.1", "1", "0", "1", "0", "1", "0"}), false);
+        row("K C low equal high", 'K', c, texts({"50", "50", "1", "0", "1", "0", "1", "0"}), false);
+        row("T4 alone wrong", 'K', c, texts({"100", "0", "100", "0", "100", "0", "0", "100"}),
+            false);
+        row("leading numbers", 'K', c,
+            texts({" 25.5 C", "-1e1x", "1e3", "+.5", "100", "0", "100", "0"}), true);
+        row("letters in Kelvin read 0", 'K', TempUnit::Kelvin,
+            texts({"1000", "abc", "1000", "100", "1000", "100", "1000", "100"}), false);
+        row("letters in Celsius read 0", 'K', c,
+            texts({"100", "abc", "100", "0", "100", "0", "100", "0"}), true);
+        row("infinity refused", 'K', c, texts({"1e999", "0", "1", "0", "1", "0", "1", "0"}), false);
+        row("S uses the R row", 'S', TempUnit::Fahrenheit,
+            texts({"3218", "32", "3218", "32", "3218", "32", "3218", "32"}), true);
+    }
 
-void TestAlarmLimits::rangeCheckEdges() {
-    QFETCH(QChar, type);
-    QFETCH(TempUnit, unit);
-    QFETCH(LimitTexts, typed);
-    QFETCH(bool, accepted);
-    QCOMPARE(!limitsRefusal(readLimitTexts(typed), type, unit).has_value(), accepted);
-}
+    void rangeCheckEdges() {
+        QFETCH(QChar, type);
+        QFETCH(TempUnit, unit);
+        QFETCH(LimitTexts, typed);
+        QFETCH(bool, accepted);
+        QCOMPARE(!limitsRefusal(readLimitTexts(typed), type, unit).has_value(), accepted);
+    }
 
-void TestAlarmLimits::absentChannelsShowTheTypesRange_data() {
-    QTest::addColumn<int>("channels");
-    QTest::addColumn<QChar>("type");
-    QTest::addColumn<TempUnit>("unit");
-    QTest::addColumn<LimitTexts>("shown");
-    // The meter holds 100 F / 50 F on T1, 0 F / -10 F on every other channel.
-    QTest::newRow("2 channels, T in F")
-        << 2 << QChar('T') << TempUnit::Fahrenheit
-        << texts({"100", "50", "0", "-10", "752", "-418", "752", "-418"});
-    QTest::newRow("1 channel, K in C")
-        << 1 << QChar('K') << TempUnit::Celsius
-        << texts({"37.8", "10", "1375", "-200", "1375", "-200", "1375", "-200"});
-    QTest::newRow("4 channels keep all")
-        << 4 << QChar('T') << TempUnit::Fahrenheit
-        << texts({"100", "50", "0", "-10", "0", "-10", "0", "-10"});
-    QTest::newRow("unknown type keeps all")
-        << 2 << QChar() << TempUnit::Fahrenheit
-        << texts({"100", "50", "0", "-10", "0", "-10", "0", "-10"});
-}
+    void absentChannelsShowTheTypesRange_data() {
+        QTest::addColumn<int>("channels");
+        QTest::addColumn<QChar>("type");
+        QTest::addColumn<TempUnit>("unit");
+        QTest::addColumn<LimitTexts>("shown");
+        // The meter holds 100 F / 50 F on T1, 0 F / -10 F on every other channel.
+        QTest::newRow("2 channels, T in F")
+            << 2 << QChar('T') << TempUnit::Fahrenheit
+            << texts({"100", "50", "0", "-10", "752", "-418", "752", "-418"});
+        QTest::newRow("1 channel, K in C")
+            << 1 << QChar('K') << TempUnit::Celsius
+            << texts({"37.8", "10", "1375", "-200", "1375", "-200", "1375", "-200"});
+        QTest::newRow("4 channels keep all")
+            << 4 << QChar('T') << TempUnit::Fahrenheit
+            << texts({"100", "50", "0", "-10", "0", "-10", "0", "-10"});
+        QTest::newRow("unknown type keeps all")
+            << 2 << QChar() << TempUnit::Fahrenheit
+            << texts({"100", "50", "0", "-10", "0", "-10", "0", "-10"});
+    }
 
-void TestAlarmLimits::absentChannelsShowTheTypesRange() {
-    QFETCH(int, channels);
-    QFETCH(QChar, type);
-    QFETCH(TempUnit, unit);
-    QFETCH(LimitTexts, shown);
-    const LimitWords words = {5360, 4860, 4360, 4260, 4360, 4260, 4360, 4260};
-    QCOMPARE(limitTexts(words, unit, type, channels), shown);
-}
+    void absentChannelsShowTheTypesRange() {
+        QFETCH(int, channels);
+        QFETCH(QChar, type);
+        QFETCH(TempUnit, unit);
+        QFETCH(LimitTexts, shown);
+        const LimitWords words = {5360, 4860, 4360, 4260, 4360, 4260, 4360, 4260};
+        QCOMPARE(limitTexts(words, unit, type, channels), shown);
+    }
 
-void TestAlarmLimits::replyGivesEightWords_data() {
-    QTest::addColumn<QByteArray>("reply");
-    QTest::addColumn<bool>("valid");
-    const QByteArray good = bytes({0x02, 0x19, 0x50, 0x12, 0x48, 0x00, 0xB4, 0x8E, 0xBC, 0x00, 0x00,
-                                   0xFF, 0xFF, 0x01, 0x00, 0x00, 0x01, 0x0D});
-    QTest::newRow("framed") << good << true;
-    QTest::newRow("bytes after the 18th ignored") << good + bytes({0x02, 0x41}) << true;
-    QTest::newRow("17 bytes") << good.left(17) << false;
-    QTest::newRow("wrong first byte") << QByteArray(good).replace(0, 1, "\x82") << false;
-    QTest::newRow("wrong last byte") << QByteArray(good).replace(17, 1, "\x8D") << false;
-}
+    void replyGivesEightWords_data() {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<bool>("valid");
+        const QByteArray good = bytes({0x02, 0x19, 0x50, 0x12, 0x48, 0x00, 0xB4, 0x8E, 0xBC, 0x00,
+                                       0x00, 0xFF, 0xFF, 0x01, 0x00, 0x00, 0x01, 0x0D});
+        QTest::newRow("framed") << good << true;
+        QTest::newRow("bytes after the 18th ignored") << good + bytes({0x02, 0x41}) << true;
+        QTest::newRow("17 bytes") << good.left(17) << false;
+        QTest::newRow("wrong first byte") << QByteArray(good).replace(0, 1, "\x82") << false;
+        QTest::newRow("wrong last byte") << QByteArray(good).replace(17, 1, "\x8D") << false;
+    }
 
-void TestAlarmLimits::replyGivesEightWords() {
-    QFETCH(QByteArray, reply);
-    QFETCH(bool, valid);
-    const std::optional<LimitWords> words = parseLimitReply(reply);
-    QCOMPARE(words.has_value(), valid);
-    if (valid)
-        QCOMPARE(*words, (LimitWords{6480, 4680, 180, 36540, 0, 65535, 256, 1}));
-}
+    void replyGivesEightWords() {
+        QFETCH(QByteArray, reply);
+        QFETCH(bool, valid);
+        const std::optional<LimitWords> words = parseLimitReply(reply);
+        QCOMPARE(words.has_value(), valid);
+        if (valid)
+            QCOMPARE(*words, (LimitWords{6480, 4680, 180, 36540, 0, 65535, 256, 1}));
+    }
 
-void TestAlarmLimits::payloadIsSixteenBytesHighFirst() {
-    const LimitValues celsius = {25.5, 0, 1770, -250, 100, 99.9, 0.25, -0.1};
-    QCOMPARE(limitPayload(celsius, TempUnit::Celsius),
-             bytes({0x14, 0x13, 0x12, 0x48, 0x8E, 0xBC, 0x00, 0xB4, 0x19, 0x50, 0x19, 0x4E, 0x12,
-                    0x4C, 0x12, 0x46}));
-    QCOMPARE(limitPayload(all(-418, -418), TempUnit::Fahrenheit).left(2), bytes({0x00, 0xB4}));
-}
+    void payloadIsSixteenBytesHighFirst() {
+        const LimitValues celsius = {25.5, 0, 1770, -250, 100, 99.9, 0.25, -0.1};
+        QCOMPARE(limitPayload(celsius, TempUnit::Celsius),
+                 bytes({0x14, 0x13, 0x12, 0x48, 0x8E, 0xBC, 0x00, 0xB4, 0x19, 0x50, 0x19, 0x4E,
+                        0x12, 0x4C, 0x12, 0x46}));
+        QCOMPARE(limitPayload(all(-418, -418), TempUnit::Fahrenheit).left(2), bytes({0x00, 0xB4}));
+    }
 
-void TestAlarmLimits::readWriteAndTheReadsBoundAgainstTheMeter() {
-    Bench bench;
-    // The meter starts with 100.0 C / 0.0 C on every channel.
-    QCOMPARE(readLimits(bench.session),
-             (LimitWords{6480, 4680, 6480, 4680, 6480, 4680, 6480, 4680}));
-    QVERIFY(bench.meter.commandLog().contains(QByteArray("J")));
+    void readWriteAndTheReadsBoundAgainstTheMeter() {
+        Bench bench;
+        // The meter starts with 100.0 C / 0.0 C on every channel.
+        QCOMPARE(readLimits(bench.session),
+                 (LimitWords{6480, 4680, 6480, 4680, 6480, 4680, 6480, 4680}));
+        QVERIFY(bench.meter.commandLog().contains(QByteArray("J")));
 
-    const QByteArray payload = limitPayload(all(25.5, -418), TempUnit::Fahrenheit);
-    writeLimits(bench.session, payload);
-    bench.clock.wait(0.05);
-    QCOMPARE(bench.meter.commandLog().last(), QByteArray("H") + payload);
-    QCOMPARE(bench.meter.alarmWords(),
-             (std::array<quint16, 8>{4615, 180, 4615, 180, 4615, 180, 4615, 180}));
-    QCOMPARE(readLimits(bench.session), (LimitWords{4615, 180, 4615, 180, 4615, 180, 4615, 180}));
+        const QByteArray payload = limitPayload(all(25.5, -418), TempUnit::Fahrenheit);
+        writeLimits(bench.session, payload);
+        bench.clock.wait(0.05);
+        QCOMPARE(bench.meter.commandLog().last(), QByteArray("H") + payload);
+        QCOMPARE(bench.meter.alarmWords(),
+                 (std::array<quint16, 8>{4615, 180, 4615, 180, 4615, 180, 4615, 180}));
+        QCOMPARE(readLimits(bench.session),
+                 (LimitWords{4615, 180, 4615, 180, 4615, 180, 4615, 180}));
 
-    // Replies A1 J2 A3 J4 ...: every second fixed reply garbled hits every "J" reply.
-    Bench garbling({}, sim::Faults{.garbleEvery = 2});
-    QCOMPARE(readLimits(garbling.session), std::optional<LimitWords>());
-    QCOMPARE(garbling.count("J"), 10);
-}
+        // Replies A1 J2 A3 J4 ...: every second fixed reply garbled hits every "J" reply.
+        Bench garbling({}, sim::Faults{.garbleEvery = 2});
+        QCOMPARE(readLimits(garbling.session), std::optional<LimitWords>());
+        QCOMPARE(garbling.count("J"), 10);
+    }
+};
 
 QTEST_GUILESS_MAIN(TestAlarmLimits)
 #include "tst_alarmlimits.moc"

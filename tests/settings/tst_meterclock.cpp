@@ -23,88 +23,84 @@ const QByteArray kReply = bytes({0x02, 0x24, 0x03, 0x15, 0x14, 0x05, 0x09, 0x0D}
 class TestMeterClock : public QObject {
     Q_OBJECT
 private slots:
-    void replyShownAsItsHexDigits_data();
-    void replyShownAsItsHexDigits();
-    void writeSendsDAndSixBytesFromOneReading_data();
-    void writeSendsDAndSixBytesFromOneReading();
-    void readGivesTheMetersClockOrGivesUp_data();
-    void readGivesTheMetersClockOrGivesUp();
+
+    void replyShownAsItsHexDigits_data() {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<std::optional<QString>>("caption");
+        const std::optional<QString> none;
+        QTest::newRow("framed") << kReply << std::optional<QString>("24/03/15 14:05:09");
+        QTest::newRow("bytes after")
+            << kReply + "\x02" << std::optional<QString>("24/03/15 14:05:09");
+        QTest::newRow("not BCD") << bytes({0x02, 0x1A, 0x12, 0x31, 0x23, 0x59, 0xFF, 0x0D})
+                                 << std::optional<QString>("1A/12/31 23:59:FF");
+        QTest::newRow("seven bytes") << kReply.left(7) << none;
+        QTest::newRow("no STX") << QByteArray(kReply).replace(0, 1, "\x03") << none;
+        QTest::newRow("no CR eighth") << kReply.left(6) + bytes({0x0D, 0x09}) << none;
+    }
+
+    void replyShownAsItsHexDigits() {
+        QFETCH(QByteArray, reply);
+        QFETCH(std::optional<QString>, caption);
+        const std::optional<MeterClockBcd> parsed = settings::parseClockReply(reply);
+        QCOMPARE(parsed ? std::optional(settings::meterTimeText(*parsed)) : std::nullopt, caption);
+        QCOMPARE(settings::pcTimeText(at(2100, 1, 5, 4, 0, 9)),
+                 QStringLiteral("00/01/05 04:00:09"));
+    }
+
+    void writeSendsDAndSixBytesFromOneReading_data() {
+        QTest::addColumn<QDateTime>("first");
+        QTest::addColumn<QByteArray>("payload");
+        QTest::addColumn<QDateTime>("meterClock");
+        QTest::newRow("2024-03-15")
+            << at(2024, 3, 15, 14, 5, 9) << bytes({0x24, 0x03, 0x15, 0x14, 0x05, 0x09})
+            << at(2024, 3, 15, 14, 5, 9);
+        // The PC clock turns over while the bytes are built: still one reading.
+        QTest::newRow("23:59:59.999")
+            << at(1999, 12, 31, 23, 59, 59, 999) << bytes({0x99, 0x12, 0x31, 0x23, 0x59, 0x59})
+            << at(2099, 12, 31, 23, 59, 59);
+        QTest::newRow("2100-01-01")
+            << at(2100, 1, 1, 0, 0, 0) << bytes({0x00, 0x01, 0x01, 0x00, 0x00, 0x00})
+            << at(2000, 1, 1, 0, 0, 0);
+    }
+
+    void writeSendsDAndSixBytesFromOneReading() {
+        QFETCH(QDateTime, first);
+        QFETCH(QByteArray, payload);
+        QFETCH(QDateTime, meterClock);
+        testsupport::MeterBench bench;
+        int readings = 0; // each reading of the PC clock is 1 ms after the one before
+        const auto sent =
+            settings::writeMeterClock(bench.session, [&] { return first.addMSecs(readings++); });
+        QCOMPARE(readings, 1);
+        QCOMPARE(settings::clockWriteText(sent), "D " + payload.toHex(' ').toUpper());
+        // The handshake, "D", then 2 ms later the six bytes in one write.
+        const QList<serial::SimPort::Write>& writes = bench.port.writes();
+        QCOMPARE(writes.size(), 3);
+        QCOMPARE(writes[0].bytes + writes[1].bytes + writes[2].bytes, "AD" + payload);
+        QVERIFY(writes[2].time - writes[1].time > 0.002 - 1e-9);
+        QCOMPARE(bench.meter.clock(), meterClock);
+    }
+
+    void readGivesTheMetersClockOrGivesUp_data() {
+        QTest::addColumn<sim::Faults>("faults");
+        QTest::addColumn<int>("requests"); // 0: read
+        QTest::newRow("good meter") << sim::Faults{} << 0;
+        // Replies A1 C2 A3 C4 ...: every "C" reply is spoilt, and the read gives up after ten.
+        QTest::newRow("every C reply garbled") << sim::Faults{.garbleEvery = 2} << 10;
+        QTest::newRow("every C reply cut short") << sim::Faults{.shortEvery = 2} << 10;
+    }
+
+    void readGivesTheMetersClockOrGivesUp() {
+        QFETCH(sim::Faults, faults);
+        QFETCH(int, requests);
+        testsupport::MeterBench bench({}, faults);
+        bench.meter.receive(QByteArray("D") + kReply.mid(1, 6), bench.clock.now());
+        const std::optional<MeterClockBcd> read = settings::readMeterClock(bench.session);
+        QCOMPARE(read ? settings::meterTimeText(*read) : QString(),
+                 requests ? QString() : QStringLiteral("24/03/15 14:05:09"));
+        QCOMPARE(bench.count("C"), requests ? requests : 1);
+    }
 };
-
-void TestMeterClock::replyShownAsItsHexDigits_data() {
-    QTest::addColumn<QByteArray>("reply");
-    QTest::addColumn<std::optional<QString>>("caption");
-    const std::optional<QString> none;
-    QTest::newRow("framed") << kReply << std::optional<QString>("24/03/15 14:05:09");
-    QTest::newRow("bytes after") << kReply + "\x02" << std::optional<QString>("24/03/15 14:05:09");
-    QTest::newRow("not BCD") << bytes({0x02, 0x1A, 0x12, 0x31, 0x23, 0x59, 0xFF, 0x0D})
-                             << std::optional<QString>("1A/12/31 23:59:FF");
-    QTest::newRow("seven bytes") << kReply.left(7) << none;
-    QTest::newRow("no STX") << QByteArray(kReply).replace(0, 1, "\x03") << none;
-    QTest::newRow("no CR eighth") << kReply.left(6) + bytes({0x0D, 0x09}) << none;
-}
-
-void TestMeterClock::replyShownAsItsHexDigits() {
-    QFETCH(QByteArray, reply);
-    QFETCH(std::optional<QString>, caption);
-    const std::optional<MeterClockBcd> parsed = settings::parseClockReply(reply);
-    QCOMPARE(parsed ? std::optional(settings::meterTimeText(*parsed)) : std::nullopt, caption);
-    QCOMPARE(settings::pcTimeText(at(2100, 1, 5, 4, 0, 9)), QStringLiteral("00/01/05 04:00:09"));
-}
-
-void TestMeterClock::writeSendsDAndSixBytesFromOneReading_data() {
-    QTest::addColumn<QDateTime>("first");
-    QTest::addColumn<QByteArray>("payload");
-    QTest::addColumn<QDateTime>("meterClock");
-    QTest::newRow("2024-03-15") << at(2024, 3, 15, 14, 5, 9)
-                                << bytes({0x24, 0x03, 0x15, 0x14, 0x05, 0x09})
-                                << at(2024, 3, 15, 14, 5, 9);
-    // The PC clock turns over while the bytes are built: still one reading.
-    QTest::newRow("23:59:59.999") << at(1999, 12, 31, 23, 59, 59, 999)
-                                  << bytes({0x99, 0x12, 0x31, 0x23, 0x59, 0x59})
-                                  << at(2099, 12, 31, 23, 59, 59);
-    QTest::newRow("2100-01-01") << at(2100, 1, 1, 0, 0, 0)
-                                << bytes({0x00, 0x01, 0x01, 0x00, 0x00, 0x00})
-                                << at(2000, 1, 1, 0, 0, 0);
-}
-
-void TestMeterClock::writeSendsDAndSixBytesFromOneReading() {
-    QFETCH(QDateTime, first);
-    QFETCH(QByteArray, payload);
-    QFETCH(QDateTime, meterClock);
-    testsupport::MeterBench bench;
-    int readings = 0; // each reading of the PC clock is 1 ms after the one before
-    const auto sent =
-        settings::writeMeterClock(bench.session, [&] { return first.addMSecs(readings++); });
-    QCOMPARE(readings, 1);
-    QCOMPARE(settings::clockWriteText(sent), "D " + payload.toHex(' ').toUpper());
-    // The handshake, "D", then 2 ms later the six bytes in one write.
-    const QList<serial::SimPort::Write>& writes = bench.port.writes();
-    QCOMPARE(writes.size(), 3);
-    QCOMPARE(writes[0].bytes + writes[1].bytes + writes[2].bytes, "AD" + payload);
-    QVERIFY(writes[2].time - writes[1].time > 0.002 - 1e-9);
-    QCOMPARE(bench.meter.clock(), meterClock);
-}
-
-void TestMeterClock::readGivesTheMetersClockOrGivesUp_data() {
-    QTest::addColumn<sim::Faults>("faults");
-    QTest::addColumn<int>("requests"); // 0: read
-    QTest::newRow("good meter") << sim::Faults{} << 0;
-    // Replies A1 C2 A3 C4 ...: every "C" reply is spoilt, and the read gives up after ten.
-    QTest::newRow("every C reply garbled") << sim::Faults{.garbleEvery = 2} << 10;
-    QTest::newRow("every C reply cut short") << sim::Faults{.shortEvery = 2} << 10;
-}
-
-void TestMeterClock::readGivesTheMetersClockOrGivesUp() {
-    QFETCH(sim::Faults, faults);
-    QFETCH(int, requests);
-    testsupport::MeterBench bench({}, faults);
-    bench.meter.receive(QByteArray("D") + kReply.mid(1, 6), bench.clock.now());
-    const std::optional<MeterClockBcd> read = settings::readMeterClock(bench.session);
-    QCOMPARE(read ? settings::meterTimeText(*read) : QString(),
-             requests ? QString() : QStringLiteral("24/03/15 14:05:09"));
-    QCOMPARE(bench.count("C"), requests ? requests : 1);
-}
 
 QTEST_MAIN(TestMeterClock)
 #include "tst_meterclock.moc"

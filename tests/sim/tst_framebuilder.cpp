@@ -1,6 +1,6 @@
-// Covers the virtual meter's display frame: digits drawn with the two segment wirings decode
-// back to the reading in the shown unit (decimal point, minus sign, OL marks, group 2's
-// reversed byte order), the unit/type/HOLD/REC/MEM marks, the status byte and the count.
+// The virtual meter's display frame: digits drawn with the two segment wirings decode back to
+// the reading (decimal point, minus sign, OL marks, group 2's reversed byte order), the channel
+// and type marks and the status byte.
 
 #include "sim/framebuilder.h"
 
@@ -135,22 +135,6 @@ private slots:
         }
     }
 
-    void unitMark_data() {
-        QTest::addColumn<char>("unit");
-        QTest::addColumn<int>("byte");
-        QTest::newRow("K") << 'K' << 15;
-        QTest::newRow("F") << 'F' << 19;
-        QTest::newRow("C") << 'C' << 20;
-    }
-
-    void unitMark() {
-        QFETCH(char, unit);
-        QFETCH(int, byte);
-        const QByteArray f = buildFrame(content('K', unit));
-        for (int b : {15, 19, 20})
-            QCOMPARE(bitSet(f, b, 7), b == byte);
-    }
-
     void typeMarkAndStatusByte_data() {
         QTest::addColumn<char>("type");
         QTest::addColumn<int>("channels");
@@ -180,30 +164,6 @@ private slots:
         const int letters[7][2] = {{21, 2}, {22, 2}, {22, 5}, {23, 5}, {23, 6}, {24, 5}, {24, 6}};
         for (const auto& l : letters)
             QCOMPARE(bitSet(f, l[0], l[1]), l[0] == byte && l[1] == bit);
-    }
-
-    void holdRecMemAndCount_data() {
-        QTest::addColumn<bool>("hold");
-        QTest::addColumn<bool>("recording");
-        QTest::addColumn<int>("count");
-        QTest::newRow("idle, empty") << false << false << 0;
-        QTest::newRow("hold, 125") << true << false << 125;
-        QTest::newRow("recording, full") << false << true << 16800;
-    }
-
-    void holdRecMemAndCount() {
-        QFETCH(bool, hold);
-        QFETCH(bool, recording);
-        QFETCH(int, count);
-        FrameContent c = content('K', 'C');
-        c.hold = hold;
-        c.recording = recording;
-        c.memoryCount = count;
-        const QByteArray f = buildFrame(c);
-        QCOMPARE(bitSet(f, 23, 0), hold);
-        QCOMPARE(bitSet(f, 21, 5), recording);
-        QCOMPARE(bitSet(f, 20, 1), count > 0);
-        QCOMPARE(quint8(f[34]) * 256 + quint8(f[35]), count);
     }
 };
 

@@ -72,16 +72,6 @@ private slots:
         QCOMPARE(m.takeOutput(100.0), QByteArray());
     }
 
-    void handshakeArrivesWithinTheWait() {
-        VirtualMeter m(fixedConfig());
-        QCOMPARE(ask(m, "A", 5.0, 0.0), QByteArray());
-        QCOMPARE(m.takeOutput(5.010), bytes({0x02, 0x41, 0x0D}));
-        m.receive("M", 6.0);
-        QVERIFY(m.nextOutputTime() > 6.0);
-        QCOMPARE(m.takeOutput(6.2).size(), 37);
-        QVERIFY(std::isinf(m.nextOutputTime()));
-    }
-
     void holdFreezesTheReadings() {
         VirtualMeter m(fixedConfig());
         m.setReading(1, 5000);
@@ -150,20 +140,6 @@ private slots:
         m.advance(60.0);
         QCOMPARE(m.storedRecords(), 16800);
         QVERIFY(!m.isRecording());
-    }
-
-    void storedRecordsVaryInStampAndReading() {
-        MeterConfig c = fixedConfig();
-        c.storedRecords = 16800;
-        VirtualMeter m(c);
-        QSet<QDate> days;
-        QSet<quint16> words;
-        for (const sim::StoredRecord& r : m.records()) {
-            days.insert(r.time.date());
-            words.insert(r.raw[0]);
-        }
-        QVERIFY(days.size() > 10);
-        QVERIFY(words.size() > 100);
     }
 
     void memoryPacedAtWireSpeedOrAtOnce_data() {
@@ -265,25 +241,6 @@ private slots:
         QCOMPARE(ask(m, "A", 4.0), bytes({0x02, 0x41, 0x0D}));
     }
 
-    void byteGapDeliversByteByByte() {
-        Faults f;
-        f.byteGap = 0.01;
-        VirtualMeter m(fixedConfig(), f);
-        m.receive("A", 1.0);
-        QByteArray got;
-        QList<double> times;
-        while (!std::isinf(m.nextOutputTime())) {
-            const double t = m.nextOutputTime();
-            times << t;
-            const QByteArray piece = m.takeOutput(t);
-            QCOMPARE(piece.size(), 1);
-            got += piece;
-        }
-        QCOMPARE(got, bytes({0x02, 0x41, 0x0D}));
-        QVERIFY(times[1] - times[0] >= 0.01);
-        QVERIFY(times[2] - times[1] >= 0.01);
-    }
-
     // Each fault switch shapes the replies to a run of commands, one second apart; "framed"
     // marks each reply: y = 02 ... 0D, n = unframed, - = nothing.
     void faultsShapeTheReplies_data() {
@@ -320,15 +277,6 @@ private slots:
                                                                                        : u'n';
             QCOMPARE(mark, framed[i]);
         }
-    }
-
-    void faultsCanBeSwitchedWhileRunning() {
-        VirtualMeter m(fixedConfig(), Faults{.unplugAfter = 1});
-        QCOMPARE(ask(m, "A", 1.0).size(), 3);
-        QCOMPARE(ask(m, "A", 2.0), QByteArray());
-        m.setUnplugged(false);
-        m.setFaults({});
-        QCOMPARE(ask(m, "A", 3.0).size(), 3);
     }
 };
 
