@@ -11,7 +11,6 @@
 
 namespace settings {
 
-
 int roundInterval(double seconds) {
     return base::roundClamp(seconds, kMinInterval, kMaxInterval);
 }

@@ -6,8 +6,8 @@
 // state already shown.
 
 #include "app/window/lcdgeometry.h"
-#include "live/readout.h"
 #include "app/window/lcdwidget.h"
+#include "live/readout.h"
 
 #include "live/framedecoder.h"
 

@@ -5,17 +5,17 @@
 // time refused, the current second accepted), the captions, Timer2, CmdOpen, and one message
 // when the working file cannot be written.
 
-#include "support/fakeplatform.h"
-#include "app/window/controlpanel.h"
-#include "app/window/desktopplatform.h"
 #include "app/recording/recordingui.h"
 #include "app/recording/recordpanel.h"
+#include "app/window/controlpanel.h"
+#include "app/window/desktopplatform.h"
 #include "link/linkthread.h"
-#include "support/simport.h"
-#include "support/virtualclock.h"
 #include "live/livepoll.h"
 #include "recording/recorder.h"
 #include "sim/framebuilder.h"
+#include "support/fakeplatform.h"
+#include "support/simport.h"
+#include "support/virtualclock.h"
 
 #include <QAction>
 #include <QComboBox>
@@ -273,9 +273,8 @@ private slots:
         QTest::addColumn<QDateTime>("now");
         QTest::addColumn<QList<int>>("indexes"); // year, month, day, hour, minute, second
         QTest::newRow("in the list") << kNow << QList<int>{7, 1, 9, 12, 0, 0};
-        QTest::newRow("year before the list")
-            << QDateTime(QDate(2016, 12, 31), QTime(23, 59, 58))
-            << QList<int>{-1, 11, 30, 23, 59, 58};
+        QTest::newRow("year before the list") << QDateTime(QDate(2016, 12, 31), QTime(23, 59, 58))
+                                              << QList<int>{-1, 11, 30, 23, 59, 58};
     }
     void listsOpenOnTheirValuesUnderTheirCaptions() {
         QFETCH(QDateTime, now);

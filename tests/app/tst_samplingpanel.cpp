@@ -5,18 +5,18 @@
 // outruns the read, the service button CmdSampling, and LinkBusy and the live poll after
 // every path.
 
+#include "app/settings/samplingpanel.h"
+#include "app/window/controlpanel.h"
+#include "app/window/desktopplatform.h"
+#include "link/linkthread.h"
+#include "link/meterprofile.h"
+#include "live/livepoll.h"
+#include "sim/virtualmeter.h"
 #include "support/fakeplatform.h"
 #include "support/linkrig.h"
 #include "support/meterbench.h"
-#include "app/window/controlpanel.h"
-#include "app/window/desktopplatform.h"
-#include "app/settings/samplingpanel.h"
-#include "link/linkthread.h"
-#include "link/meterprofile.h"
 #include "support/simport.h"
 #include "support/virtualclock.h"
-#include "live/livepoll.h"
-#include "sim/virtualmeter.h"
 
 #include <QAction>
 #include <QGroupBox>

@@ -20,15 +20,9 @@ struct Entry {
 };
 // One line per subcommand; each lives in its own file.
 constexpr Entry kSubcommands[] = {
-    {"live", runLive},
-    {"record", runRecord},
-    {"limits", runLimits},
-    {"beep", runBeep},
-    {"plot", runPlot, true},
-    {"clock", runClock},
-    {"send", runSend},
-    {"download", runDownload},
-    {"erase", runErase},
+    {"live", runLive}, {"record", runRecord},     {"limits", runLimits},
+    {"beep", runBeep}, {"plot", runPlot, true},   {"clock", runClock},
+    {"send", runSend}, {"download", runDownload}, {"erase", runErase},
 };
 
 const Entry* find(const QString& name) {
