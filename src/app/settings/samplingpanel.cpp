@@ -191,20 +191,19 @@ void SamplingPanel::askMeterInterval() {
 }
 
 void SamplingPanel::writeMeter(int seconds, bool fromPanel) {
-    const bool panel = fromPanel;
     const auto work = [seconds](Exchange::Job& job) {
         settings::writeMeterInterval(job.session, seconds);
     };
-    const auto done = [this, seconds, panel](Exchange::End end, const QString&) {
+    const auto done = [this, seconds, fromPanel](Exchange::End end, const QString&) {
         // The meter has the new interval even when the panel was cancelled meanwhile.
         if (end == Exchange::End::Done)
             m_cmdSampling->setText(QString::number(seconds));
-        if (panel && m_exchange->held())
+        if (fromPanel && m_exchange->held())
             close();
-        if (!panel)
+        if (!fromPanel)
             m_cmdSampling->setEnabled(true);
     };
-    if (panel) {
+    if (fromPanel) {
         if (m_exchange->run(work, done))
             setWaiting(true);
         return;
