@@ -89,9 +89,7 @@ const QList<QChar> kAllTypes = {u'K', u'N', u'R', u'S', u'T', u'E', u'J', QChar(
 
 class TestFrameDecoder : public QObject {
     Q_OBJECT
-
 private slots:
-
     // Bit k of a digit's byte lights segment order[k] of that digit alone; the groups take
     // their digits from different bytes and are wired in two orders.
     void segmentBytesAndBitOrders_data() {
@@ -205,80 +203,57 @@ private slots:
                  decodeDisplay(QByteArray(kFrameLength, '\xFF')));
     }
 
+    // The type letter and channel count before and after a status byte ("-": no type yet).
     void typeByte_data() {
         QTest::addColumn<int>("status");
-        QTest::addColumn<QChar>("letterBefore");
-        QTest::addColumn<int>("countBefore");
         QTest::addColumn<bool>("frozen");
-        QTest::addColumn<QChar>("letter");
-        QTest::addColumn<int>("count");
-
-        QTest::newRow("40: K, 4 channels") << 0x40 << QChar(u'J') << 1 << false << QChar(u'K') << 4;
-        QTest::newRow("12: R, 1 channel") << 0x12 << QChar(u'K') << 4 << false << QChar(u'R') << 1;
-        QTest::newRow("27: type kept, 2 channels")
-            << 0x27 << QChar(u'J') << 4 << false << QChar(u'J') << 2;
-        QTest::newRow("07 before any type") << 0x07 << QChar() << 4 << false << QChar() << 0;
-        QTest::newRow("bit 3 ignored") << 0x4B << QChar(u'K') << 1 << false << QChar(u'S') << 4;
-        QTest::newRow("frozen keeps the count")
-            << 0x14 << QChar(u'K') << 4 << true << QChar(u'T') << 4;
-        QTest::newRow("odd count stored") << 0xF5 << QChar(u'K') << 4 << false << QChar(u'E') << 15;
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("after");
+        QTest::newRow("40: K, 4 channels") << 0x40 << false << "J1"
+                                           << "K4";
+        QTest::newRow("12: R, 1 channel") << 0x12 << false << "K4"
+                                          << "R1";
+        QTest::newRow("27: type kept, 2 channels") << 0x27 << false << "J4"
+                                                   << "J2";
+        QTest::newRow("07 before any type") << 0x07 << false << "-4"
+                                            << "-0";
+        QTest::newRow("bit 3 ignored") << 0x4B << false << "K1"
+                                       << "S4";
+        QTest::newRow("frozen keeps the count") << 0x14 << true << "K4"
+                                                << "T4";
+        QTest::newRow("odd count stored") << 0xF5 << false << "K4"
+                                          << "E15";
     }
 
     void typeByte() {
         QFETCH(int, status);
-        QFETCH(QChar, letterBefore);
-        QFETCH(int, countBefore);
         QFETCH(bool, frozen);
-        QFETCH(QChar, letter);
-        QFETCH(int, count);
-
-        QChar typeLetter = letterBefore;
-        int channelCount = countBefore;
+        QFETCH(QString, before);
+        QFETCH(QString, after);
+        QChar typeLetter = before[0] == u'-' ? QChar() : before[0];
+        int channelCount = before.mid(1).toInt();
         decodeTypeByte(quint8(status), typeLetter, channelCount, frozen);
-        QCOMPARE(typeLetter, letter);
-        QCOMPARE(channelCount, count);
-    }
-
-    void readings_data() {
-        QTest::addColumn<QChar>("type");
-        QTest::addColumn<int>("raw");
-        QTest::addColumn<QString>("texts"); // Celsius, Fahrenheit, Kelvin
-
-        QTest::newRow("K freezing") << QChar(u'K') << 4680 << "0.0 32.0 273.0";
-        QTest::newRow("K lowest raw") << QChar(u'K') << 1 << "-259.9 -435.9 13.1";
-        QTest::newRow("no type yet") << QChar() << 6480 << "100.0 212.0 373.0";
-        QTest::newRow("R boiling") << QChar(u'R') << 6480 << "100 212 373";
-        // A half rounds to the even neighbour, and never to "-0"; every raw word is checked
-        // against the formulas further down.
-        QTest::newRow("S F -0.5 -> 0") << QChar(u'S') << 4355 << "-18 0 255";
-    }
-
-    void readings() {
-        QFETCH(QChar, type);
-        QFETCH(int, raw);
-        QFETCH(QString, texts);
-        QStringList got;
-        for (TempUnit unit : {TempUnit::Celsius, TempUnit::Fahrenheit, TempUnit::Kelvin})
-            got << formatReading(quint16(raw), unit, type);
-        QCOMPARE(got.join(u' '), texts);
+        QCOMPARE((typeLetter.isNull() ? QStringLiteral("-") : QString(typeLetter)) +
+                     QString::number(channelCount),
+                 after);
     }
 
     // Four raw words to twelve texts: T1..T4 in Celsius, then Fahrenheit, then Kelvin; a range
-    // mark only on its own channel; channels whose bytes are missing stay empty.
+    // mark only on its own channel; channels whose bytes are missing stay empty. Every raw word
+    // of every type is checked against the formulas further down.
     void decodeReadings_data() {
         QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QChar>("type");
         QTest::addColumn<QString>("texts");
-        QTest::newRow("C, F, K")
-            << rawWords(4680, 6480, 4360, 0x1248) << QChar(u'K')
-            << "0.0 100.0 -17.8 0.0 32.0 212.0 0.0 32.0 273.0 373.0 255.2 273.0";
-        QTest::newRow("K over") << rawWords(6480, 6480, 65535, 6480) << QChar(u'K')
-                                << "100.0 100.0 OL 100.0 212.0 212.0 OL 212.0 373.0 373.0 OL 373.0";
-        QTest::newRow("K under")
-            << rawWords(6480, 6480, 0, 6480) << QChar(u'K')
-            << "100.0 100.0 -OL 100.0 212.0 212.0 -OL 212.0 373.0 373.0 -OL 373.0";
-        QTest::newRow("S under") << rawWords(6480, 6480, 0, 6480) << QChar(u'S')
-                                 << "100 100 -OL 100 212 212 -OL 212 373 373 -OL 373";
+        QTest::newRow("K: freezing, lowest raw")
+            << rawWords(4680, 1, 4360, 0x1248) << QChar(u'K')
+            << "0.0 -259.9 -17.8 0.0 32.0 -435.9 0.0 32.0 273.0 13.1 255.2 273.0";
+        QTest::newRow("no type yet: over")
+            << rawWords(6480, 6480, 65535, 6480) << QChar()
+            << "100.0 100.0 OL 100.0 212.0 212.0 OL 212.0 373.0 373.0 OL 373.0";
+        // Whole degrees; -0.5 F rounds to the even neighbour, and never to "-0".
+        QTest::newRow("S: under, F -0.5 -> 0") << rawWords(6480, 4355, 0, 6480) << QChar(u'S')
+                                               << "100 -18 -OL 100 212 0 -OL 212 373 255 -OL 373";
         QTest::newRow("five bytes") << rawWords(4680, 6480, 0, 0).left(5) << QChar(u'K')
                                     << "0.0 100.0   32.0 212.0   273.0 373.0  ";
     }
