@@ -1,11 +1,14 @@
 // The live poll tick against scripted replies: which frames it accepts, when it gives up on
 // short or garbled replies and searches again, the error path, and what the window's side
-// makes of a frame (memory count text, frozen channel count).
+// makes of a frame (memory count text, frozen channel count), also through the link thread.
 
+#include "link/linkthread.h"
 #include "link/meterlink.h"
 #include "link/portdetector.h"
 #include "live/livepoll.h"
+#include "sim/virtualmeter.h"
 #include "support/scriptport.h"
+#include "support/simport.h"
 #include "support/virtualclock.h"
 
 #include <QSignalSpy>
@@ -131,6 +134,27 @@ private slots:
         QCOMPARE(state.channelCount(), 1);
         state.applyFrame(QByteArray(20, '\x02')); // never decodes a partial frame
         QCOMPARE(state.frames(), quint64(3));
+    }
+
+    // The frames cross from the link thread to the window's side; the thread sanitizer's run
+    // watches this hand-over here.
+    void pollFeedsTheStateThroughTheThread() {
+        sim::VirtualMeter meter({.channels = 2, .type = 'J'});
+        LinkThread thread([&meter] {
+            auto clock = std::make_unique<VirtualClock>();
+            auto port = std::make_unique<SimPort>(*clock);
+            port->attach(4, &meter);
+            clock->onAdvance([&meter](double t) { meter.advance(t); });
+            return Backend{std::move(port), std::move(clock)};
+        });
+        live::LiveState state;
+        live::attachLivePoll(thread, state);
+        QSignalSpy decoded(&state, &live::LiveState::frameDecoded);
+        thread.start();
+        QTRY_VERIFY_WITH_TIMEOUT(decoded.size() >= 2, 5000);
+        QCOMPARE(state.channelCount(), 2);
+        QCOMPARE(state.typeLetter(), QChar(u'J'));
+        thread.stop();
     }
 };
 
