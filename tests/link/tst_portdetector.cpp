@@ -64,6 +64,7 @@ private slots:
         QTest::newRow("COM1") << 1 << "" << 0.01;
         QTest::newRow("COM5 after four empty slots") << 5 << "" << 0.01;
         QTest::newRow("COM5 with a busy COM2") << 5 << "busy" << 0.01;
+        QTest::newRow("COM5, no rights for COM1 and COM2") << 5 << "denied" << 0.01;
         QTest::newRow("COM5 with a silent meter on COM2") << 5 << "silent" << 0.51;
         QTest::newRow("COM5 with a wrong device on COM2") << 5 << "liar" << 0.04;
         QTest::newRow("COM16") << 16 << "" << 0.01;
@@ -80,6 +81,8 @@ private slots:
         if (!com2.isEmpty()) {
             rig.attach(2, other);
             rig.port.setBusy(2, com2 == "busy");
+            rig.port.setDenied(1, com2 == "denied");
+            rig.port.setDenied(2, com2 == "denied");
         }
         rig.detector.setChoice({true, 1});
         rig.detector.scanPorts();
@@ -88,6 +91,9 @@ private slots:
         expected << QStringLiteral("COM%1").arg(slot);
         QCOMPARE(rig.statuses, expected);
         QCOMPARE(rig.connections, QList<int>{slot});
+        // Rights are named once a search; a busy port is not a matter of rights.
+        QCOMPARE(rig.denials,
+                 com2 == "denied" ? QStringList{"Permission denied for COM1."} : QStringList{});
         QCOMPARE(rig.searches, 1);
         QCOMPARE(rig.port.openSlot(), slot);
         QCOMPARE(rig.detector.portNumber(), slot);
@@ -170,23 +176,6 @@ private slots:
         QCOMPARE(statuses, found ? QStringList{"COM6"} : QStringList{});
         // A device answering wrong bytes is asked three times, then refused.
         QCOMPARE(port.count("A"), found ? 1 : 3);
-    }
-
-    void portsWithoutRightsAreNamedOncePerSearch() {
-        Rig rig;
-        rig.port.setDenied(1, true);
-        rig.port.setDenied(2, true);
-        sim::VirtualMeter meter;
-        rig.attach(4, meter);
-        rig.detector.scanPorts();
-        QCOMPARE(rig.denials, QStringList{QStringLiteral("Permission denied for COM1.")});
-        QCOMPARE(rig.connections, QList<int>{4});
-        // A busy port is not a matter of rights.
-        Rig busy;
-        busy.port.setBusy(1, true);
-        busy.attach(2, meter);
-        busy.detector.scanPorts();
-        QVERIFY(busy.denials.isEmpty());
     }
 };
 
