@@ -1,17 +1,17 @@
 // Finding the meter: the automatic search over the sixteen slots, the fixed port, and the
 // recovery that the handshake starts when the meter falls silent, on virtual meters with
-// virtual time.
+// virtual time; and the texts that say why a serial device could not be opened.
 
 #include "link/meterlink.h"
 #include "link/portdetector.h"
+#include "link/serialport.h"
 #include "sim/virtualmeter.h"
 #include "support/scriptport.h"
 #include "support/simport.h"
 #include "support/virtualclock.h"
 
+#include <QSerialPort>
 #include <QTest>
-
-#include <cmath>
 
 using namespace serial;
 
@@ -176,6 +176,36 @@ private slots:
         QCOMPARE(statuses, found ? QStringList{"COM6"} : QStringList{});
         // A device answering wrong bytes is asked three times, then refused.
         QCOMPARE(port.count("A"), found ? 1 : 3);
+    }
+
+    // What a user reads when a serial device cannot be opened: the device, and what to do.
+    void openErrorText_data() {
+        QTest::addColumn<int>("error");
+        QTest::addColumn<bool>("denied");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("no rights: how to join dialout")
+            << int(QSerialPort::PermissionError) << true
+            << QStringLiteral(
+                   "Permission denied for /dev/ttyUSB0. Add your user to the dialout group "
+                   "(sudo usermod -aG dialout $USER), then log out and in again.");
+        QTest::newRow("held by another program: no group advice")
+            << int(QSerialPort::PermissionError) << false
+            << QStringLiteral("/dev/ttyUSB0 is in use by another program.");
+        QTest::newRow("unplugged")
+            << int(QSerialPort::DeviceNotFoundError) << true
+            << QStringLiteral("/dev/ttyUSB0 does not exist (is the meter's cable plugged in?).");
+        QTest::newRow("other: the system's words")
+            << int(QSerialPort::OpenError) << false
+            << QStringLiteral("/dev/ttyUSB0 could not be opened: Device busy");
+    }
+
+    void openErrorText() {
+        QFETCH(int, error);
+        QFETCH(bool, denied);
+        QFETCH(QString, text);
+        QCOMPARE(SerialPort::openErrorText(QStringLiteral("/dev/ttyUSB0"), error,
+                                           QStringLiteral("Device busy"), denied),
+                 text);
     }
 };
 
