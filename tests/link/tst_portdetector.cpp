@@ -1,17 +1,17 @@
 // Finding the meter: the automatic search over the sixteen slots, the fixed port, and the
 // recovery that the handshake starts when the meter falls silent, on virtual meters with
-// virtual time.
+// virtual time; and the texts that say why a serial device could not be opened.
 
 #include "link/meterlink.h"
 #include "link/portdetector.h"
+#include "link/serialport.h"
 #include "sim/virtualmeter.h"
 #include "support/scriptport.h"
 #include "support/simport.h"
 #include "support/virtualclock.h"
 
+#include <QSerialPort>
 #include <QTest>
-
-#include <cmath>
 
 using namespace serial;
 
@@ -40,27 +40,33 @@ struct Rig {
     }
 };
 
-sim::Faults silent() {
-    sim::Faults f;
-    f.silent = true;
-    return f;
+// Why opening the chosen port failed; empty when the meter was found.
+QString fixedPortFailure(PortDetector& detector) {
+    try {
+        detector.openFixedPort();
+    } catch (const FixedPortFailed& f) {
+        return f.detail;
+    }
+    return {};
 }
+
 } // namespace
 
 class TestPortDetector : public QObject {
     Q_OBJECT
 private slots:
-
     void scanFindsTheMeterOnItsSlot_data() {
         QTest::addColumn<int>("slot");
         QTest::addColumn<QString>("com2");
         QTest::addColumn<double>("waited"); // seconds of probing
         // A slot that cannot be opened costs no probe waits; one that opens but stays silent costs
-        // its 50 handshakes of 10 ms; the meter's own slot one handshake.
+        // its 50 handshakes of 10 ms, one that answers wrong bytes three; the meter's own slot one.
         QTest::newRow("COM1") << 1 << "" << 0.01;
         QTest::newRow("COM5 after four empty slots") << 5 << "" << 0.01;
         QTest::newRow("COM5 with a busy COM2") << 5 << "busy" << 0.01;
+        QTest::newRow("COM5, no rights for COM1 and COM2") << 5 << "denied" << 0.01;
         QTest::newRow("COM5 with a silent meter on COM2") << 5 << "silent" << 0.51;
+        QTest::newRow("COM5 with a wrong device on COM2") << 5 << "liar" << 0.04;
         QTest::newRow("COM16") << 16 << "" << 0.01;
     }
 
@@ -71,10 +77,12 @@ private slots:
         Rig rig;
         sim::VirtualMeter meter;
         rig.attach(slot, meter);
-        sim::VirtualMeter other({}, com2 == "silent" ? silent() : sim::Faults{});
+        sim::VirtualMeter other({}, {.silent = com2 == "silent", .wrongHandshake = com2 == "liar"});
         if (!com2.isEmpty()) {
             rig.attach(2, other);
             rig.port.setBusy(2, com2 == "busy");
+            rig.port.setDenied(1, com2 == "denied");
+            rig.port.setDenied(2, com2 == "denied");
         }
         rig.detector.setChoice({true, 1});
         rig.detector.scanPorts();
@@ -83,6 +91,9 @@ private slots:
         expected << QStringLiteral("COM%1").arg(slot);
         QCOMPARE(rig.statuses, expected);
         QCOMPARE(rig.connections, QList<int>{slot});
+        // Rights are named once a search; a busy port is not a matter of rights.
+        QCOMPARE(rig.denials,
+                 com2 == "denied" ? QStringList{"Permission denied for COM1."} : QStringList{});
         QCOMPARE(rig.searches, 1);
         QCOMPARE(rig.port.openSlot(), slot);
         QCOMPARE(rig.detector.portNumber(), slot);
@@ -101,46 +112,21 @@ private slots:
         QCOMPARE(rig.statuses, QStringList{"COM3"});
 
         // The meter on COM3 falls silent; the automatic search finds the one on COM5.
-        com3.setFaults(silent());
+        com3.setFaults(sim::Faults{.silent = true});
         rig.detector.setChoice({true, 3});
         rig.statuses.clear();
         rig.link.checkMeter();
 
-        QCOMPARE(rig.statuses.first(), QStringLiteral(" No COM"));
-        QCOMPARE(rig.statuses.last(), QStringLiteral("COM5"));
-        QCOMPARE(rig.statuses.mid(1, 5), QStringList(5, QStringLiteral("Connecting...")));
-        QCOMPARE(rig.statuses.size(), 7);
+        QCOMPARE(rig.statuses,
+                 QStringList{" No COM"} + QStringList(5, "Connecting...") + QStringList{"COM5"});
         QCOMPARE(rig.connections, (QList<int>{3, 5}));
         QCOMPARE(rig.port.openSlot(), 5);
-    }
-
-    void wrongBytesDoNotHoldTheSearch() {
-        Rig rig;
-        sim::Faults wrong;
-        wrong.wrongHandshake = true;
-        sim::VirtualMeter liar({}, wrong);
-        sim::VirtualMeter meter;
-        rig.attach(2, liar);
-        rig.attach(4, meter);
-        rig.detector.scanPorts();
-        QCOMPARE(rig.connections, QList<int>{4});
-        // The liar was asked a bounded number of times.
-        int toLiar = 0;
-        for (const auto& w : rig.port.writes())
-            toLiar += w.slot == 2;
-        QCOMPARE(toLiar, 3);
     }
 
     void searchWithoutMeterCyclesUntilCancelled() {
         Rig rig;
         rig.cancelAfter = 1.0; // passes over sixteen empty slots, 0.1 s apart
-        bool cancelled = false;
-        try {
-            rig.detector.scanPorts();
-        } catch (const Cancelled&) {
-            cancelled = true;
-        }
-        QVERIFY(cancelled);
+        QVERIFY_THROWS_EXCEPTION(Cancelled, rig.detector.scanPorts());
         QVERIFY(rig.connections.isEmpty());
         QVERIFY2(rig.statuses.size() > 2 * 16, qPrintable(QString::number(rig.statuses.size())));
         QVERIFY(rig.statuses.count(QStringLiteral("Connecting...")) == rig.statuses.size());
@@ -149,21 +135,14 @@ private slots:
     void fixedPortThatCannotOpenFails() {
         Rig rig;
         rig.detector.setChoice({false, 9});
-        bool failed = false;
-        try {
-            rig.detector.openFixedPort();
-        } catch (const FixedPortFailed& f) {
-            failed = true;
-            QVERIFY(f.detail.contains(QStringLiteral("COM9")));
-        }
-        QVERIFY(failed);
+        QCOMPARE(fixedPortFailure(rig.detector), QStringLiteral("COM9 does not exist."));
         QCOMPARE(rig.searches, 1);
         QVERIFY(rig.statuses.isEmpty()); // no status text while opening a fixed port
     }
 
     void fixedPortKeepsTryingASilentMeter() {
         Rig rig;
-        sim::VirtualMeter meter({}, silent());
+        sim::VirtualMeter meter({}, sim::Faults{.silent = true});
         rig.attach(7, meter);
         rig.detector.setChoice({false, 7});
         rig.cancelAfter = 2.25;
@@ -189,40 +168,44 @@ private slots:
         port.responder = [&](const QByteArray& w) { return w == "A" ? reply : QByteArray(); };
         MeterLink link(port, clock);
         PortDetector detector(link);
-        QList<int> connections;
         QStringList statuses;
         link.setHooks({[&](const QString& s) { statuses << s; }, nullptr, nullptr});
-        detector.setHooks({nullptr, [&](int p) { connections << p; }, nullptr});
         detector.setChoice({false, 6});
-        bool failed = false;
-        try {
-            detector.openFixedPort();
-        } catch (const FixedPortFailed& f) {
-            failed = true;
-            QVERIFY(f.detail.contains(QStringLiteral("COM6")));
-        }
-        QCOMPARE(failed, !found);
-        QCOMPARE(connections, found ? QList<int>{6} : QList<int>{});
+        QCOMPARE(fixedPortFailure(detector),
+                 found ? QString() : "The device on COM6 answers, but not as the meter does.");
         QCOMPARE(statuses, found ? QStringList{"COM6"} : QStringList{});
         // A device answering wrong bytes is asked three times, then refused.
         QCOMPARE(port.count("A"), found ? 1 : 3);
     }
 
-    void portsWithoutRightsAreNamedOncePerSearch() {
-        Rig rig;
-        rig.port.setDenied(1, true);
-        rig.port.setDenied(2, true);
-        sim::VirtualMeter meter;
-        rig.attach(4, meter);
-        rig.detector.scanPorts();
-        QCOMPARE(rig.denials, QStringList{QStringLiteral("Permission denied for COM1.")});
-        QCOMPARE(rig.connections, QList<int>{4});
-        // A busy port is not a matter of rights.
-        Rig busy;
-        busy.port.setBusy(1, true);
-        busy.attach(2, meter);
-        busy.detector.scanPorts();
-        QVERIFY(busy.denials.isEmpty());
+    // What a user reads when a serial device cannot be opened: the device, and what to do.
+    void openErrorText_data() {
+        QTest::addColumn<int>("error");
+        QTest::addColumn<bool>("denied");
+        QTest::addColumn<QString>("text");
+        QTest::newRow("no rights: how to join dialout")
+            << int(QSerialPort::PermissionError) << true
+            << QStringLiteral(
+                   "Permission denied for /dev/ttyUSB0. Add your user to the dialout group "
+                   "(sudo usermod -aG dialout $USER), then log out and in again.");
+        QTest::newRow("held by another program: no group advice")
+            << int(QSerialPort::PermissionError) << false
+            << QStringLiteral("/dev/ttyUSB0 is in use by another program.");
+        QTest::newRow("unplugged")
+            << int(QSerialPort::DeviceNotFoundError) << true
+            << QStringLiteral("/dev/ttyUSB0 does not exist (is the meter's cable plugged in?).");
+        QTest::newRow("other: the system's words")
+            << int(QSerialPort::OpenError) << false
+            << QStringLiteral("/dev/ttyUSB0 could not be opened: Device busy");
+    }
+
+    void openErrorText() {
+        QFETCH(int, error);
+        QFETCH(bool, denied);
+        QFETCH(QString, text);
+        QCOMPARE(SerialPort::openErrorText(QStringLiteral("/dev/ttyUSB0"), error,
+                                           QStringLiteral("Device busy"), denied),
+                 text);
     }
 };
 

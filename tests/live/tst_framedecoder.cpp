@@ -1,8 +1,8 @@
-// Covers the live frame decoders: the segment bit orders of the four digit groups and the
-// byte each digit comes from, every annunciator bit and the unit flags, bits that must drive
-// nothing, the status byte (type letter, channel count, freezing), and the temperature texts
-// in all three units for every raw word and type, including the range marks, the rounding of
-// halves, zero never printed as "-0", and the Celsius sort key agreeing with the Celsius text.
+// The live frame decoders: the bytes and segment bit orders of the four digit groups, every
+// annunciator bit and the unit flags, bits that must drive nothing, the status byte (type letter,
+// channel count, freezing), and the temperature texts in all three units for every raw word and
+// type, including the range marks, the rounding of halves, zero never printed as "-0", and the
+// Celsius sort key agreeing with the Celsius text.
 
 #include "live/framedecoder.h"
 
@@ -29,22 +29,25 @@ QByteArray frameWith(int byteNumber, quint8 value) {
     return frame;
 }
 
-int litSegmentCount(const DisplayState& state) {
-    int count = 0;
-    for (const auto& digit : state.segments) {
-        for (bool lit : digit) {
-            count += lit ? 1 : 0;
+// Every lit segment as digit and segment letter ("3d"), and every shown symbol's name.
+QStringList litSegments(const DisplayState& state) {
+    QStringList lit;
+    for (int d = 0; d < kDigitCount; ++d) {
+        for (int seg = 0; seg < kSegmentCount; ++seg) {
+            if (state.segments[std::size_t(d)][std::size_t(seg)])
+                lit << QString::number(d) + QChar(u'a' + seg);
         }
     }
-    return count;
+    return lit;
 }
 
-int shownAnnunciatorCount(const DisplayState& state) {
-    int count = 0;
-    for (bool shownFlag : state.annunciators) {
-        count += shownFlag ? 1 : 0;
+QStringList shownNames(const DisplayState& state) {
+    QStringList names;
+    for (std::size_t i = 0; i < kAnnunciators.size(); ++i) {
+        if (state.annunciators[i])
+            names << QString::fromLatin1(kAnnunciators[i].name);
     }
-    return count;
+    return names;
 }
 
 QByteArray rawWords(quint16 t1, quint16 t2, quint16 t3, quint16 t4) {
@@ -56,8 +59,8 @@ QByteArray rawWords(quint16 t1, quint16 t2, quint16 t3, quint16 t4) {
     return bytes;
 }
 
-// The conversions written the plain way, in doubles with the default
-// rounding mode (halves to even). An independent route to the same texts.
+// The conversions written the plain way, in doubles with the default rounding mode (halves to
+// even). An independent route to the same texts.
 QString referenceText(quint16 raw, TempUnit unit, QChar type) {
     const double r = raw;
     const bool whole = type == u'R' || type == u'S';
@@ -86,67 +89,30 @@ const QList<QChar> kAllTypes = {u'K', u'N', u'R', u'S', u'T', u'E', u'J', QChar(
 
 class TestFrameDecoder : public QObject {
     Q_OBJECT
-
 private slots:
-
-    void segmentByteLightsItsDigit_data() {
-        QTest::addColumn<int>("byteNumber");
-        QTest::addColumn<int>("value");
-        QTest::addColumn<int>("digit"); // 0 = LCD1
-        QTest::addColumn<QString>("lit");
-
-        QTest::newRow("byte 2 -> LCD1") << 2 << 0x01 << 0 << "d";
-        QTest::newRow("byte 4 -> LCD3") << 4 << 0x01 << 2 << "d";
-        QTest::newRow("byte 5 -> LCD4") << 5 << 0x01 << 3 << "d";
-        QTest::newRow("byte 18 -> LCD5 (leftmost of group 2)") << 18 << 0x01 << 4 << "d";
-        QTest::newRow("byte 17 -> LCD6") << 17 << 0x01 << 5 << "d";
-        QTest::newRow("byte 16 -> LCD7") << 16 << 0x01 << 6 << "d";
-        QTest::newRow("byte 15 -> LCD8 (rightmost of group 2)") << 15 << 0x40 << 7 << "a";
-        QTest::newRow("byte 6 -> LCD9") << 6 << 0x01 << 8 << "a";
-        QTest::newRow("byte 8 -> LCD11") << 8 << 0x01 << 10 << "a";
-        QTest::newRow("byte 9 -> LCD12") << 9 << 0x01 << 11 << "a";
-        QTest::newRow("byte 10 -> LCD13") << 10 << 0x01 << 12 << "a";
-        QTest::newRow("byte 11 -> LCD14") << 11 << 0x01 << 13 << "a";
-        QTest::newRow("byte 13 -> LCD15") << 13 << 0x01 << 14 << "a";
-        QTest::newRow("byte 14 -> LCD16") << 14 << 0x40 << 15 << "d";
-    }
-
-    void segmentByteLightsItsDigit() {
-        QFETCH(int, byteNumber);
-        QFETCH(int, value);
-        QFETCH(int, digit);
-        QFETCH(QString, lit);
-
-        const DisplayState state = decodeDisplay(frameWith(byteNumber, quint8(value)));
-        for (int seg = 0; seg < kSegmentCount; ++seg) {
-            const bool expected = lit.contains(QChar(u'a' + seg));
-            QVERIFY2(state.segments[std::size_t(digit)][std::size_t(seg)] == expected,
-                     qPrintable(QStringLiteral("segment %1").arg(QChar(u'a' + seg))));
-        }
-        QCOMPARE(litSegmentCount(state), int(lit.size()));
-        QCOMPARE(shownAnnunciatorCount(state), 0);
-    }
-
-    // Bit k of a digit's byte lights segment order[k]; the two digit groups are wired apart.
-    void segmentBitOrders_data() {
-        QTest::addColumn<int>("byteNumber");
-        QTest::addColumn<int>("digit");
+    // Bit k of a digit's byte lights segment order[k] of that digit alone; the groups take
+    // their digits from different bytes and are wired in two orders.
+    void segmentBytesAndBitOrders_data() {
+        QTest::addColumn<QList<int>>("bytes"); // the group's digits, left to right
+        QTest::addColumn<int>("firstDigit");   // 0 = LCD1
         QTest::addColumn<QString>("order");
-        QTest::newRow("order A") << 3 << 1 << "dcegbfa";
-        QTest::newRow("order B") << 7 << 9 << "afbgecd";
+        QTest::newRow("group 1") << QList<int>{2, 3, 4, 5} << 0 << "dcegbfa";
+        QTest::newRow("group 2") << QList<int>{18, 17, 16, 15} << 4 << "dcegbfa";
+        QTest::newRow("group 3") << QList<int>{6, 7, 8, 9} << 8 << "afbgecd";
+        QTest::newRow("group 4") << QList<int>{10, 11, 13, 14} << 12 << "afbgecd";
     }
 
-    void segmentBitOrders() {
-        QFETCH(int, byteNumber);
-        QFETCH(int, digit);
+    void segmentBytesAndBitOrders() {
+        QFETCH(QList<int>, bytes);
+        QFETCH(int, firstDigit);
         QFETCH(QString, order);
-        for (int bit = 0; bit < 7; ++bit) {
-            const DisplayState state = decodeDisplay(frameWith(byteNumber, quint8(1u << bit)));
-            for (int seg = 0; seg < kSegmentCount; ++seg)
-                QVERIFY2(state.segments[std::size_t(digit)][std::size_t(seg)] ==
-                             (order[bit] == QChar(u'a' + seg)),
-                         qPrintable(QStringLiteral("bit %1").arg(bit)));
-            QCOMPARE(litSegmentCount(state), 1);
+        for (int i = 0; i < 4; ++i) {
+            for (int bit = 0; bit < 7; ++bit) {
+                const DisplayState state = decodeDisplay(frameWith(bytes[i], quint8(1u << bit)));
+                QCOMPARE(litSegments(state),
+                         QStringList{QString::number(firstDigit + i) + order[bit]});
+                QVERIFY(shownNames(state).isEmpty());
+            }
         }
     }
 
@@ -154,14 +120,10 @@ private slots:
         for (std::size_t i = 0; i < kAnnunciators.size(); ++i) {
             const AnnunciatorInfo& info = kAnnunciators[i];
             const DisplayState state = decodeDisplay(frameWith(info.byte, quint8(1u << info.bit)));
-            for (std::size_t j = 0; j < kAnnunciators.size(); ++j) {
-                QVERIFY2(state.annunciators[j] == (i == j),
-                         qPrintable(QStringLiteral("%1 set, %2 wrong")
-                                        .arg(QLatin1String(info.name), kAnnunciators[j].name)));
-            }
+            QCOMPARE(shownNames(state), QStringList{QString::fromLatin1(info.name)});
             QVERIFY(state.shown(QString::fromLatin1(info.name)));
             QCOMPARE(annunciatorIndex(QString::fromLatin1(info.name)), int(i));
-            QCOMPARE(litSegmentCount(state), 0);
+            QVERIFY(litSegments(state).isEmpty());
         }
     }
 
@@ -187,33 +149,25 @@ private slots:
         QFETCH(int, byteNumber);
         QFETCH(int, bit);
 
-        QVERIFY(annunciatorIndex(name) >= 0);
-        const DisplayState state = decodeDisplay(frameWith(byteNumber, quint8(1u << bit)));
-        QVERIFY(state.shown(name));
-        QCOMPARE(shownAnnunciatorCount(state), 1);
+        QCOMPARE(shownNames(decodeDisplay(frameWith(byteNumber, quint8(1u << bit)))),
+                 QStringList{name});
     }
 
     void unusedBitsDriveNothing() {
         QByteArray frame = blankFrame();
-        frame[0] = '\xFF';
-        frame[12 - 1] = char(0x70);
-        frame[19 - 1] = char(0x78);
-        frame[20 - 1] = char(0x38);
-        frame[21 - 1] = char(0x18);
-        frame[22 - 1] = char(0x58);
-        frame[23 - 1] = char(0x18);
-        frame[24 - 1] = char(0x89);
-        frame[25 - 1] = char(0x03);
-        for (int byteNumber = 26; byteNumber <= kFrameLength; ++byteNumber) {
-            frame[byteNumber - 1] = '\xFF';
-        }
+        const std::pair<int, int> unused[] = {{1, 0xFF},  {12, 0x70}, {19, 0x78},
+                                              {20, 0x38}, {21, 0x18}, {22, 0x58},
+                                              {23, 0x18}, {24, 0x89}, {25, 0x03}};
+        for (const auto& [byteNumber, bits] : unused)
+            frame[byteNumber - 1] = char(bits);
+        frame.replace(25, kFrameLength - 25, QByteArray(kFrameLength - 25, '\xFF'));
         QCOMPARE(decodeDisplay(frame), DisplayState{});
     }
 
     void allBitsSetShowsEverything() {
         const DisplayState state = decodeDisplay(QByteArray(kFrameLength, '\xFF'));
-        QCOMPARE(litSegmentCount(state), kDigitCount * kSegmentCount);
-        QCOMPARE(shownAnnunciatorCount(state), kAnnunciatorCount);
+        QCOMPARE(litSegments(state).size(), 16 * 7);
+        QCOMPARE(shownNames(state).size(), 58);
         QVERIFY(state.unitIsCelsius && state.unitIsFahrenheit && state.unitIsKelvin);
         QVERIFY(!state.shown(u"LblNothing"));
         QCOMPARE(annunciatorIndex(u"lblt3t3"), -1); // names are case-sensitive
@@ -221,32 +175,24 @@ private slots:
 
     void unitFlags_data() {
         QTest::addColumn<int>("byteNumber");
-        QTest::addColumn<bool>("celsius");
-        QTest::addColumn<bool>("fahrenheit");
-        QTest::addColumn<bool>("kelvin");
-
-        QTest::newRow("byte 20 bit 7 is Celsius") << 20 << true << false << false;
-        QTest::newRow("byte 19 bit 7 is Fahrenheit") << 19 << false << true << false;
-        QTest::newRow("byte 15 bit 7 is Kelvin") << 15 << false << false << true;
+        QTest::addColumn<QString>("shown"); // the Celsius, Fahrenheit, Kelvin flags; the symbols
+        QTest::newRow("byte 20 bit 7 is Celsius") << 20 << "C-- ImaC";
+        QTest::newRow("byte 19 bit 7 is Fahrenheit") << 19 << "-F- ImaF";
+        QTest::newRow("byte 15 bit 7 is Kelvin") << 15 << "--K ImaK";
     }
 
     void unitFlags() {
         QFETCH(int, byteNumber);
-        QFETCH(bool, celsius);
-        QFETCH(bool, fahrenheit);
-        QFETCH(bool, kelvin);
-
+        QFETCH(QString, shown);
+        const auto flags = [](const DisplayState& s) {
+            const char f[] = {s.unitIsCelsius ? 'C' : '-', s.unitIsFahrenheit ? 'F' : '-',
+                              s.unitIsKelvin ? 'K' : '-', 0};
+            return QString::fromLatin1(f);
+        };
         const DisplayState state = decodeDisplay(frameWith(byteNumber, 0x80));
-        QCOMPARE(state.unitIsCelsius, celsius);
-        QCOMPARE(state.unitIsFahrenheit, fahrenheit);
-        QCOMPARE(state.unitIsKelvin, kelvin);
-        QCOMPARE(state.shown(u"ImaC"), celsius);
-        QCOMPARE(state.shown(u"ImaF"), fahrenheit);
-        QCOMPARE(state.shown(u"ImaK"), kelvin);
-
+        QCOMPARE(QStringList(flags(state)) + shownNames(state), shown.split(u' '));
         // The other bits of those bytes are not unit marks.
-        const DisplayState others = decodeDisplay(frameWith(byteNumber, 0x7F));
-        QVERIFY(!others.unitIsCelsius && !others.unitIsFahrenheit && !others.unitIsKelvin);
+        QCOMPARE(flags(decodeDisplay(frameWith(byteNumber, 0x7F))), QStringLiteral("---"));
     }
 
     void shortFrameGivesBlankState() {
@@ -257,156 +203,95 @@ private slots:
                  decodeDisplay(QByteArray(kFrameLength, '\xFF')));
     }
 
+    // The type letter and channel count before and after a status byte ("-": no type yet).
     void typeByte_data() {
         QTest::addColumn<int>("status");
-        QTest::addColumn<QChar>("letterBefore");
-        QTest::addColumn<int>("countBefore");
         QTest::addColumn<bool>("frozen");
-        QTest::addColumn<QChar>("letter");
-        QTest::addColumn<int>("count");
-
-        QTest::newRow("40: K, 4 channels") << 0x40 << QChar(u'J') << 1 << false << QChar(u'K') << 4;
-        QTest::newRow("12: R, 1 channel") << 0x12 << QChar(u'K') << 4 << false << QChar(u'R') << 1;
-        QTest::newRow("27: type kept, 2 channels")
-            << 0x27 << QChar(u'J') << 4 << false << QChar(u'J') << 2;
-        QTest::newRow("07 before any type") << 0x07 << QChar() << 4 << false << QChar() << 0;
-        QTest::newRow("bit 3 ignored") << 0x4B << QChar(u'K') << 1 << false << QChar(u'S') << 4;
-        QTest::newRow("frozen keeps the count")
-            << 0x14 << QChar(u'K') << 4 << true << QChar(u'T') << 4;
-        QTest::newRow("odd count stored") << 0xF5 << QChar(u'K') << 4 << false << QChar(u'E') << 15;
+        QTest::addColumn<QString>("before");
+        QTest::addColumn<QString>("after");
+        QTest::newRow("40: K, 4 channels") << 0x40 << false << "J1"
+                                           << "K4";
+        QTest::newRow("12: R, 1 channel") << 0x12 << false << "K4"
+                                          << "R1";
+        QTest::newRow("27: type kept, 2 channels") << 0x27 << false << "J4"
+                                                   << "J2";
+        QTest::newRow("07 before any type") << 0x07 << false << "-4"
+                                            << "-0";
+        QTest::newRow("bit 3 ignored") << 0x4B << false << "K1"
+                                       << "S4";
+        QTest::newRow("frozen keeps the count") << 0x14 << true << "K4"
+                                                << "T4";
+        QTest::newRow("odd count stored") << 0xF5 << false << "K4"
+                                          << "E15";
     }
 
     void typeByte() {
         QFETCH(int, status);
-        QFETCH(QChar, letterBefore);
-        QFETCH(int, countBefore);
         QFETCH(bool, frozen);
-        QFETCH(QChar, letter);
-        QFETCH(int, count);
-
-        QChar typeLetter = letterBefore;
-        int channelCount = countBefore;
+        QFETCH(QString, before);
+        QFETCH(QString, after);
+        QChar typeLetter = before[0] == u'-' ? QChar() : before[0];
+        int channelCount = before.mid(1).toInt();
         decodeTypeByte(quint8(status), typeLetter, channelCount, frozen);
-        QCOMPARE(typeLetter, letter);
-        QCOMPARE(channelCount, count);
+        QCOMPARE((typeLetter.isNull() ? QStringLiteral("-") : QString(typeLetter)) +
+                     QString::number(channelCount),
+                 after);
     }
 
-    void readings_data() {
+    // Four raw words to twelve texts: T1..T4 in Celsius, then Fahrenheit, then Kelvin; a range
+    // mark only on its own channel; channels whose bytes are missing stay empty. Every raw word
+    // of every type is checked against the formulas further down.
+    void decodeReadings_data() {
+        QTest::addColumn<QByteArray>("bytes");
         QTest::addColumn<QChar>("type");
-        QTest::addColumn<int>("raw");
-        QTest::addColumn<QString>("texts"); // Celsius, Fahrenheit, Kelvin
-
-        QTest::newRow("K freezing") << QChar(u'K') << 4680 << "0.0 32.0 273.0";
-        QTest::newRow("K just below freezing") << QChar(u'K') << 4679 << "-0.1 31.9 272.9";
-        QTest::newRow("K lowest raw") << QChar(u'K') << 1 << "-259.9 -435.9 13.1";
-        QTest::newRow("no type yet") << QChar() << 6480 << "100.0 212.0 373.0";
-        QTest::newRow("R boiling") << QChar(u'R') << 6480 << "100 212 373";
-        // Whole degrees: halves go to the even neighbour, and what rounds to zero from below
-        // prints "0", never "-0". Every raw word is checked against the formulas further down.
-        QTest::newRow("R F 0.5 -> 0") << QChar(u'R') << 4365 << "-18 0 256";
-        QTest::newRow("S F -0.5 -> 0") << QChar(u'S') << 4355 << "-18 0 255";
-        QTest::newRow("S F -0.6 -> -1") << QChar(u'S') << 4354 << "-18 -1 255";
-        QTest::newRow("R C 0.5 -> 0, K 273.5 -> 274") << QChar(u'R') << 4689 << "0 33 274";
+        QTest::addColumn<QString>("texts");
+        QTest::newRow("K: freezing, lowest raw")
+            << rawWords(4680, 1, 4360, 0x1248) << QChar(u'K')
+            << "0.0 -259.9 -17.8 0.0 32.0 -435.9 0.0 32.0 273.0 13.1 255.2 273.0";
+        QTest::newRow("no type yet: over")
+            << rawWords(6480, 6480, 65535, 6480) << QChar()
+            << "100.0 100.0 OL 100.0 212.0 212.0 OL 212.0 373.0 373.0 OL 373.0";
+        // Whole degrees; -0.5 F rounds to the even neighbour, and never to "-0".
+        QTest::newRow("S: under, F -0.5 -> 0") << rawWords(6480, 4355, 0, 6480) << QChar(u'S')
+                                               << "100 -18 -OL 100 212 0 -OL 212 373 255 -OL 373";
+        QTest::newRow("five bytes") << rawWords(4680, 6480, 0, 0).left(5) << QChar(u'K')
+                                    << "0.0 100.0   32.0 212.0   273.0 373.0  ";
     }
 
-    void readings() {
+    void decodeReadings() {
+        QFETCH(QByteArray, bytes);
         QFETCH(QChar, type);
-        QFETCH(int, raw);
         QFETCH(QString, texts);
-        const QStringList expected = texts.split(u' ');
-        QCOMPARE(formatReading(quint16(raw), TempUnit::Celsius, type), expected[0]);
-        QCOMPARE(formatReading(quint16(raw), TempUnit::Fahrenheit, type), expected[1]);
-        QCOMPARE(formatReading(quint16(raw), TempUnit::Kelvin, type), expected[2]);
+        const ReadingText text = live::decodeReadings(bytes, type);
+        QCOMPARE(QStringList(text.begin(), text.end()).join(u' '), texts);
     }
 
-    void rangeMarksApplyToTheirChannelOnly_data() {
-        QTest::addColumn<QChar>("type");
-        QTest::addColumn<int>("raw");
-        QTest::addColumn<QString>("mark");
-
-        QTest::newRow("K over") << QChar(u'K') << 65535 << "OL";
-        QTest::newRow("K under") << QChar(u'K') << 0 << "-OL";
-        QTest::newRow("S under") << QChar(u'S') << 0 << "-OL";
-    }
-
-    void rangeMarksApplyToTheirChannelOnly() {
-        QFETCH(QChar, type);
-        QFETCH(int, raw);
-        QFETCH(QString, mark);
-
-        const ReadingText text = decodeReadings(rawWords(6480, 6480, quint16(raw), 6480), type);
-        const QString normalC = formatReading(6480, TempUnit::Celsius, type);
-        for (int channel = 0; channel < kChannels; ++channel) {
-            const std::size_t c = std::size_t(channel);
-            if (channel == 2) {
-                QCOMPARE(text[c], mark);
-                QCOMPARE(text[c + 4], mark);
-                QCOMPARE(text[c + 8], mark);
-            } else {
-                QCOMPARE(text[c], normalC);
-            }
-        }
-        QCOMPARE(formatReading(quint16(raw), TempUnit::Kelvin, type), mark);
-    }
-
-    void readingTextOrderIsCelsiusThenFahrenheitThenKelvin() {
-        const ReadingText text = decodeReadings(rawWords(4680, 6480, 4360, 0x1248), QChar(u'K'));
-        const ReadingText expected = {"0.0", "100.0", "-17.8", "0.0",   "32.0",  "212.0",
-                                      "0.0", "32.0",  "273.0", "373.0", "255.2", "273.0"};
-        QCOMPARE(text, expected);
-    }
-
-    void shortReadingBytesLeaveMissingChannelsEmpty() {
-        const ReadingText text = decodeReadings(rawWords(4680, 6480, 0, 0).left(5), QChar(u'K'));
-        QCOMPARE(text[0], QStringLiteral("0.0"));
-        QCOMPARE(text[1], QStringLiteral("100.0"));
-        QVERIFY(text[2].isEmpty() && text[3].isEmpty());
-        QVERIFY(text[6].isEmpty() && text[7].isEmpty());
-        QVERIFY(text[10].isEmpty() && text[11].isEmpty());
-    }
-
-    void everyRawMatchesTheConversionFormulas() {
+    // Every raw word of every type: the three texts as the formulas above give them (never
+    // "-0"), and the sort key the Celsius text in tenths, never falling as the word rises.
+    void everyRawMatchesTheFormulasAndTheSortKey() {
         QCOMPARE(std::fegetround(), FE_TONEAREST);
         for (QChar type : kAllTypes) {
+            QCOMPARE(celsiusKey(0, type), std::numeric_limits<qint32>::min());
+            QCOMPARE(celsiusKey(65535, type), std::numeric_limits<qint32>::max());
+            qint32 previous = std::numeric_limits<qint32>::min() + 1;
             for (int raw = 1; raw < 65535; ++raw) {
+                QStringList got;
+                QStringList want;
                 for (TempUnit unit : {TempUnit::Celsius, TempUnit::Fahrenheit, TempUnit::Kelvin}) {
-                    const QString text = formatReading(quint16(raw), unit, type);
-                    const QString expected = referenceText(quint16(raw), unit, type);
-                    if (text != expected || text == u"-0" || text == u"-0.0") {
-                        QFAIL(qPrintable(QStringLiteral("type %1 raw %2 unit %3: got %4, want %5")
-                                             .arg(type)
-                                             .arg(raw)
-                                             .arg(int(unit))
-                                             .arg(text, expected)));
-                    }
+                    got << formatReading(quint16(raw), unit, type);
+                    want << referenceText(quint16(raw), unit, type);
                 }
-            }
-        }
-    }
-
-    void celsiusKeyAgreesWithCelsiusText() {
-        for (QChar type : kAllTypes) {
-            const bool whole = type == u'R' || type == u'S';
-            qint32 previous = celsiusKey(0, type);
-            QCOMPARE(previous, std::numeric_limits<qint32>::min());
-            for (int raw = 1; raw < 65535; ++raw) {
                 const qint32 key = celsiusKey(quint16(raw), type);
-                const QString text = formatReading(quint16(raw), TempUnit::Celsius, type);
-                bool ok = false;
-                const double value = text.toDouble(&ok);
-                if (!ok || key != qRound64(value * 10) || (whole && key % 10 != 0) ||
-                    key < previous || key == std::numeric_limits<qint32>::min()) {
-                    QFAIL(qPrintable(QStringLiteral("type %1 raw %2: key %3, text %4")
+                got << QString::number(key);
+                want << QString::number(qRound64(want[0].toDouble() * 10));
+                if (got != want || got.contains(u"-0") || got.contains(u"-0.0") || key < previous) {
+                    QFAIL(qPrintable(QStringLiteral("type %1 raw %2: got %3, want %4")
                                          .arg(type)
                                          .arg(raw)
-                                         .arg(key)
-                                         .arg(text)));
+                                         .arg(got.join(u' '), want.join(u' '))));
                 }
                 previous = key;
             }
-            const qint32 over = celsiusKey(65535, type);
-            QCOMPARE(over, std::numeric_limits<qint32>::max());
-            QVERIFY(over > previous);
         }
     }
 };

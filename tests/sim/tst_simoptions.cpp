@@ -22,7 +22,6 @@ bool parse(const QStringList& args, SimOptions* options, QString* error) {
 class TestSimOptions : public QObject {
     Q_OBJECT
 private slots:
-
     void everyOptionArrives() {
         SimOptions o;
         QString error;
@@ -33,23 +32,14 @@ private slots:
             "--silent-after 1.5 --silent-for 2 "
             "--link /tmp/meter");
         QVERIFY2(parse(args.split(u' '), &o, &error), qPrintable(error));
-        QCOMPARE(o.config.channels, 2);
-        QCOMPARE(o.config.type, 'R');
-        QCOMPARE(o.config.unit, 'F');
-        QCOMPARE(o.config.storedRecords, 16800);
-        QCOMPARE(o.config.intervalSeconds, 86400);
-        QVERIFY(!o.config.drift);
-        QVERIFY(o.faults.silent);
-        QVERIFY(o.faults.wrongHandshake);
-        QCOMPARE(o.faults.shortEvery, 3);
-        QCOMPARE(o.faults.garbleEvery, 4);
-        QCOMPARE(o.faults.byteGap, 0.01);
-        QCOMPARE(o.faults.unplugAfter, 5);
-        QCOMPARE(o.faults.replyDelay, 0.3);
-        QVERIFY(o.faults.damagedFrames);
-        QCOMPARE(o.silentAfter, 1.5);
-        QCOMPARE(o.silentFor, 2.0);
-        QCOMPARE(o.linkPath, QStringLiteral("/tmp/meter"));
+        QCOMPARE(std::tuple(o.config.channels, o.config.type, o.config.unit, o.config.storedRecords,
+                            o.config.intervalSeconds, o.config.drift, o.linkPath),
+                 std::tuple(2, 'R', 'F', 16800, 86400, false, QStringLiteral("/tmp/meter")));
+        QCOMPARE(std::tuple(o.faults.silent, o.faults.wrongHandshake, o.faults.shortEvery,
+                            o.faults.garbleEvery, o.faults.byteGap, o.faults.unplugAfter,
+                            o.faults.replyDelay, o.faults.damagedFrames, o.silentAfter,
+                            o.silentFor),
+                 std::tuple(true, true, 3, 4, 0.01, 5, 0.3, true, 1.5, 2.0));
         // 25 C is 77 F, 513.0 tenths above -436 F.
         QCOMPARE(o.config.pinned, (std::array<std::optional<quint16>, 4>{5130, {}, 65535, 0}));
     }
