@@ -1,12 +1,10 @@
 // The download on the link against the virtual meter, in virtual time: the count read afresh
 // before "G", reception however the line splits the bytes, and the stall limit (no file).
 
-#include "link/meterlink.h"
 #include "memory/memorydownload.h"
 #include "memory/memoryrecords.h"
-#include "sim/virtualmeter.h"
-#include "support/simport.h"
-#include "support/virtualclock.h"
+
+#include "support/meterbench.h"
 
 #include <QDir>
 #include <QTemporaryDir>
@@ -14,13 +12,13 @@
 
 namespace {
 
-struct Rig {
-    explicit Rig(sim::MeterConfig config, sim::Faults faults = {})
-        : meter(config, faults) {
-        port.attach(1, &meter);
-        port.open(1, nullptr);
-        clock.onAdvance([this](double t) { meter.advance(t); });
+// A meter holding `records` fixed readings, and a download that saves into a folder of its own.
+struct Rig : testsupport::MeterBench {
+    explicit Rig(int records, sim::Faults faults = {})
+        : MeterBench({.storedRecords = records, .drift = false}, faults) {
         request.save.directory = dir.path();
+        // One byte every 2.9 s takes longer than the bench's guard allows; the stall bounds it.
+        link.setHooks({});
     }
 
     memory::DownloadOutcome download() {
@@ -29,30 +27,20 @@ struct Rig {
             texts << text;
         });
     }
-    double writeTime(char letter) const {
+    // When "G" went on the wire; -1: never.
+    double gTime() const {
         for (const auto& w : port.writes())
-            if (w.bytes == QByteArray(1, letter))
+            if (w.bytes == "G")
                 return w.time;
         return -1;
     }
     QStringList files() const { return QDir(dir.path()).entryList(QDir::Files); }
 
     QTemporaryDir dir;
-    sim::VirtualMeter meter;
-    serial::VirtualClock clock;
-    serial::SimPort port{clock};
-    serial::MeterLink link{port, clock};
     memory::DownloadRequest request;
     QList<double> fractions;
     QStringList texts;
 };
-
-sim::MeterConfig stored(int records) {
-    sim::MeterConfig config;
-    config.storedRecords = records;
-    config.drift = false;
-    return config;
-}
 
 } // namespace
 
@@ -69,7 +57,7 @@ private slots:
 
     void receptionWaitsForEveryByte() {
         QFETCH(double, byteGap);
-        Rig rig(stored(2));
+        Rig rig(2);
         rig.meter.advance(rig.clock.now());
         // The gap only from "G" on: the handshake and the frame before it come at wire speed.
         rig.link.checkMeter();
@@ -94,12 +82,12 @@ private slots:
     void countIsReadAfreshBeforeG() {
         QFETCH(int, inMeter);
         QFETCH(int, shown);
-        Rig rig(stored(inMeter));
+        Rig rig(inMeter);
         rig.request.shownCount = shown;
         const memory::DownloadOutcome outcome = rig.download();
         QCOMPARE(outcome.expected, inMeter);
         QCOMPARE(outcome.received, inMeter);
-        QCOMPARE(rig.writeTime('G') >= 0, inMeter > 0);
+        QCOMPARE(rig.gTime() >= 0, inMeter > 0);
         QCOMPARE(outcome.kind, inMeter > 0 ? memory::DownloadOutcome::Kind::Saved
                                            : memory::DownloadOutcome::Kind::Empty);
         QCOMPARE(rig.files().size(), inMeter > 0 ? 2 : 0);
@@ -112,7 +100,7 @@ private slots:
 
     void stallEndsWithoutAFile() {
         // Replies: "A", then "M", then "G" -- the third is cut to half: 2 of 4 records arrive.
-        Rig rig(stored(4), {.shortEvery = 3});
+        Rig rig(4, {.shortEvery = 3});
         rig.request.shownCount = 4;
         const memory::DownloadOutcome outcome = rig.download();
         QCOMPARE(outcome.kind, memory::DownloadOutcome::Kind::Stalled);
@@ -123,7 +111,7 @@ private slots:
                  QStringLiteral("The meter stopped sending: 2 of 4 records arrived. Nothing was "
                                 "saved; try the download again."));
         // 38 bytes at wire speed take 10 ms; then three silent seconds, give or take one slice.
-        const double ended = rig.clock.now() - rig.writeTime('G');
+        const double ended = rig.clock.now() - rig.gTime();
         QVERIFY2(ended >= 3.0 && ended < 3.1, qPrintable(QString::number(ended)));
     }
 };
