@@ -18,11 +18,9 @@
 
 namespace {
 
-using Clock = std::array<int, 6>;
-
 // One record as the meter sends it: three filler bytes, the clock, the status byte, four raw
 // words and a last filler byte.
-QByteArray record(Clock clock, int status, std::array<int, 4> raw) {
+QByteArray record(std::array<int, 6> clock, int status, std::array<int, 4> raw) {
     QByteArray r("\xA5\x01\x02", 3);
     for (int b : clock)
         r.append(char(b));

@@ -21,7 +21,6 @@ using Bench = testsupport::MeterBench;
 
 Q_DECLARE_METATYPE(TempUnit)
 Q_DECLARE_METATYPE(LimitTexts)
-Q_DECLARE_METATYPE(LimitValues)
 Q_DECLARE_METATYPE(std::optional<TempUnit>)
 Q_DECLARE_METATYPE(ChannelFlags)
 

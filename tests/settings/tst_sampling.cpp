@@ -69,7 +69,7 @@ private slots:
         QCOMPARE(parseIntervalReply(reply), seconds);
     }
 
-    // How the request/reply retries is pinned in the link's own test; here the letter, the
+    // The request/reply's retries are pinned in the link's own test; here the letter, the
     // reply's length and the bound the read passes on.
     void readJobEndsAtItsBound_data() {
         QTest::addColumn<sim::Faults>("faults");
