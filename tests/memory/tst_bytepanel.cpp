@@ -18,22 +18,16 @@ private slots:
         QTest::addColumn<QString>("command");
         QTest::addColumn<QStringList>("boxes");
         QTest::addColumn<QByteArray>("payload"); // "refused": an error, nothing to send
-        QStringList sixteen;
-        QByteArray sixteenBytes;
-        for (int i = 1; i <= 16; ++i) {
-            sixteen << QString::number(i * 10);
-            sixteenBytes += char(i * 10);
-        }
+        const QStringList sixteen(16, QStringLiteral("7"));
         const QByteArray refused("refused");
         QTest::newRow("M alone") << "M" << QStringList{} << QByteArray();
         QTest::newRow("E 4 0 0 0") << "E" << QStringList{"4", "0", "0", "0"} << bytes({4, 0, 0, 0});
-        QTest::newRow("&H1F 0x1F 12abc")
-            << "C" << QStringList{"&H1F", "0x1F", "12abc"} << bytes({0x1F, 0x1F, 12});
-        QTest::newRow("2.5 3.5 255.4")
-            << "C" << QStringList{"2.5", "3.5", " 255.4"} << bytes({2, 4, 255});
+        QTest::newRow("hex, leading numbers, halves to even")
+            << "C" << QStringList{"&H1F", "0x1F", "12abc", "2.5", "3.5", " 255.4"}
+            << bytes({0x1F, 0x1F, 12, 2, 4, 255});
         QTest::newRow("Cmd2 empty, Cmd3 filled") << "E" << QStringList{"", "4"} << QByteArray();
         QTest::newRow("blank ends it") << "E" << QStringList{"4", "  ", "9"} << bytes({4});
-        QTest::newRow("all sixteen boxes") << "H" << sixteen << sixteenBytes;
+        QTest::newRow("all sixteen boxes") << "H" << sixteen << QByteArray(16, 7);
         QTest::newRow("256 refused") << "E" << QStringList{"4", "256"} << refused;
         QTest::newRow("-1 refused") << "E" << QStringList{"-1"} << refused;
         QTest::newRow("255.5 is 256") << "E" << QStringList{"255.5"} << refused;
