@@ -87,9 +87,10 @@ double leadingNumber(const QString& text, bool allowHex) {
             end = j;
         }
     }
-    bool ok = false;
-    const double value = QLocale::c().toDouble(QStringView(text).mid(start, end - start), &ok);
-    return ok ? value : 0;
+    // The slice is a number by construction, so the conversion fails only out of range: then
+    // it gives an infinity (or 0 when too small), which every range check refuses, where 0
+    // would pass as a typed value ("1e999" sent as a limit of 0).
+    return QLocale::c().toDouble(QStringView(text).mid(start, end - start));
 }
 
 } // namespace base

@@ -27,6 +27,7 @@ std::optional<double> parseNumber(const QString& text);
 // leading decimal number (sign, digits, one decimal point, exponent); text that begins with
 // no number reads as 0. With `allowHex`, "&H" (or "0x") followed by hexadecimal digits reads
 // those digits ("&H1F" -> 31). "12abc" -> 12, "abc" -> 0, "1e" -> 1, "-.5" -> -0.5.
+// Too large for a double, it is an infinity ("1e999" -> +inf), never 0.
 double leadingNumber(const QString& text, bool allowHex = false);
 
 } // namespace base

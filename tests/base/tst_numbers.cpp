@@ -62,6 +62,7 @@ private slots:
         row("-.5", "-.5", -0.5, -0.5, -0.5);
         row("exponent", "2.5e-1", 0.25, 0.25, 0.25);
         row("1e300", "1e300", 1e300, 1e300, 1e300);
+        row("beyond a double", "-1e999x", no, -kInf, -kInf);
         row("empty", "", no, 0, 0);
         row("letters", "abc", no, 0, 0);
         row("unit after number", "12abc", no, 12, 12);

@@ -154,6 +154,8 @@ private slots:
         row("K C high 1375.1", 'K', c, texts({"1375.1", "0", "1", "0", "1", "0", "1", "0"}), false);
         row("K C low -200.1", 'K', c, texts({"1", "-200.1", "1", "0", "1", "0", "1", "0"}), false);
         row("K C low equal high", 'K', c, texts({"50", "50", "1", "0", "1", "0", "1", "0"}), false);
+        row("1e999 is no limit", 'K', c, texts({"1e999", "-100", "1", "0", "1", "0", "1", "0"}),
+            false);
         row("T4 alone wrong", 'K', c, texts({"100", "0", "100", "0", "100", "0", "0", "100"}),
             false);
         row("leading numbers", 'K', c,
