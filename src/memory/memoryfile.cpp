@@ -90,25 +90,21 @@ SaveOutcome saveMemory(std::span<const recording::DataRow> rows, int channelCoun
     // Held while it is written, so that no recording starts on it halfway.
     const recording::WorkFileGuard guard(workPath);
     if (!guard.acquired()) {
-        outcome.notices << QStringLiteral("%1 was left alone: a recording (process %2) is "
-                                          "writing it.")
-                               .arg(workName(), QString::number(guard.holderPid()));
+        // A refusal names its own cause (unfinished rows that cannot be moved, a folder that
+        // cannot be written); otherwise a living recording holds the file.
+        outcome.notices
+            << (guard.refusal().isEmpty()
+                    ? QStringLiteral("%1 was left alone: a recording (process %2) is "
+                                     "writing it.")
+                          .arg(workName(), QString::number(guard.holderPid()))
+                    : QStringLiteral("%1 was left alone: %2").arg(workName(), guard.refusal()));
         return outcome;
     }
-    if (guard.previousHolderDied()) {
-        const QString kept = recording::keepUnfinishedWork(workPath, &why);
-        if (!why.isEmpty()) {
-            outcome.notices << QStringLiteral("%1 was left alone: it holds the rows of a "
-                                              "recording that did not finish, and they could "
-                                              "not be moved aside: %2.")
-                                   .arg(workName(), why);
-            return outcome;
-        }
-        if (!kept.isEmpty())
-            outcome.notices << QStringLiteral("An earlier recording did not finish; its rows "
-                                              "are kept in %1.")
-                                   .arg(QDir::toNativeSeparators(kept));
-    }
+    // The guard has already moved a dead recording's rows out of the way.
+    if (!guard.keptUnfinished().isEmpty())
+        outcome.notices << QStringLiteral("An earlier recording did not finish; its rows are "
+                                          "kept in %1.")
+                               .arg(QDir::toNativeSeparators(guard.keptUnfinished()));
     // A scratch copy: the memory file above is the one kept safe, so no second wait for the
     // disk here.
     QFile work(workPath);

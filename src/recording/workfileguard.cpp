@@ -47,6 +47,10 @@ LockOwner lockOwner(const QString& lockPath, qint64* pid) {
         return LockOwner::Dead; // unreadable: its writer died while making it
     if (!host.isEmpty() && host != QSysInfo::machineHostName())
         return LockOwner::Living; // a process elsewhere (a shared folder) cannot be checked
+    // A lock of this very process that no guard here holds was left as a mark (leaveMarked):
+    // its holder is gone as surely as a dead process, though the pid still runs.
+    if (*pid == QCoreApplication::applicationPid())
+        return LockOwner::Dead;
     if (*pid > 0 && (::kill(pid_t(*pid), 0) == 0 || errno == EPERM))
         return LockOwner::Living;
     return LockOwner::Dead;
@@ -99,6 +103,9 @@ WorkFileGuard::WorkFileGuard(const QString& path)
             return;
         }
         m_previousHolderDied = true;
+        // QLockFile calls a lock stale only when its pid has died, never our own.
+        if (pid == QCoreApplication::applicationPid())
+            QFile::remove(lockPath);
     }
     m_lock = std::make_unique<QLockFile>(lockPath);
     // A recording holds its file for days: only a dead holder makes the lock stale, never age.

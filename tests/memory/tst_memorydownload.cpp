@@ -11,10 +11,14 @@
 
 #include "support/meterbench.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFile>
+#include <QSysInfo>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <optional>
 
 namespace {
 
@@ -173,28 +177,51 @@ private slots:
                                             "2024/01/01 00:00:02****100.0\r\n"));
     }
 
-    void saveLeavesAHeldWorkingFileAlone() {
+    void saveNeverReplacesRecordedRows_data() {
+        QTest::addColumn<bool>("living"); // a recording holds the file, or one that died left it
+        QTest::addColumn<QString>("notice");
+        QTest::newRow("held") << true
+                              << "QR512.temp was left alone: a recording (process %1) "
+                                 "is writing it.";
+        QTest::newRow("left by a dead recording")
+            << false << "An earlier recording did not finish; its rows are kept in %2/";
+    }
+
+    void saveNeverReplacesRecordedRows() {
+        QFETCH(bool, living);
+        QFETCH(QString, notice);
         QTemporaryDir dir;
         const QString work = dir.filePath("QR512.temp");
-        {
-            QFile f(work);
-            QVERIFY(f.open(QIODevice::WriteOnly));
-            f.write("rows of a running recording\r\n");
+        const QByteArray rows = "No.s\r\n----\r\n1 row\r\n2 row\r\n";
+        QFile f(work);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write(rows);
+        f.close();
+        std::optional<recording::WorkFileGuard> recordingHolds;
+        if (living) {
+            recordingHolds.emplace(work);
+        } else {
+            QFile lock(work + ".lock");
+            QVERIFY(lock.open(QIODevice::WriteOnly));
+            lock.write("2147483646\nqr512\n" + QSysInfo::machineHostName().toUtf8() + "\n");
         }
-        const recording::WorkFileGuard recordingHolds(work);
-        QVERIFY(recordingHolds.acquired());
         memory::SaveRequest request;
         request.directory = dir.path();
-        const auto rows = memory::decodeRecords(plain(0x40), 1, u'K');
+        const auto decoded = memory::decodeRecords(plain(0x40), 1, u'K');
         const memory::SaveOutcome outcome =
-            memory::saveMemory(rows, 4, live::TempUnit::Celsius, request);
+            memory::saveMemory(decoded, 4, live::TempUnit::Celsius, request);
         QVERIFY(outcome.ok());
-        QVERIFY(outcome.workFile.isEmpty());
         QCOMPARE(outcome.notices.size(), 1);
-        QVERIFY(outcome.notices.first().startsWith("QR512.temp was left alone"));
-        QCOMPARE(readAll(work), QByteArray("rows of a running recording\r\n"));
+        const QString expected =
+            notice.replace("%1", QString::number(QCoreApplication::applicationPid()))
+                .replace("%2", dir.path());
+        QVERIFY2(outcome.notices.first().startsWith(expected), qPrintable(outcome.notices.first()));
+        const QString keptAt = living ? work : outcome.notices.first().section(' ', -1).chopped(1);
+        QCOMPARE(readAll(keptAt), rows);
+        QCOMPARE(outcome.workFile.isEmpty(), living);
         QCOMPARE(readAll(outcome.memoryFile), fileText(plain(0x40), 4));
     }
+
     void receptionWaitsForEveryByte_data() {
         QTest::addColumn<double>("byteGap");
         QTest::newRow("at wire speed") << 0.0;

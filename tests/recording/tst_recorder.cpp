@@ -511,9 +511,14 @@ private slots:
             writeFile(path, kHeader4 + kSeparator4 + row4(1));
             guard.leaveMarked();
         }
-        // Marked by this (living) process: nobody here may replace the rows.
-        QVERIFY(WorkFileGuard::isHeld(path));
+        // No recording holds it any more, though this process lives on; asking leaves it be,
+        // the next guard moves its rows aside rather than saying this process is recording.
+        QVERIFY(!WorkFileGuard::isHeld(path));
         QVERIFY(QFile::exists(path));
+        WorkFileGuard next(path);
+        QVERIFY(next.acquired());
+        QCOMPARE(next.keptUnfinished().section('/', -1).left(17), "QR512-unfinished-");
+        QVERIFY(!QFile::exists(path));
     }
 
     void typedRecordCounts_data() {
