@@ -38,6 +38,9 @@ QByteArray dataFile(int count, int records) {
     return text;
 }
 
+// The range panel's boxes in the order the tables give them.
+constexpr const char* kBoxes[] = {"TxtT1", "TxtT2", "TxtR1", "TxtR2"};
+
 struct Rig {
     Rig()
         : viewer(platform, [this] { return unit; }) {}
@@ -60,6 +63,12 @@ struct Rig {
     template <typename T = QLineEdit> T* find(const char* name) const {
         return viewer.window()->findChild<T*>(QString::fromLatin1(name));
     }
+    QString boxes() const {
+        QStringList texts;
+        for (const char* name : kBoxes)
+            texts << find(name)->text();
+        return texts.join(u'|');
+    }
 
     QTemporaryDir dir;
     testsupport::FakePlatform platform;
@@ -74,7 +83,9 @@ class TstPlotWindow : public QObject {
 
 private slots:
 
-    void openKeyOnTheMainWindow() {
+    // Through the main window's key: refused while recording, cancelled, a file opened in the
+    // editor and the window, a second one replacing that window without PlotShown going false.
+    void openKey() {
         serial::LinkThread link([] {
             auto clock = std::make_unique<serial::VirtualClock>();
             auto port = std::make_unique<serial::SimPort>(*clock);
@@ -85,49 +96,34 @@ private slots:
         app::ControlPanel window(link, live, rig.platform, [] { return 0.0; });
         QAction* open = window.toolbarAction(QStringLiteral("Open"));
         QVERIFY(!open->isEnabled());
-        app::attachOpenKey(window, rig.viewer, [] { return false; });
+        bool recording = true;
+        app::attachOpenKey(window, rig.viewer, [&] { return recording; });
         QVERIFY(open->isEnabled());
-        rig.platform.chosenFile = rig.write(dataFile(3, 3));
+        QSignalSpy shown(&rig.viewer, &app::PlotViewer::plotShownChanged);
+        const QString first = rig.write(dataFile(3, 3), QStringLiteral("first.txt"));
+        rig.platform.chosenFile = first;
         open->trigger();
-        QVERIFY(rig.viewer.plotShown());
-    }
-
-    void openKeyRefusedWhileRecording() {
-        Rig rig;
-        rig.platform.chosenFile = rig.write(dataFile(3, 3));
-        rig.viewer.openKey(true);
         QCOMPARE(rig.platform.messages.size(), 1);
         QCOMPARE(rig.platform.messages[0].text, QStringLiteral("Error! Recording mode !"));
         QVERIFY(rig.platform.filters.isEmpty());
-        QVERIFY(rig.platform.opened.isEmpty());
-        QVERIFY(!rig.viewer.plotShown());
-    }
 
-    void openKeyCancelledLoadsNothing() {
-        Rig rig;
-        rig.viewer.openKey(false);
+        recording = false;
+        rig.platform.chosenFile.clear();
+        open->trigger();
         QCOMPARE(rig.platform.filters,
                  QStringList{QStringLiteral("Data Files (*.txt);;All Files (*)")});
         QVERIFY(rig.platform.opened.isEmpty());
-        QVERIFY(rig.platform.messages.isEmpty());
-        QVERIFY(!rig.viewer.plotShown());
-    }
+        QVERIFY(shown.isEmpty());
 
-    void openShowsANewWindowAndClosesTheOld() {
-        Rig rig;
-        QSignalSpy shown(&rig.viewer, &app::PlotViewer::plotShownChanged);
-        rig.platform.chosenFile = rig.write(dataFile(3, 3), QStringLiteral("first.txt"));
-        rig.viewer.openKey(false);
-        QCOMPARE(rig.platform.opened, QStringList{rig.platform.chosenFile});
-        QPointer<app::PlotWindow> first = rig.viewer.window();
-        QVERIFY(first && first->isVisible());
-        QCOMPARE(first->objectName(), QStringLiteral("Plot"));
-        QCOMPARE(first->canvas()->view().r2, qint64(3));
-
+        rig.platform.chosenFile = first;
+        open->trigger();
+        QCOMPARE(rig.platform.opened, QStringList{first});
+        QPointer<app::PlotWindow> firstWindow = rig.viewer.window();
+        QVERIFY(firstWindow && firstWindow->isVisible());
+        QCOMPARE(firstWindow->canvas()->view().r2, qint64(3));
         rig.platform.chosenFile = rig.write(dataFile(5, 5), QStringLiteral("second.txt"));
-        rig.viewer.openKey(false);
-        QVERIFY(first.isNull());
-        QVERIFY(rig.viewer.plotShown());
+        open->trigger();
+        QVERIFY(firstWindow.isNull());
         QCOMPARE(rig.viewer.window()->canvas()->view().r2, qint64(5));
         QCOMPARE(shown.size(), 2);
 
@@ -137,45 +133,43 @@ private slots:
         QCOMPARE(shown.last().first().toBool(), false);
     }
 
-    // The columns of the unit shown when the file is opened (the loader pins the rest).
-    void columnsFollowTheDisplayedUnit() {
+    // A bad file keeps the window shown; one cut short is shown, with a warning, in the
+    // columns of the unit displayed when it is opened (the loader pins the rest).
+    void badAndPartialFilesSayWhy() {
         Rig rig;
-        rig.unit = live::TempUnit::Fahrenheit;
         app::PlotWindow* window = rig.openWindow();
-        QCOMPARE(window->canvas()->data().value(2, 0), 86.0f);
-        QCOMPARE(window->canvas()->view().high, 2507.0);
-    }
-
-    void badFileKeepsTheWindowAndSaysWhy() {
-        Rig rig;
-        QPointer<app::PlotWindow> window = rig.openWindow();
+        rig.unit = live::TempUnit::Fahrenheit;
         QVERIFY(!rig.viewer.open(rig.write("Total Records : 999999999\r\n", "bad.txt")));
-        QVERIFY(!window.isNull());
-        QCOMPARE(rig.platform.messages.size(), 1);
-        QVERIFY(rig.platform.messages[0].text.contains(QStringLiteral("bad.txt")));
-    }
-
-    void partialFileIsShownWithAWarning() {
-        Rig rig;
+        QCOMPARE(rig.viewer.window(), window);
         QVERIFY(rig.viewer.open(rig.write(dataFile(9, 4), "cut.txt")));
         QCOMPARE(rig.viewer.window()->canvas()->view().r2, qint64(9));
-        QCOMPARE(rig.platform.messages.size(), 1);
-        QVERIFY(rig.platform.messages[0].text.contains(QStringLiteral("cut.txt")));
+        QCOMPARE(rig.viewer.window()->canvas()->data().value(2, 0), 86.0f);
+        QCOMPARE(rig.viewer.window()->canvas()->view().high, 2507.0);
+        QCOMPARE(rig.platform.messages.size(), 2);
+        QVERIFY(rig.platform.messages[0].text.contains(QStringLiteral("bad.txt")));
+        QVERIFY(rig.platform.messages[1].text.contains(QStringLiteral("cut.txt")));
     }
 
-    void rangeKeyFillsAndToggles() {
+    // "Range" fills the boxes from the view and toggles the panel; Escape closes it and gives
+    // the focus back to the plot.
+    void rangeKeyAndEscape() {
         Rig rig;
         app::PlotWindow* window = rig.openWindow(11);
+        QVERIFY(QTest::qWaitForWindowActive(window));
         auto* panel = rig.find<app::RangePanel>("PicRange");
         QVERIFY(panel && panel->isHidden());
-        window->toolbarAction(QStringLiteral("Range"))->trigger();
+        QAction* range = window->toolbarAction(QStringLiteral("Range"));
+        range->trigger();
         QVERIFY(panel->isVisible());
-        QCOMPARE(rig.find("TxtT1")->text(), QStringLiteral("-200"));
-        QCOMPARE(rig.find("TxtT2")->text(), QStringLiteral("1375"));
-        QCOMPARE(rig.find("TxtR1")->text(), QStringLiteral("1"));
-        QCOMPARE(rig.find("TxtR2")->text(), QStringLiteral("11"));
-        window->toolbarAction(QStringLiteral("Range"))->trigger();
+        QCOMPARE(rig.boxes(), QStringLiteral("-200|1375|1|11"));
+        range->trigger();
         QVERIFY(panel->isHidden());
+        range->trigger();
+        QLineEdit* r1 = rig.find("TxtR1");
+        QCOMPARE(QApplication::focusWidget(), r1);
+        QTest::keyClick(r1, Qt::Key_Escape);
+        QVERIFY(panel->isHidden());
+        QCOMPARE(QApplication::focusWidget(), window->canvas());
     }
 
     void keyFilters_data() {
@@ -221,47 +215,25 @@ private slots:
     void okConditions() {
         QFETCH(QString, boxes);
         QFETCH(bool, accepted);
-        const QStringList box = boxes.split(u'|');
-        const QString &t1 = box[0], &t2 = box[1], &r1 = box[2], &r2 = box[3];
         Rig rig;
         app::PlotWindow* window = rig.openWindow(11);
         window->rangeKey();
-        rig.find("TxtT1")->setText(t1);
-        rig.find("TxtT2")->setText(t2);
-        rig.find("TxtR1")->setText(r1);
-        rig.find("TxtR2")->setText(r2);
+        const QStringList typed = boxes.split(u'|');
+        for (int i = 0; i < 4; ++i)
+            rig.find(kBoxes[i])->setText(typed[i]);
         rig.find<QPushButton>("CmdOK")->click();
-        const plot::PlotView view = window->canvas()->view();
-        if (accepted) {
-            QVERIFY(rig.platform.messages.isEmpty());
-            QVERIFY(window->rangePanel()->isHidden());
-            QCOMPARE(view.low, t1.toDouble());
-            QCOMPARE(view.high, t2.toDouble());
-            QCOMPARE(view.r1, r1.toLongLong());
-            QCOMPARE(view.r2, r2.toLongLong());
-        } else {
-            QCOMPARE(rig.platform.messages.size(), 1);
+        const plot::PlotView v = window->canvas()->view();
+        QCOMPARE(QStringLiteral("%1|%2|%3|%4").arg(v.low).arg(v.high).arg(v.r1).arg(v.r2),
+                 accepted ? boxes : QStringLiteral("-200|1375|1|11"));
+        QCOMPARE(window->rangePanel()->isHidden(), accepted);
+        QCOMPARE(rig.platform.messages.size(), accepted ? 0 : 1);
+        if (!accepted) {
             QCOMPARE(rig.platform.messages[0].text, QStringLiteral("Invalid,try again!"));
-            QVERIFY(window->rangePanel()->isVisible());
-            QCOMPARE(rig.find("TxtR1")->text(), r1);
-            QCOMPARE(view.r2, qint64(11));
-            QCOMPARE(view.low, -200.0);
+            QCOMPARE(rig.boxes(), boxes);
         }
     }
 
-    void escapeClosesThePanel() {
-        Rig rig;
-        app::PlotWindow* window = rig.openWindow();
-        QVERIFY(QTest::qWaitForWindowActive(window));
-        window->rangeKey();
-        QLineEdit* r1 = rig.find("TxtR1");
-        QCOMPARE(QApplication::focusWidget(), r1);
-        QTest::keyClick(r1, Qt::Key_Escape);
-        QVERIFY(window->rangePanel()->isHidden());
-        QCOMPARE(QApplication::focusWidget(), window->canvas());
-    }
-
-    void printDrawsThePlot() {
+    void printAndSaveImage() {
         Rig rig;
         app::PlotWindow* window = rig.openWindow();
         window->rangeKey();
@@ -273,18 +245,12 @@ private slots:
         });
         window->toolbarAction(QStringLiteral("Print"))->trigger();
         QVERIFY(window->rangePanel()->isHidden());
-        QFile file(pdf);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QVERIFY(file.size() > 1000);
+        QVERIFY(QFileInfo(pdf).size() > 1000);
 
         window->setPrinterChooser([](QPrinter&) { return false; }); // the dialog cancelled
         window->printKey();
         QVERIFY(rig.platform.messages.isEmpty());
-    }
 
-    void saveImage() {
-        Rig rig;
-        app::PlotWindow* window = rig.openWindow();
         rig.platform.chosenSaveFile = rig.dir.filePath(QStringLiteral("picture"));
         window->toolbarAction(QStringLiteral("SaveImage"))->trigger();
         QCOMPARE(rig.platform.suggestedFiles,
@@ -302,34 +268,33 @@ private slots:
         app::PlotWindow* window = rig.openWindow(1001);
         app::PlotCanvas* canvas = window->canvas();
         canvas->resize(1000, 600); // W 940: 0.94 units per record
-        const auto records = [&] { return std::pair{canvas->view().r1, canvas->view().r2}; };
+        const auto records = [&] { return QList<qint64>{canvas->view().r1, canvas->view().r2}; };
+        const auto after = [&](Qt::Key key) {
+            QTest::keyClick(canvas, key);
+            return records();
+        };
 
         // A drag from record 101 to 601.
         QTest::mousePress(canvas, Qt::LeftButton, {}, QPoint(40 + 94, 300));
         QTest::mouseMove(canvas, QPoint(40 + 564, 300));
         QTest::mouseRelease(canvas, Qt::LeftButton, {}, QPoint(40 + 564, 300));
-        QCOMPARE(records(), std::pair(qint64(101), qint64(601)));
+        QCOMPARE(records(), (QList<qint64>{101, 601}));
         QCOMPARE(canvas->view().low, -200.0); // the values stay
 
         // A click is no drag; the status text names the record under the cursor.
         QTest::mouseClick(canvas, Qt::LeftButton, {}, QPoint(40 + 470, 300));
-        QCOMPARE(records(), std::pair(qint64(101), qint64(601)));
+        QCOMPARE(records(), (QList<qint64>{101, 601}));
         QCOMPARE(canvas->recordText(40 + 470), QStringLiteral("Record 351:  C1 20.0  C2 30.0"));
 
-        QTest::keyClick(canvas, Qt::Key_Plus); // half the records around the middle (351)
-        QCOMPARE(records(), std::pair(qint64(226), qint64(476)));
-        QTest::keyClick(canvas, Qt::Key_Right);
-        QCOMPARE(records(), std::pair(qint64(251), qint64(501)));
-        QTest::keyClick(canvas, Qt::Key_Minus);
-        QCOMPARE(records(), std::pair(qint64(126), qint64(626)));
+        // "+" halves the records around the middle (351), "-" doubles them.
+        QCOMPARE(after(Qt::Key_Plus), (QList<qint64>{226, 476}));
+        QCOMPARE(after(Qt::Key_Right), (QList<qint64>{251, 501}));
+        QCOMPARE(after(Qt::Key_Minus), (QList<qint64>{126, 626}));
         QTest::mouseDClick(canvas, Qt::LeftButton, {}, QPoint(300, 300));
-        QCOMPARE(records(), std::pair(qint64(1), qint64(1001)));
-        QTest::keyClick(canvas, Qt::Key_Plus);
-        QCOMPARE(records(), std::pair(qint64(251), qint64(751)));
-        QTest::keyClick(canvas, Qt::Key_Home);
-        QCOMPARE(records(), std::pair(qint64(1), qint64(1001)));
-        QTest::keyClick(canvas, Qt::Key_Minus); // never beyond the file
-        QCOMPARE(records(), std::pair(qint64(1), qint64(1001)));
+        QCOMPARE(records(), (QList<qint64>{1, 1001}));
+        QCOMPARE(after(Qt::Key_Plus), (QList<qint64>{251, 751}));
+        QCOMPARE(after(Qt::Key_Home), (QList<qint64>{1, 1001}));
+        QCOMPARE(after(Qt::Key_Minus), (QList<qint64>{1, 1001})); // never beyond the file
     }
 };
 

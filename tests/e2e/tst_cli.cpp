@@ -1,16 +1,20 @@
 // The headless command line end to end: the qr512 binary against the virtual meter (in its
-// own qr512-sim process or built in with --simulate), in real time. What it prints, the data
-// file it writes compared byte for byte, SIGTERM in the middle of a recording, and every usage
-// error's exit status and message, and a recording that meets a full disk.
+// own qr512-sim process, served from this process on a pseudo-terminal, or built in with
+// --simulate), in real time, run as on a machine without a display. What it prints, the data
+// and memory files it writes compared byte for byte, SIGTERM and SIGKILL in the middle of a
+// recording, a full disk, "plot" pictures, and every refusal's exit status and message.
 
 #include "clirun.h"
 #include "recording/datafile.h"
 #include "recording/datarow.h"
+#include "recording/recorder.h"
+#include "sim/ptyhost.h"
 #include "sim/virtualmeter.h"
 
 #include <QDeadlineTimer>
 #include <QDir>
 #include <QFile>
+#include <QImage>
 #include <QProcess>
 #include <QRegularExpression>
 #include <QScopeGuard>
@@ -23,6 +27,26 @@ namespace {
 
 using testsupport::Run;
 using testsupport::runQr512;
+using testsupport::SimProcess;
+
+// A recording of 20 rows for "plot": T1 25.0 C, T2 rising, T4 "OL".
+const QString kPlotData = QStringLiteral("20240105093015.txt");
+
+QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
+}
+
+bool writeFile(const QString& path, const QByteArray& bytes) {
+    QFile f(path);
+    return f.open(QIODevice::WriteOnly) && f.write(bytes) == bytes.size();
+}
+
+// The one file in `dir` named by `pattern`; none when there are none or more.
+QString onlyFile(const QString& dir, const QString& pattern) {
+    const QStringList files = QDir(dir).entryList({pattern}, QDir::Files);
+    return files.size() == 1 ? QDir(dir).filePath(files.first()) : QString();
+}
 
 // Starts a recording of 1000 rows on the built-in meter and waits until `rows` of them are in
 // the working file, where rows land as they are recorded.
@@ -31,94 +55,131 @@ bool startLongRecording(QProcess& p, const QString& dir, int rows) {
             {"record", "--simulate", "--records", "1000", "--dir", dir});
     if (!p.waitForStarted())
         return false;
-    QFile work(QDir(dir).filePath(QStringLiteral("QR512.temp")));
+    const QString work = QDir(dir).filePath(QStringLiteral("QR512.temp"));
     for (QDeadlineTimer deadline(30000); !deadline.hasExpired(); QTest::qWait(100)) {
-        if (work.open(QIODevice::ReadOnly)) {
-            const bool enough = work.readAll().count("\r\n") >= 2 + rows; // header, separator
-            work.close();
-            if (enough)
-                return true;
-        }
+        if (readAll(work).count("\r\n") >= 2 + rows) // header, separator
+            return true;
     }
     return false;
 }
 
-// qr512-sim with fixed readings on a pseudo-terminal; stops with the object.
-class SimProcess {
-public:
-    bool start(const QStringList& faults = {}) {
-        m_process.start(QStringLiteral(QR512_SIM_BINARY), QStringList{"--fixed"} + faults);
-        if (!m_process.waitForStarted(5000))
-            return false;
-        while (!m_process.canReadLine())
-            if (!m_process.waitForReadyRead(5000))
-                return false;
-        device = QString::fromLocal8Bit(m_process.readLine()).trimmed();
-        return !device.isEmpty();
-    }
-    ~SimProcess() {
-        m_process.terminate();
-        if (!m_process.waitForFinished(3000))
-            m_process.kill();
-    }
-    QString device;
-
-private:
-    QProcess m_process;
-};
-
-QString finalFile(const QString& dir) {
-    const QStringList files = QDir(dir).entryList({QStringLiteral("*.txt")}, QDir::Files);
-    return files.size() == 1 ? QDir(dir).filePath(files.first()) : QString();
+// The meter's clock bytes as it stores them: each field's two decimal digits read as BCD.
+recording::DataRow rowOf(const sim::StoredRecord& record, char type) {
+    recording::DataRow row;
+    row.meterClock = true;
+    const QString digits = record.time.toString(QStringLiteral("yyMMddhhmmss"));
+    for (int i = 0; i < 6; ++i)
+        row.clock[std::size_t(i)] = quint8(digits.mid(2 * i, 2).toInt(nullptr, 16));
+    row.raw = record.raw;
+    row.type = type;
+    return row;
 }
 
 } // namespace
 
 class TestCli : public QObject {
     Q_OBJECT
-private slots:
-    // A zone with daylight saving, so that a skipped hour exists for the children.
-    void initTestCase() { qputenv("TZ", "Europe/Berlin"); }
+    QTemporaryDir m_dir; // the working folder of the refusals and the pictures
 
-    void usageErrors_data() {
-        QTest::addColumn<QStringList>("args");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("records below 1")
-            << QStringList{"record", "--simulate", "--records", "0"} << "--records";
-        QTest::newRow("interval 0")
-            << QStringList{"record", "--simulate", "--records", "3", "--interval", "0"}
-            << "--interval";
-        QTest::newRow("stop time in the past")
-            << QStringList{"record", "--simulate", "--until", "2020/01/01 00:00:00"} << "past";
-        QTest::newRow("a time in the hour daylight saving skips is still a time")
-            << QStringList{"record", "--simulate", "--until", "2024/03/31 02:30:00"} << "past";
-        QTest::newRow("stop time garbled")
-            << QStringList{"record", "--simulate", "--until", "tomorrow"} << "--until";
-        QTest::newRow("neither stop rule") << QStringList{"record", "--simulate"} << "--records";
-        QTest::newRow("unknown device")
-            << QStringList{"record", "--port", "/dev/no-such-meter", "--records", "1"}
-            << "/dev/no-such-meter";
-        QTest::newRow("not a serial port")
-            << QStringList{"live", "--port", "/dev/null"} << "--port: not a serial port: /dev/null";
-        QTest::newRow("missing folder")
-            << QStringList{"record", "--simulate", "--records", "1", "--dir", "/no/such/folder"}
-            << "--dir";
-        QTest::newRow("live count 0")
-            << QStringList{"live", "--simulate", "--count", "0"} << "--count";
-        QTest::newRow("unknown option") << QStringList{"live", "--colour"} << "colour";
-        QTest::newRow("send 256") << QStringList{"send", "--simulate", "E", "4", "256"}
-                                  << "Byte 2 (\"256\") is not a value from 0 to 255";
-        QTest::newRow("limits: no such limit")
-            << QStringList{"limits", "--simulate", "--set", "T5H=10"} << "--set";
-        QTest::newRow("beep count 9") << QStringList{"beep", "--count", "9"} << "--count";
+private slots:
+    void initTestCase() {
+        // A zone with daylight saving, so that a skipped hour exists for the children.
+        qputenv("TZ", "Europe/Berlin");
+        std::vector<recording::DataRow> rows;
+        for (int i = 0; i < 20; ++i)
+            rows.push_back({1700000000 + i, {5130, quint16(5130 + 9 * i), 4860, 65535}, 'K'});
+        QVERIFY(writeFile(m_dir.filePath(kPlotData),
+                          recording::fileText(rows, 4, live::TempUnit::Celsius,
+                                              recording::TrailerLayout::Recording)));
+        QVERIFY(writeFile(m_dir.filePath("notes.txt"), "shopping list\nmilk\n"));
     }
 
-    void usageErrors() {
+    void refusals_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message");
+        using L = QStringList;
+        const L rec{"record", "--simulate"};
+        const L plot{"plot", kPlotData, "-o", "x.png"};
+        QTest::newRow("records below 1") << rec + L{"--records", "0"} << 2 << "--records";
+        QTest::newRow("interval 0")
+            << rec + L{"--records", "3", "--interval", "0"} << 2 << "--interval";
+        QTest::newRow("stop time in the past")
+            << rec + L{"--until", "2020/01/01 00:00:00"} << 2 << "past";
+        QTest::newRow("a time in the hour daylight saving skips is still a time")
+            << rec + L{"--until", "2024/03/31 02:30:00"} << 2 << "past";
+        QTest::newRow("stop time garbled") << rec + L{"--until", "tomorrow"} << 2 << "--until";
+        QTest::newRow("neither stop rule") << rec << 2 << "--records";
+        QTest::newRow("missing folder")
+            << rec + L{"--records", "1", "--dir", "/no/such/folder"} << 2 << "--dir";
+        QTest::newRow("unknown device")
+            << L{"record", "--port", "/dev/no-such-meter", "--records", "1"} << 2
+            << "/dev/no-such-meter";
+        QTest::newRow("not a serial port")
+            << L{"live", "--port", "/dev/null"} << 2 << "--port: not a serial port: /dev/null";
+        QTest::newRow("live count 0") << L{"live", "--simulate", "--count", "0"} << 2 << "--count";
+        QTest::newRow("unknown option") << L{"live", "--colour"} << 2 << "colour";
+        QTest::newRow("send 256") << L{"send", "--simulate", "E", "4", "256"} << 2
+                                  << "Byte 2 (\"256\") is not a value from 0 to 255";
+        QTest::newRow("limits: no such limit")
+            << L{"limits", "--simulate", "--set", "T5H=10"} << 2 << "--set";
+        QTest::newRow("beep count 9") << L{"beep", "--count", "9"} << 2 << "--count";
+        QTest::newRow("erase without --yes")
+            << L{"erase", "--simulate"} << 2
+            << "deletes all readings in the meter's memory; add --yes";
+        QTest::newRow("plot: no file") << L{"plot", "-o", "x.png"} << 2 << "which data file";
+        QTest::newRow("plot: no output") << L{"plot", kPlotData} << 2 << "-o";
+        QTest::newRow("plot: bmp") << plot.mid(0, 3) + L{"x.bmp"} << 2 << ".png, .svg or .pdf";
+        QTest::newRow("plot: unit") << plot + L{"--unit", "R"} << 2 << "--unit";
+        QTest::newRow("plot: size too small") << plot + L{"--size", "119x600"} << 2 << "--size";
+        QTest::newRow("plot: size not WxH") << plot + L{"--size", "800"} << 2 << "--size";
+        QTest::newRow("plot: R2 > N") << plot + L{"--records", "1:21"} << 2 << "--records";
+        QTest::newRow("plot: beyond type K")
+            << plot + L{"--range", "-201:0"} << 2 << "-200 <= LOW < HIGH <= 1375";
+        QTest::newRow("plot: missing file")
+            << L{"plot", "absent.txt", "-o", "x.png"} << 2 << "absent.txt";
+        QTest::newRow("plot: not a data file")
+            << L{"plot", "notes.txt", "-o", "x.png"} << 2 << "notes.txt";
+        QTest::newRow("plot: unwritable picture")
+            << L{"plot", kPlotData, "-o", "no/dir/x.png"} << 1 << "x.png";
+    }
+
+    void refusals() {
         QFETCH(QStringList, args);
+        QFETCH(int, status);
         QFETCH(QString, message);
-        const Run run = runQr512(args);
-        QCOMPARE(run.exitCode, 2);
+        const Run run = runQr512(args, m_dir.path());
+        QCOMPARE(run.exitCode, status);
         QVERIFY2(run.err.contains(message), qPrintable(run.err));
+    }
+
+    void plotPictures_data() {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<QSize>("size");
+        QTest::newRow("defaults") << QStringList{} << QSize(1000, 600);
+        QTest::newRow("all options") << QStringList{"--unit",  "F",     "--records", "2:5",
+                                                    "--range", "0:100", "--size",    "300x200"}
+                                     << QSize(300, 200);
+    }
+
+    void plotPictures() {
+        QFETCH(QStringList, options);
+        QFETCH(QSize, size);
+        const Run run =
+            runQr512(QStringList{"plot", kPlotData, "-o", "a.png"} + options, m_dir.path());
+        QVERIFY2(run.exitCode == 0, qPrintable(run.err));
+        const QImage image(m_dir.filePath(QStringLiteral("a.png")));
+        QCOMPARE(image.size(), size);
+        if (options.isEmpty()) {
+            // Type K in Celsius on 1000x600: T1 (25.0) 75 above the bottom line (575), T4 (OL)
+            // 3 above the top line (50), in their colours.
+            const auto colourNear = [&](int x, int y, QRgb colour) {
+                return image.pixel(x, y - 1) == colour || image.pixel(x, y) == colour ||
+                       image.pixel(x, y + 1) == colour;
+            };
+            QVERIFY(colourNear(500, 500, 0xffff0000));
+            QVERIFY(colourNear(500, 47, 0xff000000));
+        }
     }
 
     void liveCountPrintsThatManyLines() {
@@ -140,32 +201,25 @@ private slots:
         const Run run = runQr512({"record", "--port", sim.device, "--records", "3", "--interval",
                                   "1", "--dir", dir.path(), "--timeout", "20"});
         QVERIFY2(run.exitCode == 0, qPrintable(run.err));
-        const QString path = finalFile(dir.path());
+        const QString path = onlyFile(dir.path(), "*.txt");
         QVERIFY(!path.isEmpty());
         QVERIFY(run.out.contains(QFileInfo(path).fileName()));
 
         // The rows the meter served: its fixed readings, stamped start + 1 s, + 2 s, + 3 s.
         const auto start = recording::stampFromText(
-            QFileInfo(path)
-                .baseName()
-                .replace(QRegularExpression(
-                             QStringLiteral("^(\\d{4})(\\d\\d)(\\d\\d)(\\d\\d)(\\d\\d)(\\d\\d)$")),
-                         QStringLiteral("\\1/\\2/\\3 \\4:\\5:\\6"))
+            QDateTime::fromString(QFileInfo(path).baseName(), QStringLiteral("yyyyMMddHHmmss"))
+                .toString(QStringLiteral("yyyy/MM/dd HH:mm:ss"))
                 .toLatin1());
         QVERIFY(start);
-        sim::MeterConfig fixed;
-        fixed.drift = false;
-        const sim::VirtualMeter meter(fixed);
+        const sim::VirtualMeter meter({.drift = false});
         std::vector<recording::DataRow> rows;
         for (int k = 1; k <= 3; ++k)
             rows.push_back(
                 {*start + k,
                  {meter.reading(1), meter.reading(2), meter.reading(3), meter.reading(4)},
                  'K'});
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readAll(), recording::fileText(rows, 4, live::TempUnit::Celsius,
-                                                     recording::TrailerLayout::Recording));
+        QCOMPARE(readAll(path), recording::fileText(rows, 4, live::TempUnit::Celsius,
+                                                    recording::TrailerLayout::Recording));
     }
 
     void sigtermFinishesTheRecording() {
@@ -177,11 +231,7 @@ private slots:
         QVERIFY(p.waitForFinished(10000));
         QCOMPARE(p.exitStatus(), QProcess::NormalExit);
         QCOMPARE(p.exitCode(), 0);
-        const QString path = finalFile(dir.path());
-        QVERIFY(!path.isEmpty());
-        QFile file(path);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray text = file.readAll();
+        const QByteArray text = readAll(onlyFile(dir.path(), "*.txt"));
         const int rows = text.mid(16, text.indexOf('\r') - 16).toInt();
         QVERIFY(rows >= 6);
         QVERIFY(rows < 1000);
@@ -196,10 +246,7 @@ private slots:
         const QString work = QDir(dir.path()).filePath(QStringLiteral("QR512.temp"));
         ::kill(pid_t(p.processId()), SIGKILL);
         QVERIFY(p.waitForFinished(10000));
-        QFile file(work);
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        const QByteArray rows = file.readAll();
-        file.close();
+        const QByteArray rows = readAll(work);
         // Nothing half-written: every row the program counted is there, complete, in order.
         QVERIFY(rows.endsWith("\r\n"));
         const QList<QByteArray> lines = rows.trimmed().split('\n');
@@ -212,46 +259,17 @@ private slots:
         QCOMPARE(next.exitCode, 0);
         QVERIFY2(next.err.contains("An earlier recording did not finish; its rows are kept in "),
                  qPrintable(next.err));
-        const QStringList kept =
-            QDir(dir.path()).entryList({QStringLiteral("QR512-unfinished-*.txt")}, QDir::Files);
-        QCOMPARE(kept.size(), 1);
-        QFile keptFile(QDir(dir.path()).filePath(kept.first()));
-        QVERIFY(keptFile.open(QIODevice::ReadOnly));
-        QCOMPARE(keptFile.readAll(), rows);
-    }
-
-    void clockAndSendOnTheMeter() {
-        SimProcess sim;
-        QVERIFY(sim.start());
-        const Run set = runQr512({"clock", "--port", sim.device, "--set"});
-        // The bytes sent are the date and time printed.
-        static const QRegularExpression sent(QStringLiteral(
-            R"(^sent D (\d\d) (\d\d) (\d\d) (\d\d) (\d\d) (\d\d) \(\d\d\1/\2/\3 \4:\5:\6\)\n$)"));
-        QVERIFY2(set.exitCode == 0 && sent.match(set.out).hasMatch(), qPrintable(set.out));
-        const Run read = runQr512({"clock", "--port", sim.device});
-        const QDateTime meter =
-            QDateTime::fromString(read.out, QStringLiteral("yyyy/MM/dd HH:mm:ss\n"));
-        QVERIFY2(read.exitCode == 0 && qAbs(meter.secsTo(QDateTime::currentDateTime())) < 30,
-                 qPrintable(read.out));
-        const Run handshake = runQr512({"send", "--port", sim.device, "A", "&H1F", "0x1F"});
-        QCOMPARE(handshake.exitCode, 0);
-        QCOMPARE(handshake.out, QStringLiteral("02  41  0D  \n"));
+        QCOMPARE(readAll(onlyFile(dir.path(), "QR512-unfinished-*.txt")), rows);
     }
 
     void fullDiskKeepsTheRows() {
         // A 20 KiB disk of 4 KiB pages, three of them taken: the lock file and the working file
         // get the last two, the final file finds none.
         QTemporaryDir dir;
-        QProcess mount;
-        mount.start("mount", {"-t", "tmpfs", "-o", "size=20k", "tmpfs", dir.path()});
-        if (!mount.waitForFinished(5000) || mount.exitStatus() != QProcess::NormalExit ||
-            mount.exitCode() != 0)
+        if (QProcess::execute("mount", {"-t", "tmpfs", "-o", "size=20k", "tmpfs", dir.path()}) != 0)
             QSKIP("no small tmpfs can be mounted here");
         const auto unmount = qScopeGuard([&] { QProcess::execute("umount", {dir.path()}); });
-        QFile fill(QDir(dir.path()).filePath("fill"));
-        QVERIFY(fill.open(QIODevice::WriteOnly));
-        QCOMPARE(fill.write(QByteArray(12 * 1024, 'x')), qint64(12 * 1024));
-        fill.close();
+        QVERIFY(writeFile(QDir(dir.path()).filePath("fill"), QByteArray(12 * 1024, 'x')));
 
         const Run run = runQr512({"record", "--simulate", "--records", "3", "--dir", dir.path()});
         QCOMPARE(run.exitCode, 1);
@@ -259,22 +277,19 @@ private slots:
             run.err.contains(": No space left on device. The rows recorded so far are kept in "),
             qPrintable(run.err));
         QVERIFY(run.out.isEmpty());
-        const QStringList kept =
-            QDir(dir.path()).entryList({"QR512-unfinished-*.txt"}, QDir::Files);
-        QCOMPARE(kept.size(), 1);
-        QVERIFY(run.err.contains(kept.first()));
+        const QString kept = onlyFile(dir.path(), "QR512-unfinished-*.txt");
+        QVERIFY(!kept.isEmpty() && run.err.contains(QFileInfo(kept).fileName()));
         QCOMPARE(QDir(dir.path()).entryList({"2*.txt*", "QR512.temp"}, QDir::Files), QStringList());
-        QFile rows(QDir(dir.path()).filePath(kept.first()));
-        QVERIFY(rows.open(QIODevice::ReadOnly));
-        const QList<QByteArray> lines = rows.readAll().split('\n');
+        const QList<QByteArray> lines = readAll(kept).split('\n');
         QCOMPARE(lines.size(), 2 + 3 + 1); // header, separator, three rows, nothing after the last
         for (int i = 2; i < 5; ++i)
             QVERIFY(lines[i].startsWith(QByteArray::number(i - 1).leftJustified(6) + '\t'));
     }
 
-    void limitsAreReadCheckedAndWritten() {
-        SimProcess sim;
-        QVERIFY(sim.start({"--channels", "2", "--type", "T", "--unit", "F"}));
+    // The limits read, checked and written; the clock set and read; a command sent as typed.
+    void settingsOnTheMeter() {
+        SimProcess sim({"--channels", "2", "--type", "T", "--unit", "F"});
+        QVERIFY(sim.start());
         const QStringList port{"limits", "--port", sim.device};
         // The meter holds 100 C / 0 C; T3 and T4 are absent and show type T's range in F.
         Run run = runQr512(port);
@@ -296,6 +311,70 @@ private slots:
         run = runQr512(port);
         QCOMPARE(run.out.section(u'\n', 0, 3),
                  QStringLiteral("T1H 300.5\nT1L 32\nT2H 212\nT2L -100"));
+
+        const Run set = runQr512({"clock", "--port", sim.device, "--set"});
+        // The bytes sent are the date and time printed.
+        static const QRegularExpression sent(QStringLiteral(
+            R"(^sent D (\d\d) (\d\d) (\d\d) (\d\d) (\d\d) (\d\d) \(\d\d\1/\2/\3 \4:\5:\6\)\n$)"));
+        QVERIFY2(set.exitCode == 0 && sent.match(set.out).hasMatch(), qPrintable(set.out));
+        const Run read = runQr512({"clock", "--port", sim.device});
+        const QDateTime meter =
+            QDateTime::fromString(read.out, QStringLiteral("yyyy/MM/dd HH:mm:ss\n"));
+        QVERIFY2(read.exitCode == 0 && qAbs(meter.secsTo(QDateTime::currentDateTime())) < 30,
+                 qPrintable(read.out));
+        const Run handshake = runQr512({"send", "--port", sim.device, "A", "&H1F", "0x1F"});
+        QCOMPARE(handshake.exitCode, 0);
+        QCOMPARE(handshake.out, QStringLiteral("02  41  0D  \n"));
+    }
+
+    // The memory file compared with one built here from the records the meter holds.
+    void downloadWritesTheExactFile() {
+        QTemporaryDir dir;
+        // Unpaced, so that 16800 records take no 83 s.
+        sim::VirtualMeter meter({.storedRecords = 16800, .wirePaced = false});
+        sim::PtyHost host(&meter);
+        QVERIFY(host.open());
+        std::vector<recording::DataRow> rows;
+        for (const sim::StoredRecord& r : meter.records())
+            rows.push_back(rowOf(r, 'K'));
+        QByteArray expected =
+            "Total Records : 16800\r\n" + recording::headerLine(4) + recording::separatorLine(4);
+        for (int line = 1; line <= 16800; ++line)
+            expected += recording::dataLine(line, rows[std::size_t(16800 - line)], 4);
+        expected += recording::trailerText(rows, 4, live::TempUnit::Celsius,
+                                           recording::TrailerLayout::MemorySave);
+
+        const QString out = dir.filePath("memory.txt");
+        const Run run = runQr512({"download", "--port", host.devicePath(), "-o", out}, dir.path());
+        QCOMPARE(run.exitCode, 0);
+        QCOMPARE(run.out.trimmed(), out + " (16800 records)");
+        QCOMPARE(readAll(out), expected);
+        QCOMPARE(readAll(dir.filePath("QR512.temp")), expected);
+    }
+
+    // An erase, then a download that finds nothing; and one refused while a recording holds
+    // the working file.
+    void eraseThenDownload() {
+        QTemporaryDir dir;
+        sim::VirtualMeter meter({.storedRecords = 3, .wirePaced = false});
+        sim::PtyHost host(&meter);
+        QVERIFY(host.open());
+        const Run erase = runQr512({"erase", "--port", host.devicePath(), "--yes"}, dir.path());
+        QCOMPARE(erase.exitCode, 0);
+        QCOMPARE(meter.storedRecords(), 0);
+        QVERIFY(meter.commandLog().contains(QByteArray("E\x04\x00\x00\x00", 5)));
+        Run download = runQr512({"download", "--port", host.devicePath()}, dir.path());
+        QCOMPARE(download.exitCode, 1);
+        QVERIFY2(download.err.contains("No Data in Memory"), qPrintable(download.err));
+        QVERIFY(QDir(dir.path()).entryList(QDir::Files).isEmpty());
+
+        const recording::WorkFileGuard recording(dir.filePath("QR512.temp"));
+        QVERIFY(recording.acquired());
+        download = runQr512({"download", "--simulate"}, dir.path());
+        QCOMPARE(download.exitCode, 2);
+        QVERIFY2(download.err.contains("A recording is writing QR512.temp"),
+                 qPrintable(download.err));
+        QVERIFY(QDir(dir.path()).entryList({"*.txt"}, QDir::Files).isEmpty());
     }
 };
 

@@ -11,19 +11,7 @@
 
 using namespace plot;
 
-namespace {
-
 constexpr float kOL = std::numeric_limits<float>::infinity();
-
-PlotData columnData(std::vector<float> values, qint64 count) {
-    PlotData data;
-    data.channels = 1;
-    data.count = count;
-    data.columns[0] = std::move(values);
-    return data;
-}
-
-} // namespace
 
 class TstPlotGeometry : public QObject {
     Q_OBJECT
@@ -58,13 +46,20 @@ private slots:
             QCOMPARE(area.top(), 50);
     }
 
-    void stepAndX() {
+    // The step between records, their x, and the record under the cursor (clamped).
+    void recordsAlongX() {
         const PlotArea area = plot::plotArea(1000, 600);
         QCOMPARE(recordStep(area, {1, 11, 0, 100}), 94.0);
         QCOMPARE(recordX(area, {1, 11, 0, 100}, 11), 980.0);
         QCOMPARE(recordX(area, {5, 15, 0, 100}, 6), 134.0);
         QCOMPARE(recordStep(area, {7, 7, 0, 100}), 0.0);
         QCOMPARE(recordX(area, {7, 7, 0, 100}, 7), 40.0);
+        const PlotView view{11, 21, 0, 1}; // 94 units per record
+        QCOMPARE(recordAt(area, view, 40), qint64(11));
+        QCOMPARE(recordAt(area, view, 40 + 94 * 3 + 40), qint64(14));
+        QCOMPARE(recordAt(area, view, 40 + 94 * 3 + 50), qint64(15));
+        QCOMPARE(recordAt(area, view, 0), qint64(11));
+        QCOMPARE(recordAt(area, view, 5000), qint64(21));
     }
 
     void valueHeight_data() {
@@ -88,16 +83,14 @@ private slots:
     }
 
     void scaleMarks() {
-        const auto marks = plot::scaleMarks(plot::plotArea(1000, 600)); // Yb 575, H 525
-        QCOMPARE(marks[0].y, 575.0);
-        QCOMPARE(marks[0].left, 30.0);
-        QCOMPARE(marks[1].y, 509.375);
-        QCOMPARE(marks[1].left, 33.0);
-        QCOMPARE(marks[4].y, 312.5);
-        QCOMPARE(marks[4].left, 30.0);
-        QCOMPARE(marks[7].left, 33.0);
-        QCOMPARE(marks[8].y, 50.0);
-        QCOMPARE(marks[8].left, 30.0);
+        QList<double> ys, lefts;
+        for (const ScaleMark& mark : plot::scaleMarks(plot::plotArea(1000, 600))) { // Yb 575, H 525
+            ys << mark.y;
+            lefts << mark.left;
+        }
+        QCOMPARE(ys, (QList<double>{575, 509.375, 443.75, 378.125, 312.5, 246.875, 181.25, 115.625,
+                                    50}));
+        QCOMPARE(lefts, (QList<double>{30, 33, 30, 33, 30, 33, 30, 33, 30}));
     }
 
     void valueLabels_data() {
@@ -155,51 +148,40 @@ private slots:
         }
     }
 
-    void columnsKeepEveryExtreme() {
-        // Records 1..9 into 3 columns: 1-4, 5-8, 9.
-        const PlotData data = columnData({1, 5, 2, 8, 3, 0, 9, 4, 7}, 9);
-        const auto spans = reduceColumns(data, 1, 1, 9, 3);
-        QCOMPARE(spans.size(), std::size_t(3));
-        QCOMPARE(spans[0].first, 1.0f);
-        QCOMPARE(spans[0].last, 8.0f);
-        QCOMPARE(spans[0].min, 1.0f);
-        QCOMPARE(spans[0].max, 8.0f);
-        QCOMPARE(spans[1].first, 3.0f);
-        QCOMPARE(spans[1].last, 4.0f);
-        QCOMPARE(spans[1].min, 0.0f);
-        QCOMPARE(spans[1].max, 9.0f);
-        QCOMPARE(spans[2].min, 7.0f);
-        QCOMPARE(spans[2].max, 7.0f);
-        // A part of the file: records 2..5 into 2 columns: 2-4, 5.
-        const auto part = reduceColumns(data, 1, 2, 5, 2);
-        QCOMPARE(part[0].first, 5.0f);
-        QCOMPARE(part[0].min, 2.0f);
-        QCOMPARE(part[0].max, 8.0f);
-        QCOMPARE(part[1].first, 3.0f);
-        QCOMPARE(part[1].last, 3.0f);
-        // An OL survives the reduction.
-        const PlotData spike = columnData({1, 1, kOL, 1, 1, 1}, 6);
-        QVERIFY(isOverRange(reduceColumns(spike, 1, 1, 6, 2)[0].max));
+    void reduceColumns_data() {
+        QTest::addColumn<QList<float>>("values");
+        QTest::addColumn<int>("count");
+        QTest::addColumn<int>("r1");
+        QTest::addColumn<int>("r2");
+        QTest::addColumn<int>("columns");
+        QTest::addColumn<QList<float>>("spans"); // first, last, min, max of each column
+        const QList<float> nine{1, 5, 2, 8, 3, 0, 9, 4, 7};
+        QTest::newRow("1-4, 5-8, 9")
+            << nine << 9 << 1 << 9 << 3 << QList<float>{1, 8, 1, 8, 3, 4, 0, 9, 7, 7, 7, 7};
+        QTest::newRow("part: 2-4, 5")
+            << nine << 9 << 2 << 5 << 2 << QList<float>{5, 8, 2, 8, 3, 3, 3, 3};
+        QTest::newRow("records 7-9 missing count as 0")
+            << QList<float>{5, 6, 7, 8, 9, 10} << 9 << 1 << 9 << 3
+            << QList<float>{5, 8, 5, 8, 9, 0, 0, 10, 0, 0, 0, 0};
+        QTest::newRow("OL survives") << QList<float>{1, 1, kOL, 1, 1, 1} << 6 << 1 << 6 << 2
+                                     << QList<float>{1, 1, 1, kOL, 1, 1, 1, 1};
     }
 
-    void columnsCountMissingRecordsAsZero() {
-        const PlotData data = columnData({5, 6, 7, 8, 9, 10}, 9); // records 7..9 missing
-        const auto spans = reduceColumns(data, 1, 1, 9, 3);
-        QCOMPARE(spans[1].first, 9.0f);
-        QCOMPARE(spans[1].min, 0.0f);
-        QCOMPARE(spans[1].max, 10.0f);
-        QCOMPARE(spans[1].last, 0.0f);
-        QCOMPARE(spans[2].max, 0.0f);
-    }
-
-    void recordUnderTheCursor() {
-        const PlotArea area = plot::plotArea(1000, 600);
-        const PlotView view{11, 21, 0, 1}; // 94 units per record
-        QCOMPARE(recordAt(area, view, 40), qint64(11));
-        QCOMPARE(recordAt(area, view, 40 + 94 * 3 + 40), qint64(14));
-        QCOMPARE(recordAt(area, view, 40 + 94 * 3 + 50), qint64(15));
-        QCOMPARE(recordAt(area, view, 0), qint64(11));
-        QCOMPARE(recordAt(area, view, 5000), qint64(21));
+    void reduceColumns() {
+        QFETCH(QList<float>, values);
+        QFETCH(int, count);
+        QFETCH(int, r1);
+        QFETCH(int, r2);
+        QFETCH(int, columns);
+        QFETCH(QList<float>, spans);
+        PlotData data;
+        data.channels = 1;
+        data.count = count;
+        data.columns[0].assign(values.begin(), values.end());
+        QList<float> reduced;
+        for (const ColumnSpan& span : plot::reduceColumns(data, 1, r1, r2, columns))
+            reduced << span.first << span.last << span.min << span.max;
+        QCOMPARE(reduced, spans);
     }
 };
 

@@ -1,7 +1,6 @@
 // The drawn picture, checked at a few pixels: the curves in their channel colours at their
 // heights, "OL" just above the top, the legend with one entry per channel, the axis, a spike
-// among 100000 records kept by the per-column reduction; and the image files (PNG, SVG, PDF)
-// with their errors.
+// among 100000 records kept by the per-column reduction; and the image files (PNG, SVG, PDF).
 
 #include "plot/plotexport.h"
 #include "plot/plotpainter.h"
@@ -38,19 +37,13 @@ QImage draw(const PlotData& data, const PlotView& view) {
     return image;
 }
 
-// Whether a pixel of `colour` lies in x, y0..y1.
-bool colourIn(const QImage& image, int x, int y0, int y1, QRgb colour) {
-    for (int y = y0; y <= y1; ++y) {
-        if (image.pixel(x, y) == colour)
-            return true;
-    }
-    return false;
-}
-
-bool colourInRect(const QImage& image, const QRect& rect, QRgb colour) {
-    for (int x = rect.left(); x <= rect.right(); ++x) {
-        if (colourIn(image, x, rect.top(), rect.bottom(), colour))
-            return true;
+// Whether a pixel of `colour` lies in x0..x1, y0..y1.
+bool colourIn(const QImage& image, QRgb colour, int x0, int y0, int x1, int y1) {
+    for (int x = x0; x <= x1; ++x) {
+        for (int y = y0; y <= y1; ++y) {
+            if (image.pixel(x, y) == colour)
+                return true;
+        }
     }
     return false;
 }
@@ -71,17 +64,17 @@ private slots:
     void curvesInTheirColoursAndPlaces() {
         const QImage image = draw(twoChannels(), {1, 11, 0, 100});
         // Record 3 at x 108: T1 (50) at y 162.5, T2 (25) at y 218.75.
-        QVERIFY(colourIn(image, 108, 162, 163, kRed));
-        QVERIFY(colourIn(image, 108, 218, 219, kGreen));
-        QVERIFY(!colourIn(image, 108, 50, 160, kRed));
+        QVERIFY(colourIn(image, kRed, 108, 162, 108, 163));
+        QVERIFY(colourIn(image, kGreen, 108, 218, 108, 219));
+        QVERIFY(!colourIn(image, kRed, 108, 50, 108, 160));
         // Record 6 (OL) at x 210: 3 above the top line (y 50).
-        QVERIFY(colourIn(image, 210, 46, 48, kRed));
-        QVERIFY(!colourIn(image, 210, 0, 45, kRed));
+        QVERIFY(colourIn(image, kRed, 210, 46, 210, 48));
+        QVERIFY(!colourIn(image, kRed, 210, 0, 210, 45));
         // Legend 16 above the top line: C1 red at X0 + 20, C2 green at X0 + 40, nothing more.
-        QVERIFY(colourInRect(image, QRect(60, 34, 16, 14), kRed));
-        QVERIFY(colourInRect(image, QRect(80, 34, 16, 14), kGreen));
-        QVERIFY(!colourInRect(image, QRect(98, 30, 60, 18), kBlue));
-        QVERIFY(!colourInRect(image, QRect(98, 30, 60, 18), kBlack));
+        QVERIFY(colourIn(image, kRed, 60, 34, 75, 47));
+        QVERIFY(colourIn(image, kGreen, 80, 34, 95, 47));
+        QVERIFY(!colourIn(image, kBlue, 98, 30, 157, 47));
+        QVERIFY(!colourIn(image, kBlack, 98, 30, 157, 47));
         // The vertical axis at X0 - 2, the horizontal one 2 below the bottom line; white around.
         QCOMPARE(image.pixel(38, 150), kBlack);
         QCOMPARE(image.pixel(200, 277), kBlack);
@@ -96,10 +89,10 @@ private slots:
             column.assign(100000, 10.0f);
         data.columns[2][50000] = 90.0f; // record 50001, column floor(50000 × 340 / 99999) = 170
         const QImage image = draw(data, {1, 100000, 0, 100});
-        QVERIFY(colourIn(image, 210, 72, 73, kBlue));   // 90 % of H
-        QVERIFY(colourIn(image, 210, 250, 254, kBlue)); // and down to the rest
-        QVERIFY(!colourIn(image, 100, 60, 240, kBlue));
-        QVERIFY(!colourIn(image, 300, 60, 240, kBlue));
+        QVERIFY(colourIn(image, kBlue, 210, 72, 210, 73));   // 90 % of H
+        QVERIFY(colourIn(image, kBlue, 210, 250, 210, 254)); // and down to the rest
+        QVERIFY(!colourIn(image, kBlue, 100, 60, 100, 240));
+        QVERIFY(!colourIn(image, kBlue, 300, 60, 300, 240));
     }
 
     void imageFiles_data() {
@@ -121,23 +114,6 @@ private slots:
         QFile file(path);
         QVERIFY(file.open(QIODevice::ReadOnly));
         QVERIFY(file.readAll().startsWith(start));
-        if (name.endsWith(QLatin1String(".png"))) {
-            const QImage image(path);
-            QCOMPARE(image.size(), kSize);
-            QVERIFY(colourIn(image, 108, 162, 163, kRed));
-        }
-    }
-
-    void imageErrors() {
-        QTemporaryDir dir;
-        QString error;
-        QVERIFY(
-            !exportPlot(twoChannels(), {1, 11, 0, 100}, kSize, dir.filePath("plot.bmp"), &error));
-        QVERIFY2(error.contains(QLatin1String(".png, .svg or .pdf")), qPrintable(error));
-        error.clear();
-        const QString unwritable = dir.filePath(QStringLiteral("no/such/folder/plot.png"));
-        QVERIFY(!exportPlot(twoChannels(), {1, 11, 0, 100}, kSize, unwritable, &error));
-        QVERIFY2(error.contains(QLatin1String("plot.png")), qPrintable(error));
     }
 };
 
