@@ -267,6 +267,10 @@ private slots:
             }
         }
         for (int n = 0; n < live::kAnnunciatorCount; ++n) {
+            // Shown from outside (REC when a PC recording starts), it still follows the frames.
+            lcd.annunciatorLabel(n)->show();
+            lcd.setDisplay(live::DisplayState{});
+            QVERIFY(lcd.annunciatorLabel(n)->isHidden());
             live::DisplayState state;
             state.annunciators[std::size_t(n)] = true;
             lcd.setDisplay(state);
@@ -276,11 +280,7 @@ private slots:
             const char* name = live::kAnnunciators[std::size_t(n)].name;
             const QRect place = lcd.annunciatorLabel(n)->geometry();
             QVERIFY2(darkPixelsIn(lcd, place) > 0, name);
-            // Shown from outside (REC when a PC recording starts), it still follows the frames,
-            // and leaves no ink once hidden.
-            lcd.annunciatorLabel(n)->show();
             lcd.setDisplay(live::DisplayState{});
-            QVERIFY(lcd.annunciatorLabel(n)->isHidden());
             QVERIFY2(darkPixelsIn(lcd, place) == 0, name);
         }
     }
