@@ -221,7 +221,8 @@ private slots:
         QVERIFY(rig.find<app::LcdWidget>("LCD"));
         QVERIFY(rig.find("ShapeStart")->isHidden());
         QVERIFY(rig.find("LblTiming")->isHidden());
-        for (const char* name : {"ImaLight", "ImaPwr", "CmdLight", "CmdLimit", "CmdPwr"})
+        for (const char* name :
+             {"ImaLight", "ImaPwr", "CmdLight", "CmdLimit", "CmdPwr", "StatusBar1"})
             QVERIFY2(rig.find(name), name);
         // Every key reads the same on the screen and to a screen reader, as a push button.
         QStringList captions;
