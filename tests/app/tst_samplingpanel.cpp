@@ -114,6 +114,8 @@ private slots:
 void TestSamplingPanel::controlsCarryTheirCaptions() {
     Rig rig;
     QVERIFY(!rig.panelOpen());
+    // By this name the window knows to refuse its toolbar while the panel is open.
+    QCOMPARE(rig.panel->objectName(), QStringLiteral("PicSampling"));
     QStringList texts;
     for (const char* name :
          {"OptPC", "OptMeter", "CmdSamplingOK", "CmdSamplingCancel", "CmdSampling"})
