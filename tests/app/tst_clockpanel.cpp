@@ -7,23 +7,15 @@
 #include "app/service/servicepanel.h"
 #include "app/settings/samplingpanel.h"
 #include "app/window/controlpanel.h"
-#include "link/linkthread.h"
-#include "live/livepoll.h"
-#include "sim/virtualmeter.h"
 #include "support/fakeplatform.h"
 #include "support/linkrig.h"
-#include "support/simport.h"
-#include "support/virtualclock.h"
 
 #include <QAction>
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
-#include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
-
-#include <future>
 
 namespace {
 
