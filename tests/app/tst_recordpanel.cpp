@@ -294,7 +294,14 @@ private slots:
         QVERIFY(!rig.ui->recorder().isRecording());
     }
 
-    void saveWhileRecordingStopsAtOnce() {
+    void stoppingWritesTheFinalFile_data() {
+        QTest::addColumn<bool>("closeWindow");
+        QTest::newRow("Save while recording") << false;
+        QTest::newRow("window closed") << true;
+    }
+
+    void stoppingWritesTheFinalFile() {
+        QFETCH(bool, closeWindow);
         Rig rig;
         const QIcon idleIcon = rig.save()->icon();
         QWidget* lblRec = rig.find("LblRec");
@@ -312,25 +319,16 @@ private slots:
         QCOMPARE(rig.find<QLabel>("LblCount")->text(), QStringLiteral("2 / 5"));
         QCOMPARE(rig.find<QLabel>("LblRecording")->text(), QStringLiteral("Recording"));
 
-        rig.save()->trigger();
+        if (closeWindow)
+            rig.window->close();
+        else
+            rig.save()->trigger();
         QVERIFY(!rig.ui->recorder().isRecording());
         QVERIFY(rig.find("PicRec")->isHidden());
         QCOMPARE(rig.save()->toolTip(), QStringLiteral("Save Data"));
         QCOMPARE(rig.save()->icon().cacheKey(), idleIcon.cacheKey());
         for (const char* name : {"LblFileName", "LblCount", "LblRecording"})
             QCOMPARE(rig.find<QLabel>(name)->text(), QString());
-        QFile file(rig.dir.filePath("20240210120000.txt"));
-        QVERIFY(file.open(QIODevice::ReadOnly));
-        QCOMPARE(file.readLine(), QByteArray("Total Records : 2\r\n"));
-    }
-
-    void closingTheWindowFinishesTheRecording() {
-        Rig rig;
-        QVERIFY(rig.ui->recorder().startByRecords(10));
-        rig.ui->recorder().tick();
-        rig.ui->recorder().tick();
-        rig.window->close();
-        QVERIFY(!rig.ui->recorder().isRecording());
         QFile file(rig.dir.filePath("20240210120000.txt"));
         QVERIFY(file.open(QIODevice::ReadOnly));
         QCOMPARE(file.readLine(), QByteArray("Total Records : 2\r\n"));
