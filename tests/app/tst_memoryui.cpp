@@ -1,30 +1,19 @@
 // The keys "Memory" and "Erase" in the main window against a virtual meter on the link thread:
-// the empty memory told even while the link is busy, a download that saves, opens the editor
-// and the plot and gives title, toolbar and poll back; a cancelled one that ends without a file;
-// the erase question's two answers and the bytes they send.
+// the empty memory, a download, a cancelled one, and the erase question's two answers.
 
 #include "app/memory/memoryui.h"
 #include "app/window/controlpanel.h"
-#include "link/linkthread.h"
-#include "live/livepoll.h"
-#include "recording/recorder.h"
-#include "sim/virtualmeter.h"
 #include "support/fakeplatform.h"
-#include "support/simport.h"
-#include "support/virtualclock.h"
+#include "support/linkrig.h"
 
 #include <QAction>
 #include <QDir>
 #include <QFile>
 #include <QPushButton>
 #include <QSemaphore>
-#include <QSignalSpy>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QToolBar>
-
-#include <atomic>
-#include <future>
 
 namespace {
 
@@ -50,18 +39,14 @@ private:
     bool m_afterG = false;
 };
 
-struct Rig {
+struct Rig : testsupport::LinkRig {
     explicit Rig(int records, int channels = 4)
-        : meter({.channels = channels, .storedRecords = records, .drift = false})
-        , thread([this] {
-            auto clock = std::make_unique<serial::VirtualClock>();
-            auto p = std::make_unique<DownloadPort>(*clock);
-            port = p.get();
-            p->attach(1, &meter);
-            clock->onAdvance([this](double t) { meter.advance(t); });
-            return serial::Backend{std::move(p), std::move(clock)};
-        }) {
-        live::attachLivePoll(thread, state);
+        : LinkRig({.channels = channels, .storedRecords = records, .drift = false},
+                  [this](serial::Clock& clock) {
+                      auto p = std::make_unique<DownloadPort>(clock);
+                      port = p.get();
+                      return p;
+                  }) {
         window =
             std::make_unique<app::ControlPanel>(thread, state, platform, [] { return 1000.0; });
         window->setWindowTitle(QStringLiteral("QR512 companion"));
@@ -73,28 +58,6 @@ struct Rig {
         if (port)
             port->gate.release(1000);
         window.reset();
-        thread.stop();
-    }
-    bool start() {
-        QSignalSpy frames(&state, &live::LiveState::frameDecoded);
-        thread.start();
-        return frames.wait(10000);
-    }
-    template <typename T> T onLinkThread(std::function<T()> f) {
-        auto promise = std::make_shared<std::promise<T>>();
-        std::future<T> future = promise->get_future();
-        thread.post([f, promise](serial::LinkSession&) { promise->set_value(f()); });
-        if (future.wait_for(std::chrono::seconds(10)) != std::future_status::ready)
-            return T{};
-        return future.get();
-    }
-    QList<QByteArray> commands(char letter) {
-        QList<QByteArray> out;
-        for (const QByteArray& c :
-             onLinkThread<QList<QByteArray>>([this] { return meter.commandLog(); }))
-            if (c.startsWith(letter))
-                out << c;
-        return out;
     }
     void press(const char* key) { window->toolbarAction(QString::fromLatin1(key))->trigger(); }
     // Presses "Memory" and waits for the download's end.
@@ -103,31 +66,20 @@ struct Rig {
         press("Memory");
         return ended.wait(20000);
     }
-    // Step 6: title back, toolbar enabled, link free, live poll on.
+    // The end of every download: title back, toolbar enabled, link free, live poll on.
     bool endState() const {
         return window->windowTitle() == QStringLiteral("QR512 companion") &&
                window->toolbar()->isEnabled() && !window->linkBusy() && thread.polling() &&
                ui->cancelButton()->isHidden();
     }
-    QStringList files() const { return QDir(dir.path()).entryList(QDir::Files); }
 
     QTemporaryDir dir;
-    sim::VirtualMeter meter;
     DownloadPort* port = nullptr;
-    serial::LinkThread thread;
-    live::LiveState state;
     testsupport::FakePlatform platform;
     std::unique_ptr<app::ControlPanel> window;
     app::MemoryUi* ui = nullptr;
     QStringList plotted;
 };
-
-QStringList messageTexts(const testsupport::FakePlatform& platform) {
-    QStringList out;
-    for (const auto& m : platform.messages)
-        out << m.text;
-    return out;
-}
 
 } // namespace
 
@@ -147,9 +99,10 @@ private slots:
         QVERIFY(rig.start());
         rig.window->setLinkBusy(busy);
         rig.press("Memory");
-        QCOMPARE(messageTexts(rig.platform), QStringList{QStringLiteral("No Data in Memory")});
+        QCOMPARE(rig.platform.messages.size(), 1);
+        QCOMPARE(rig.platform.messages[0].text, QStringLiteral("No Data in Memory"));
         QCOMPARE(rig.window->linkBusy(), busy);
-        QVERIFY(rig.commands('G').isEmpty());
+        QVERIFY(rig.commands("G").isEmpty());
     }
 
     void downloadSavesOpensAndGivesEverythingBack() {
@@ -164,7 +117,7 @@ private slots:
         const QString path = rig.dir.filePath(memoryFiles.first());
         QCOMPARE(rig.platform.opened, QStringList{path});
         QCOMPARE(rig.plotted, QStringList{path});
-        QCOMPARE(rig.commands('G').size(), 1);
+        QCOMPARE(rig.commands("G").size(), 1);
 
         QStringList seen;
         for (const auto& args : titles)
@@ -204,7 +157,7 @@ private slots:
         QVERIFY(ended.wait(10000));
         QVERIFY(rig.endState());
         QVERIFY(rig.platform.messages.isEmpty());
-        QVERIFY(rig.files().isEmpty());
+        QVERIFY(QDir(rig.dir.path()).isEmpty());
         QVERIFY(rig.platform.opened.isEmpty());
     }
 
@@ -224,12 +177,12 @@ private slots:
                  QStringList{QStringLiteral("Warning!: All data in memory will be deleted!")});
         if (ok) {
             QTRY_VERIFY_WITH_TIMEOUT(rig.state.memoryCount() == 0, 10000);
-            QCOMPARE(rig.commands('E'), QList<QByteArray>{QByteArray("E\x04\x00\x00\x00", 5)});
+            QCOMPARE(rig.commands("E"), QList<QByteArray>{QByteArray("E\x04\x00\x00\x00", 5)});
         } else {
             QVERIFY(!rig.window->linkBusy());
             QSignalSpy frames(&rig.state, &live::LiveState::frameDecoded);
             QVERIFY(frames.wait(10000));
-            QVERIFY(rig.commands('E').isEmpty());
+            QVERIFY(rig.commands("E").isEmpty());
             QCOMPARE(rig.state.memoryCount(), 5);
         }
         QTRY_VERIFY_WITH_TIMEOUT(rig.endState(), 10000);

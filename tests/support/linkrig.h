@@ -11,20 +11,29 @@
 
 #include <atomic>
 #include <chrono>
+#include <functional>
 #include <future>
 #include <memory>
 
 namespace testsupport {
 
-// The link thread in virtual time with one meter on COM1, behind a port that spoils the replies
-// to one command letter while `spoil` is set, and the live state its poll feeds. A panel's test
-// builds the main window on it (and drops the window before this stops the thread).
+// The link thread in virtual time with one meter on COM1 and the live state its poll feeds. The
+// meter sits behind a port that spoils the replies to one command letter while `spoil` is set, or
+// behind the test's own port. A panel's test builds the main window on it (and drops the window
+// before this stops the thread).
 struct LinkRig {
+    // Makes the port on the link thread, with the thread's clock.
+    using PortFactory = std::function<std::unique_ptr<serial::SimPort>(serial::Clock&)>;
+
     LinkRig(sim::MeterConfig config, char spoiledLetter)
+        : LinkRig(config, [this, spoiledLetter](serial::Clock& clock) {
+            return std::make_unique<SpoilingPort>(clock, spoiledLetter, spoil);
+        }) {}
+    LinkRig(sim::MeterConfig config, PortFactory makePort)
         : meter(config)
-        , thread([this, spoiledLetter] {
+        , thread([this, makePort] {
             auto clock = std::make_unique<serial::VirtualClock>();
-            auto port = std::make_unique<SpoilingPort>(*clock, spoiledLetter, spoil);
+            std::unique_ptr<serial::SimPort> port = makePort(*clock);
             port->attach(1, &meter);
             clock->onAdvance([this](double t) { meter.advance(t); });
             return serial::Backend{std::move(port), std::move(clock)};
