@@ -1,177 +1,13 @@
 // The main window against a virtual meter on the link thread: the status bar's connection and
 // memory texts, the keys (codes on the wire however they are pressed, feedback, the countdown,
 // presses refused while the link is busy), which keys each channel count shows, the toolbar's
-// refusal while a panel is open, the port list, what a screen reader finds, and the window
-// driven by keyboard events alone (the Tab chain, a recording, a sampling change, a port).
+// refusal while a panel is open, the port list and the view's scale.
 
-#include "app/recording/recordingui.h"
-#include "app/settings/samplingpanel.h"
-#include "app/window/controlpanel.h"
-#include "app/window/keyshape.h"
-#include "app/window/lcdwidget.h"
-#include "link/linkthread.h"
-#include "live/livepoll.h"
-#include "recording/recorder.h"
-#include "sim/framebuilder.h"
-#include "sim/virtualmeter.h"
-#include "support/fakeplatform.h"
-#include "support/simport.h"
-#include "support/virtualclock.h"
+#include "windowrig.h"
 
-#include <QAccessible>
-#include <QAccessibleActionInterface>
-#include <QAction>
-#include <QApplication>
-#include <QComboBox>
-#include <QLabel>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QToolBar>
+#include <QSettings>
 
-#include <cmath>
-#include <future>
-#include <limits>
-#include <memory>
-
-using app::ControlPanel;
-
-namespace {
-
-// The main window against a virtual meter in one slot, the link thread in virtual time, with a
-// clock the test moves by hand for key hold times.
-struct Rig {
-    explicit Rig(sim::MeterConfig config = {}, int slot = 2)
-        : meter(config)
-        , thread([this, slot] {
-            auto clock = std::make_unique<serial::VirtualClock>();
-            auto port = std::make_unique<serial::SimPort>(*clock);
-            if (slot > 0) {
-                port->attach(slot, &meter);
-                clock->onAdvance([this](double t) { meter.advance(t); });
-            }
-            return serial::Backend{std::move(port), std::move(clock)};
-        }) {
-        live::attachLivePoll(thread, state);
-        panel =
-            std::make_unique<app::ControlPanel>(thread, state, platform, [this] { return now; });
-    }
-    ~Rig() {
-        panel.reset();
-        thread.stop();
-    }
-
-    template <typename T = QWidget> T* find(const char* name) const {
-        return panel->findChild<T*>(QString::fromLatin1(name));
-    }
-    QLabel* statusPanel(int n) const {
-        return panel->findChild<QLabel*>(QStringLiteral("StatusPanel%1").arg(n));
-    }
-
-    bool startAndWaitForFrame() {
-        QSignalSpy frames(&state, &live::LiveState::frameDecoded);
-        thread.start();
-        return frames.wait(10000);
-    }
-    bool showActive() {
-        panel->show();
-        panel->activateWindow();
-        return QTest::qWaitForWindowActive(panel.get());
-    }
-
-    // The meter is the link thread's: read it there, after the jobs already queued.
-    QList<QByteArray> commands() {
-        auto promise = std::make_shared<std::promise<QList<QByteArray>>>();
-        std::future<QList<QByteArray>> future = promise->get_future();
-        thread.post(
-            [this, promise](serial::LinkSession&) { promise->set_value(meter.commandLog()); });
-        if (future.wait_for(std::chrono::seconds(10)) != std::future_status::ready)
-            return {};
-        return future.get();
-    }
-    QList<QByteArray> keyCommands() {
-        QList<QByteArray> keys;
-        for (const QByteArray& command : commands())
-            if (command.startsWith('I'))
-                keys.append(command);
-        return keys;
-    }
-
-    sim::VirtualMeter meter;
-    serial::LinkThread thread;
-    live::LiveState state;
-    testsupport::FakePlatform platform;
-    double now = 1000.0;
-    std::unique_ptr<app::ControlPanel> panel;
-};
-
-// With the recording and sampling panels attached, for the keyboard's way through them.
-struct PanelRig : Rig {
-    PanelRig() {
-        ui = std::make_unique<app::RecordingUi>(*panel, state, platform);
-        ui->recorder().setWorkingDirectory(dir.path());
-        app::attachSamplingPanel(
-            *panel, thread, platform, [this] { return ui->recorder().samplingTime(); },
-            [this](int seconds) { ui->recorder().setSamplingTime(seconds); });
-    }
-    ~PanelRig() { ui.reset(); }
-
-    QTemporaryDir dir;
-    std::unique_ptr<app::RecordingUi> ui;
-};
-
-// Where a key goes: the open list, else the widget with the focus.
-void type(Qt::Key key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
-    QWidget* target = QApplication::activePopupWidget();
-    if (target && target->focusWidget())
-        target = target->focusWidget();
-    if (!target)
-        target = QApplication::focusWidget();
-    QVERIFY(target);
-    QTest::keyClick(target, key, modifiers);
-}
-
-QByteArray bytes(std::initializer_list<int> values) {
-    QByteArray out;
-    for (int v : values)
-        out.append(char(v));
-    return out;
-}
-
-QString focused() {
-    const QWidget* focus = QApplication::focusWidget();
-    return focus ? focus->objectName() : QString();
-}
-
-QColor captionColour(QWidget* button) {
-    return button->palette().color(QPalette::ButtonText);
-}
-
-// The contrast ratio of two colours as legibility guidelines measure it (1 to 21).
-double contrast(const QColor& a, const QColor& b) {
-    const auto luminance = [](const QColor& c) {
-        const auto channel = [](double v) {
-            return v <= 0.03928 ? v / 12.92 : std::pow((v + 0.055) / 1.055, 2.4);
-        };
-        return 0.2126 * channel(c.redF()) + 0.7152 * channel(c.greenF()) +
-               0.0722 * channel(c.blueF());
-    };
-    const double la = luminance(a);
-    const double lb = luminance(b);
-    return (std::max(la, lb) + 0.05) / (std::min(la, lb) + 0.05);
-}
-
-QAccessibleInterface* accessible(QWidget* widget) {
-    return QAccessible::queryAccessibleInterface(widget);
-}
-
-void pressByReader(QWidget* key) {
-    QAccessibleActionInterface* actions = accessible(key)->actionInterface();
-    QVERIFY(actions);
-    actions->doAction(QAccessibleActionInterface::pressAction());
-}
-
-} // namespace
+using namespace windowrig;
 
 class TestControlPanel : public QObject {
     Q_OBJECT
@@ -626,6 +462,27 @@ private slots:
         QCOMPARE(rig.find("CmdT1T2")->pos(), QPoint(10, 366));
     }
 
+    void viewScaleIsKeptForTheNextRun_data() {
+        QTest::addColumn<QString>("kept");
+        QTest::addColumn<int>("opensAt");
+        QTest::newRow("150") << "150" << 150;
+        QTest::newRow("a size not offered") << "175" << 100;
+        QTest::newRow("not a number") << "big" << 100;
+    }
+
+    void viewScaleIsKeptForTheNextRun() {
+        QFETCH(QString, kept);
+        QFETCH(int, opensAt);
+        QTemporaryDir dir;
+        QSettings settings(dir.filePath("qr512.conf"), QSettings::IniFormat);
+        settings.setValue("view/scale", kept);
+        Rig rig;
+        rig.panel->rememberScale(settings);
+        QCOMPARE(rig.panel->scalePercent(), opensAt);
+        rig.panel->findChild<QAction*>(QStringLiteral("View200"))->trigger();
+        QCOMPARE(settings.value("view/scale").toString(), QStringLiteral("200"));
+    }
+
     void typeKeyChangesTheLiveDisplay() {
         Rig rig;
         QVERIFY(rig.startAndWaitForFrame());
@@ -640,171 +497,6 @@ private slots:
         QTRY_VERIFY_WITH_TIMEOUT(!j->isHidden(), 10000);
         QVERIFY(k->isHidden());
         QCOMPARE(rig.state.typeLetter(), QChar('J'));
-    }
-
-    void displayReadsOut_data() {
-        QTest::addColumn<int>("channels");
-        QTest::addColumn<char>("unit");
-        QTest::addColumn<QList<int>>("raw");
-        QTest::addColumn<QString>("text");
-        QTest::newRow("two, °C") << 2 << 'C' << QList<int>{5107, 5135, 0, 0}
-                                 << "T1 23.7 °C, T2 25.3 °C, type K";
-        QTest::newRow("four, over range") << 4 << 'C' << QList<int>{5107, 65535, 4680, 5135}
-                                          << "T1 23.7 °C, T2 OL, T3 0.0 °C, T4 25.3 °C, type K";
-        QTest::newRow("one, °F") << 1 << 'F' << QList<int>{5107, 0, 0, 0} << "T1 74.7 °F, type K";
-    }
-
-    void displayReadsOut() {
-        QFETCH(int, channels);
-        QFETCH(char, unit);
-        QFETCH(QList<int>, raw);
-        QFETCH(QString, text);
-        Rig rig;
-        sim::FrameContent content;
-        content.channels = channels;
-        content.unit = unit;
-        content.hold = true;
-        for (int i = 0; i < 4; ++i)
-            content.raw[std::size_t(i)] = quint16(raw[i]);
-        rig.state.applyFrame(sim::buildFrame(content));
-        QAccessibleInterface* display = accessible(rig.find("LCD"));
-        QCOMPARE(display->text(QAccessible::Name), QStringLiteral("Display"));
-        const QString said = display->text(QAccessible::Description);
-        QVERIFY2(said.startsWith(text + QStringLiteral("; ")), qPrintable(said));
-        QVERIFY2(said.contains(QStringLiteral("hold")), qPrintable(said));
-
-        // The next frame is said anew.
-        content.hold = false;
-        content.raw[0] = 5135;
-        rig.state.applyFrame(sim::buildFrame(content));
-        const QString next = display->text(QAccessible::Description);
-        QVERIFY2(next.startsWith(text.left(2) + (unit == 'C' ? QStringLiteral(" 25.3 °C")
-                                                             : QStringLiteral(" 77.5 °F"))),
-                 qPrintable(next));
-        QVERIFY2(!next.contains(QStringLiteral("hold")), qPrintable(next));
-    }
-
-    void recordingPanelControlsHaveNames() {
-        PanelRig rig;
-        QStringList names;
-        for (const char* control :
-             {"CmdSaveCancel", "ComboYY", "ComboMM", "ComboDD", "Combohh", "Combonn", "Comboss"})
-            names << accessible(rig.find(control))->text(QAccessible::Name);
-        QCOMPARE(names, QStringList({"Close", "Year", "Month", "Day", "Hour", "Minute", "Second"}));
-    }
-
-    void closingDuringASearchEndsPromptly() {
-        Rig rig({}, 0); // no meter anywhere: the search never ends by itself
-        rig.panel->show();
-        rig.thread.start();
-        QTRY_COMPARE_WITH_TIMEOUT(rig.statusPanel(4)->text(), QStringLiteral("Connecting..."),
-                                  10000);
-        QVERIFY(rig.thread.running());
-        // The search never ends by itself, so close() returning with the thread finished means
-        // the close cut into it.
-        QVERIFY(rig.panel->close());
-        QVERIFY(!rig.thread.running());
-        QVERIFY(!rig.thread.polling());
-    }
-
-    void tabReachesEveryControlInOrder() {
-        PanelRig rig;
-        QVERIFY(rig.startAndWaitForFrame());
-        QVERIFY(rig.showActive());
-        QStringList order;
-        for (int i = 0; i < 40; ++i) {
-            type(Qt::Key_Tab);
-            const QWidget* focus = QApplication::focusWidget();
-            QVERIFY(focus);
-            QVERIFY2(focus->isVisible(), qPrintable(focus->objectName()));
-            QVERIFY2(rig.panel->rect().contains(
-                         QRect(focus->mapTo(rig.panel.get(), QPoint()), focus->size())),
-                     qPrintable(focus->objectName()));
-            if (!order.contains(focused()))
-                order.append(focused());
-        }
-        const QStringList expected = {
-            "SaveButton", "IntvButton", "PortSelButton", "ViewButton", "LCD",     "CmdHold",
-            "CmdTime",    "CmdUnit",    "CmdRel",        "CmdRec",     "CmdT1T2", "CmdT3T4",
-            "CmdMax",     "LblPwr",     "LblLight",      "LimitLbl",   "CmdOpen"};
-        const qsizetype start = order.indexOf(expected.first());
-        QVERIFY(start >= 0);
-        QStringList cycle = order.mid(start) + order.mid(0, start);
-        QCOMPARE(cycle, expected);
-        QVERIFY(!order.contains(QStringLiteral("CmdSampling")));
-    }
-
-    void recordingByRecords() {
-        PanelRig rig;
-        QVERIFY(rig.startAndWaitForFrame());
-        QVERIFY(rig.showActive());
-        rig.find("SaveButton")->setFocus();
-        rig.platform.answers = {QStringLiteral("3")};
-        type(Qt::Key_S, Qt::ControlModifier);
-        QWidget* panel = rig.find("PicRec");
-        QVERIFY(panel->isVisible());
-        QTRY_VERIFY(panel->isAncestorOf(QApplication::focusWidget()));
-        // Escape is the close button; focus comes back to where it was.
-        type(Qt::Key_Escape);
-        QVERIFY(panel->isHidden());
-        QCOMPARE(focused(), QStringLiteral("SaveButton"));
-
-        type(Qt::Key_S, Qt::ControlModifier);
-        QTRY_VERIFY(panel->isAncestorOf(QApplication::focusWidget()));
-        while (focused() != QLatin1String("OptTime"))
-            type(Qt::Key_Tab);
-        type(Qt::Key_Down);
-        if (rig.platform.inputs.isEmpty())
-            type(Qt::Key_Space);
-        QCOMPARE(rig.platform.inputs.size(), 1);
-        QVERIFY(rig.ui->recorder().isRecording());
-        QCOMPARE(rig.ui->recorder().recordTarget(), 3);
-        QVERIFY(panel->isHidden());
-        QCOMPARE(focused(), QStringLiteral("SaveButton"));
-    }
-
-    void samplingChange() {
-        PanelRig rig;
-        QVERIFY(rig.startAndWaitForFrame());
-        QVERIFY(rig.showActive());
-        QWidget* panel = rig.find("PicSampling");
-        type(Qt::Key_I, Qt::ControlModifier);
-        QVERIFY(panel->isVisible());
-        QTRY_COMPARE(focused(), QStringLiteral("OptPC"));
-        type(Qt::Key_Escape);
-        QVERIFY(panel->isHidden());
-        QVERIFY(!rig.panel->linkBusy());
-
-        rig.platform.answers = {QStringLiteral("7")};
-        type(Qt::Key_I, Qt::ControlModifier);
-        QTRY_COMPARE(focused(), QStringLiteral("OptPC"));
-        type(Qt::Key_Tab);
-        QCOMPARE(focused(), QStringLiteral("CmdSamplingOK"));
-        type(Qt::Key_Space);
-        QCOMPARE(rig.ui->recorder().samplingTime(), 7);
-        QVERIFY(panel->isHidden());
-    }
-
-    void portChoice() {
-        PanelRig rig;
-        QVERIFY(rig.startAndWaitForFrame());
-        QVERIFY(rig.showActive());
-        auto* ports = rig.find<QComboBox>("TxtCOM");
-        type(Qt::Key_P, Qt::ControlModifier);
-        QVERIFY(ports->isVisible());
-        QCOMPARE(focused(), QStringLiteral("TxtCOM"));
-        // Typing and arrows move through the open list; nothing counts until Enter.
-        for (const Qt::Key key : {Qt::Key_C, Qt::Key_O, Qt::Key_M, Qt::Key_1})
-            type(key);
-        type(Qt::Key_Down);
-        QCOMPARE(ports->currentIndex(), -1);
-        QVERIFY(rig.thread.polling());
-        type(Qt::Key_Return);
-        QCOMPARE(ports->currentText(), QStringLiteral("COM2"));
-        QVERIFY(ports->isHidden());
-        QCOMPARE(rig.statusPanel(4)->text(), QStringLiteral("Connecting COM2…"));
-        QTRY_VERIFY_WITH_TIMEOUT(rig.thread.polling(), 10000);
-        QTRY_COMPARE_WITH_TIMEOUT(rig.statusPanel(4)->text(), QStringLiteral("COM2"), 10000);
     }
 };
 

@@ -25,6 +25,7 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QPushButton>
+#include <QSettings>
 #include <QStatusBar>
 #include <QTimer>
 #include <QToolBar>
@@ -278,6 +279,16 @@ void ControlPanel::setScalePercent(int percent) {
 
 int ControlPanel::scalePercent() const {
     return qRound(m_scale->factor() * 100);
+}
+
+void ControlPanel::rememberScale(QSettings& settings) {
+    const QString key = QStringLiteral("view/scale");
+    setScalePercent(settings.value(key, 100).toInt()); // a size not offered stays at 100 %
+    for (const int percent : {100, 150, 200}) {
+        if (QAction* action = findChild<QAction*>(QStringLiteral("View%1").arg(percent)))
+            connect(action, &QAction::triggered, this,
+                    [&settings, key, percent] { settings.setValue(key, percent); });
+    }
 }
 
 void ControlPanel::setTabChain() {

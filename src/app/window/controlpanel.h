@@ -18,6 +18,7 @@ class QAction;
 class QComboBox;
 class QLabel;
 class QPushButton;
+class QSettings;
 class QTimer;
 class QToolBar;
 
@@ -79,6 +80,9 @@ public:
     // View: the window and everything in it at 100, 150 or 200 % (100 is the designed size).
     void setScalePercent(int percent);
     int scalePercent() const;
+    // Starts at the size kept in `settings` and keeps each size the user picks there, so a
+    // window enlarged for a far-off bench opens enlarged the next day.
+    void rememberScale(QSettings& settings);
 
     // The countdown shown while a key is held: 3, 2, 1, 0, 3, ... over whole seconds held.
     static int holdCountdown(double heldSeconds);

@@ -21,6 +21,7 @@
 #include <QDateTime>
 #include <QElapsedTimer>
 #include <QGroupBox>
+#include <QSettings>
 #include <QStatusBar>
 
 #include <cstdio>
@@ -148,6 +149,9 @@ int runWindow(QApplication& app, const QStringList& args) {
         window.statusBar()->showMessage(
             QStringLiteral("No sound device found: the alarm sounds the system beep."), 15000);
     });
+    QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("qr512"),
+                       QStringLiteral("qr512"));
+    window.rememberScale(settings);
     window.show();
     link.start();
 
