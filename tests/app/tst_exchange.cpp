@@ -1,6 +1,7 @@
 // The one exclusive exchange: whatever way a job ends (done, an exception, Cancel, a port
-// choice meanwhile, dropped unrun, the owner gone) the window ends in the same state: LinkBusy
-// clear, toolbar enabled, title back, and the poll on again unless a port choice took the link.
+// choice meanwhile, dropped unrun, a fixed port lost, the owner gone) the window ends in the same
+// state: LinkBusy clear, toolbar enabled, title back, and the poll on again unless a port choice
+// or a lost fixed port took the link.
 
 #include "app/window/exchange.h"
 #include "sim/virtualmeter.h"
@@ -70,6 +71,7 @@ private slots:
         QTest::newRow("cancel") << "cancel" << int(Exchange::End::Cancelled) << true;
         QTest::newRow("port choice") << "port" << int(Exchange::End::Superseded) << false;
         QTest::newRow("dropped unrun") << "drop" << int(Exchange::End::Superseded) << false;
+        QTest::newRow("fixed port lost") << "lost" << int(Exchange::End::Superseded) << false;
         QTest::newRow("owner destroyed") << "owner" << -1 << true;
     }
 
@@ -91,6 +93,8 @@ private slots:
             work = [](Exchange::Job& job) { job.link().flush(); };
         else if (how == QLatin1String("throw"))
             work = [](Exchange::Job&) { throw std::runtime_error("disk gone"); };
+        else if (how == QLatin1String("lost"))
+            work = [](Exchange::Job&) { throw serial::FixedPortFailed{}; };
         QVERIFY(exchange->runOnce(
             work, [&](Exchange::End e, const QString& text) { seen = e, error = text; },
             {.disableToolbar = true}));
