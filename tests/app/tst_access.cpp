@@ -160,6 +160,10 @@ private slots:
         type(Qt::Key_P, Qt::ControlModifier);
         QVERIFY(ports->isVisible());
         QCOMPARE(focused(), QStringLiteral("TxtCOM"));
+        type(Qt::Key_Escape);
+        QVERIFY(ports->isHidden());
+        QCOMPARE(focused(), QStringLiteral("PortSelButton"));
+        type(Qt::Key_P, Qt::ControlModifier);
         // Typing and arrows move through the open list; nothing counts until Enter.
         for (const Qt::Key key : {Qt::Key_C, Qt::Key_O, Qt::Key_M, Qt::Key_1})
             type(key);

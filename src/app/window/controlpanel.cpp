@@ -238,6 +238,7 @@ void ControlPanel::buildPortList() {
     m_portList->setAccessibleName(QStringLiteral("COM Port"));
     m_portList->setGeometry(185, 44, 110, 26);
     ListKeys::attach(m_portList);
+    m_portList->installEventFilter(this);
     m_portList->hide();
     connect(m_portList, &QComboBox::activated, this, &ControlPanel::onPortChosen);
 }

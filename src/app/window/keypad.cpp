@@ -196,6 +196,15 @@ bool ControlPanel::eventFilter(QObject* watched, QEvent* event) {
         picture != m_pictureOfWidget.constEnd())
         return pictureEvent(picture.value(), event);
 
+    if (watched == m_portList && event->type() == QEvent::KeyPress &&
+        static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
+        // Escape puts the shown list away as PortSel does, back on the button that showed it.
+        m_portList->hide();
+        if (auto* button = findChild<QWidget*>(QStringLiteral("PortSelButton")))
+            button->setFocus(Qt::OtherFocusReason);
+        return true;
+    }
+
     const auto it = m_keyOfWidget.constFind(watched);
     if (it == m_keyOfWidget.constEnd())
         return QMainWindow::eventFilter(watched, event);
