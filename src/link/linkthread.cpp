@@ -1,5 +1,6 @@
 #include "link/linkthread.h"
 
+
 #include <QTimer>
 
 #include <exception>
@@ -9,14 +10,8 @@ namespace serial {
 LinkThread::LinkThread(BackendFactory factory, QObject* parent)
     : QObject(parent) {
     m_thread.setObjectName(QStringLiteral("link"));
-    m_worker = new LinkWorker(m_state, std::move(factory));
+    m_worker = new LinkWorker(m_state, std::move(factory), this);
     m_worker->moveToThread(&m_thread);
-    connect(m_worker, &LinkWorker::statusText, this, &LinkThread::statusText);
-    connect(m_worker, &LinkWorker::searchStarted, this, &LinkThread::searchStarted);
-    connect(m_worker, &LinkWorker::connected, this, &LinkThread::connected);
-    connect(m_worker, &LinkWorker::fixedPortFailed, this, &LinkThread::fixedPortFailed);
-    connect(m_worker, &LinkWorker::portDenied, this, &LinkThread::portDenied);
-    connect(m_worker, &LinkWorker::jobFailed, this, &LinkThread::jobFailed);
 }
 
 LinkThread::~LinkThread() {
@@ -33,8 +28,7 @@ void LinkThread::start() {
         return;
     m_started = true;
     m_thread.start();
-    QMetaObject::invokeMethod(
-        m_worker, [w = m_worker] { w->init(); }, Qt::QueuedConnection);
+    postTo(m_worker, [w = m_worker] { w->init(); });
     // The first search runs by itself: the program finds the meter without being asked.
     choosePort(QStringLiteral("Auto"));
 }
@@ -45,21 +39,18 @@ void LinkThread::stop() {
     m_state.pollWanted = false;
     // The worker closes the port on its own thread and then ends the thread's event loop; a
     // job still running notices the stop flag at its next wait slice.
-    QMetaObject::invokeMethod(
-        m_worker, [w = m_worker] { w->shutdown(); }, Qt::QueuedConnection);
+    postTo(m_worker, [w = m_worker] { w->shutdown(); });
     m_thread.wait();
+    takeOver(); // the worker's last writes, before it is deleted here
 }
 
 void LinkThread::post(Job job, CancelFlag cancel) {
     if (!m_started || m_state.stopping)
         return;
     const quint64 generation = m_state.generation.load();
-    QMetaObject::invokeMethod(
-        m_worker,
-        [w = m_worker, job = std::move(job), generation, cancel = std::move(cancel)] {
-            w->run(job, generation, cancel);
-        },
-        Qt::QueuedConnection);
+    postTo(m_worker, [w = m_worker, job = std::move(job), generation, cancel = std::move(cancel)] {
+        w->run(job, generation, cancel);
+    });
 }
 
 void LinkThread::postCancelling(Job job) {
@@ -86,12 +77,12 @@ bool LinkThread::choosePort(const QString& text) {
 void LinkThread::setPolling(bool on) {
     m_state.pollWanted = on;
     if (m_started && !m_state.stopping)
-        QMetaObject::invokeMethod(
-            m_worker, [w = m_worker] { w->applyPolling(); }, Qt::QueuedConnection);
+        postTo(m_worker, [w = m_worker] { w->applyPolling(); });
 }
 
-LinkWorker::LinkWorker(LinkState& state, BackendFactory factory)
+LinkWorker::LinkWorker(LinkState& state, BackendFactory factory, LinkThread* owner)
     : m_state(state)
+    , m_owner(owner)
     , m_factory(std::move(factory)) {}
 
 LinkWorker::~LinkWorker() = default;
@@ -101,7 +92,7 @@ void LinkWorker::init() {
     m_link = std::make_unique<MeterLink>(*m_backend.port, *m_backend.clock);
     m_detector = std::make_unique<PortDetector>(*m_link);
     m_link->setHooks({
-        [this](const QString& text) { emit statusText(text); },
+        [this](const QString& text) { tell(&LinkThread::statusText, text); },
         [this] { m_detector->recover(); },
         [this] {
             return m_state.stopping.load() || m_state.generation.load() != m_jobGeneration ||
@@ -109,13 +100,13 @@ void LinkWorker::init() {
         },
     });
     m_detector->setHooks({
-        [this] { emit searchStarted(); },
+        [this] { tell(&LinkThread::searchStarted); },
         [this](int portNumber) {
             m_state.pollWanted = true;
             applyPolling();
-            emit connected(portNumber, m_backend.port->deviceName(portNumber));
+            tell(&LinkThread::connected, portNumber, m_backend.port->deviceName(portNumber));
         },
-        [this](const QString& message) { emit portDenied(message); },
+        [this](const QString& message) { tell(&LinkThread::portDenied, message); },
     });
     m_session = std::make_unique<LinkSession>(LinkSession{*m_link, *m_detector, [this](bool on) {
                                                               m_state.pollWanted = on;
@@ -154,11 +145,11 @@ void LinkWorker::run(const Job& job, quint64 generation, const CancelFlag& cance
     } catch (const FixedPortFailed& failure) {
         m_state.pollWanted = false;
         applyPolling();
-        emit fixedPortFailed(failure.detail);
+        tell(&LinkThread::fixedPortFailed, failure.detail);
     } catch (const std::exception& e) {
-        emit jobFailed(QString::fromLocal8Bit(e.what()));
+        tell(&LinkThread::jobFailed, QString::fromLocal8Bit(e.what()));
     } catch (...) {
-        emit jobFailed(QStringLiteral("unexpected error"));
+        tell(&LinkThread::jobFailed, QStringLiteral("unexpected error"));
     }
     m_jobCancel.reset();
 }
@@ -172,6 +163,7 @@ void LinkWorker::shutdown() {
     // The port is closed on the thread that used it.
     m_backend.port.reset();
     m_backend.clock.reset();
+    handOff(m_owner->thread());
     QThread::currentThread()->quit();
 }
 

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/handover.h"
 #include "link/meterlink.h"
 #include "link/portdetector.h"
 
@@ -90,11 +91,12 @@ private:
     bool m_started = false;
 };
 
-// Lives on the link thread. Internal to LinkThread, whose signals repeat its own.
+// Lives on the link thread. Internal to LinkThread: what it has to say reaches the window's
+// thread as LinkThread's signals.
 class LinkWorker : public QObject {
     Q_OBJECT
 public:
-    LinkWorker(LinkState& state, BackendFactory factory);
+    LinkWorker(LinkState& state, BackendFactory factory, LinkThread* owner);
     ~LinkWorker() override;
 
     void init();
@@ -104,16 +106,14 @@ public:
     void shutdown();
     Job pollJob;
 
-signals:
-    void statusText(const QString& text);
-    void searchStarted();
-    void connected(int portNumber, const QString& device);
-    void fixedPortFailed(const QString& detail);
-    void portDenied(const QString& message);
-    void jobFailed(const QString& message);
-
 private:
+    // Emits the owner's `signal` on the owner's thread, the hand-over marked (handover.h).
+    template <typename Signal, typename... Args> void tell(Signal signal, Args... args) {
+        postTo(m_owner, [owner = m_owner, signal, args...] { (owner->*signal)(args...); });
+    }
+
     LinkState& m_state;
+    LinkThread* m_owner;
     CancelFlag m_jobCancel;
     BackendFactory m_factory;
     Backend m_backend;

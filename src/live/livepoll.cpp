@@ -1,5 +1,6 @@
 #include "live/livepoll.h"
 
+#include "link/handover.h"
 #include "link/meterprofile.h"
 
 #include <exception>
@@ -79,13 +80,10 @@ void attachLivePoll(serial::LinkThread& thread, LiveState& state) {
         const std::optional<QByteArray> frame = pollTick(session);
         if (!frame)
             return;
-        QMetaObject::invokeMethod(
-            target.data(),
-            [target, bytes = *frame] {
-                if (target)
-                    target->applyFrame(bytes);
-            },
-            Qt::QueuedConnection);
+        serial::postTo(target.data(), [target, bytes = *frame] {
+            if (target)
+                target->applyFrame(bytes);
+        });
     });
 }
 

@@ -1,5 +1,7 @@
 #include "app/window/exchange.h"
 
+#include "link/handover.h"
+
 #include <QCoreApplication>
 #include <QPointer>
 
@@ -20,13 +22,11 @@ struct Exchange::Notice {
         QCoreApplication* app = QCoreApplication::instance();
         if (!app)
             return;
-        QMetaObject::invokeMethod(
-            app,
-            [exchange = m_exchange, id = m_id, end = end, error = error, done = m_done] {
-                if (exchange)
-                    exchange->jobEnded(id, end, error, done);
-            },
-            Qt::QueuedConnection);
+        serial::postTo(app,
+                       [exchange = m_exchange, id = m_id, end = end, error = error, done = m_done] {
+                           if (exchange)
+                               exchange->jobEnded(id, end, error, done);
+                       });
     }
 
     End end = End::Superseded; // until the job says otherwise
@@ -77,16 +77,13 @@ bool Exchange::run(Work work, Done done) {
     const QPointer<Exchange> self(this);
     const bool toTitle = m_options.progressInTitle;
     auto report = [self, toTitle](double fraction, const QString& text) {
-        QMetaObject::invokeMethod(
-            QCoreApplication::instance(),
-            [self, fraction, text, toTitle] {
-                if (!self || !self->m_running)
-                    return;
-                if (toTitle)
-                    self->m_host.setTitle(text);
-                emit self->progress(fraction, text);
-            },
-            Qt::QueuedConnection);
+        serial::postTo(QCoreApplication::instance(), [self, fraction, text, toTitle] {
+            if (!self || !self->m_running)
+                return;
+            if (toTitle)
+                self->m_host.setTitle(text);
+            emit self->progress(fraction, text);
+        });
     };
     m_link.post(
         [work = std::move(work), notice, report, cancel = m_cancel](serial::LinkSession& session) {
