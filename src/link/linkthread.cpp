@@ -1,6 +1,5 @@
 #include "link/linkthread.h"
 
-
 #include <QTimer>
 
 #include <exception>
