@@ -276,6 +276,7 @@ void ControlPanel::setScalePercent(int percent) {
     m_scale->apply(percent / 100.0);
     if (QAction* action = findChild<QAction*>(QStringLiteral("View%1").arg(percent)))
         action->setChecked(true);
+    emit scaleChanged(percent);
 }
 
 int ControlPanel::scalePercent() const {
@@ -285,11 +286,8 @@ int ControlPanel::scalePercent() const {
 void ControlPanel::rememberScale(QSettings& settings) {
     const QString key = QStringLiteral("view/scale");
     setScalePercent(settings.value(key, 100).toInt()); // a size not offered stays at 100 %
-    for (const int percent : {100, 150, 200}) {
-        if (QAction* action = findChild<QAction*>(QStringLiteral("View%1").arg(percent)))
-            connect(action, &QAction::triggered, this,
-                    [&settings, key, percent] { settings.setValue(key, percent); });
-    }
+    connect(this, &ControlPanel::scaleChanged, this,
+            [&settings, key](int percent) { settings.setValue(key, percent); });
 }
 
 void ControlPanel::setTabChain() {

@@ -87,6 +87,10 @@ public:
     // The countdown shown while a key is held: 3, 2, 1, 0, 3, ... over whole seconds held.
     static int holdCountdown(double heldSeconds);
 
+signals:
+    // The window has been shown at another size (View, or setScalePercent).
+    void scaleChanged(int percent);
+
 protected:
     void closeEvent(QCloseEvent* event) override;
     bool eventFilter(QObject* watched, QEvent* event) override;
