@@ -84,6 +84,18 @@ bool MeterLink::isFramed(const QByteArray& reply, int length) {
            quint8(reply.at(length - 1)) == 0x0D;
 }
 
+std::optional<QByteArray> MeterLink::framedReply(const QByteArray& reply, int length) {
+    qsizetype start = 0;
+    for (;;) {
+        const QByteArray rest = reply.mid(start);
+        if (isFramed(rest, length))
+            return rest.left(length);
+        if (length == kHandshakeReply.size() || !rest.startsWith(kHandshakeReply))
+            return std::nullopt;
+        start += kHandshakeReply.size();
+    }
+}
+
 std::optional<QByteArray> MeterLink::requestReply(char letter, int length, double wait,
                                                   int attempts) {
     for (int attempt = 0; attempt < attempts; ++attempt) {
@@ -91,9 +103,8 @@ std::optional<QByteArray> MeterLink::requestReply(char letter, int length, doubl
         checkMeter();
         m_port.write(QByteArray(1, letter));
         delay(wait);
-        const QByteArray reply = m_port.readAll();
-        if (isFramed(reply, length))
-            return reply.left(length);
+        if (std::optional<QByteArray> reply = framedReply(m_port.readAll(), length))
+            return reply;
     }
     return std::nullopt;
 }

@@ -46,6 +46,11 @@ public:
     void throwIfCancelled() const;
 
     static bool isFramed(const QByteArray& reply, int length);
+    // The `length`-byte reply framed at the start of `reply`. A meter (or a serial adapter)
+    // slower than the handshake wait answers the handshakes that were sent again while
+    // waiting after the link went on: their 02 41 0D come first and are skipped, never a
+    // reply that is framed as it stands.
+    static std::optional<QByteArray> framedReply(const QByteArray& reply, int length);
 
 private:
     void meterLost();

@@ -24,8 +24,9 @@ std::optional<QByteArray> pollTick(serial::LinkSession& session) {
             if (reply.size() < prof::kFrameLength) {
                 if (++shortReplies < prof::kShortReplyLimit)
                     continue;
-            } else if (serial::MeterLink::isFramed(reply, prof::kFrameLength)) {
-                return reply.left(prof::kFrameLength);
+            } else if (std::optional<QByteArray> frame =
+                           serial::MeterLink::framedReply(reply, prof::kFrameLength)) {
+                return frame;
             } else if (++garbledFrames < prof::kGarbledFrameLimit) {
                 continue;
             }

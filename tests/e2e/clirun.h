@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QDir>
+#include <QFile>
 #include <QProcess>
 #include <QSignalSpy>
 
@@ -31,6 +32,12 @@ inline Run runQr512(const QStringList& args, const QString& dir = {}, int timeou
     return {p.exitStatus() == QProcess::NormalExit ? p.exitCode() : -2,
             QString::fromLocal8Bit(p.readAllStandardOutput()),
             QString::fromLocal8Bit(p.readAllStandardError())};
+}
+
+// A file's bytes; "<missing>" when it cannot be read.
+inline QByteArray readAll(const QString& path) {
+    QFile f(path);
+    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
 }
 
 // qr512-sim with fixed readings on a pseudo-terminal (with a folder, also behind the link

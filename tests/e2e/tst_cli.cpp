@@ -25,17 +25,13 @@
 
 namespace {
 
+using testsupport::readAll;
 using testsupport::Run;
 using testsupport::runQr512;
 using testsupport::SimProcess;
 
 // A recording of 20 rows for "plot": T1 25.0 C, T2 rising, T4 "OL".
 const QString kPlotData = QStringLiteral("20240105093015.txt");
-
-QByteArray readAll(const QString& path) {
-    QFile f(path);
-    return f.open(QIODevice::ReadOnly) ? f.readAll() : QByteArray("<missing>");
-}
 
 bool writeFile(const QString& path, const QByteArray& bytes) {
     QFile f(path);

@@ -116,6 +116,40 @@ private slots:
             << QList<QByteArray>{QByteArray("\x02\x00", 2),
                                  QByteArray("\x02\x00\x00\x3C\x0D\x55", 6)}
             << QByteArray("\x02\x00\x00\x3C\x0D", 5) << 2;
+        // A meter slower than the handshake wait: the replies to the handshakes sent again
+        // meanwhile come before the reply to the letter.
+        QTest::newRow("late handshake replies first")
+            << QList<QByteArray>{QByteArray("\x02\x41\x0D\x02\x41\x0D\x02\x00\x00\x3C\x0D", 11)}
+            << QByteArray("\x02\x00\x00\x3C\x0D", 5) << 1;
+        QTest::newRow("late handshake replies, then a wrong last byte")
+            << QList<QByteArray>{QByteArray("\x02\x41\x0D\x02\x00\x00\x3C\x0A", 8)} << QByteArray()
+            << 10;
+    }
+
+    // Only replies that are framed at the start, or after whole handshake replies, are taken;
+    // one framed as it stands is never cut, even when its first bytes read 02 41 0D.
+    void framedReplySkipsOnlyWholeHandshakes_data() {
+        QTest::addColumn<QByteArray>("reply");
+        QTest::addColumn<int>("length");
+        QTest::addColumn<QByteArray>("framed"); // empty: none
+        QTest::newRow("framed as it stands, led by 02 41 0D")
+            << QByteArray("\x02\x41\x0D\x0D", 4) << 4 << QByteArray("\x02\x41\x0D\x0D", 4);
+        QTest::newRow("two handshakes first")
+            << QByteArray("\x02\x41\x0D\x02\x41\x0D\x02\x07\x07\x0D", 10) << 4
+            << QByteArray("\x02\x07\x07\x0D", 4);
+        QTest::newRow("a handshake reply is never skipped for a handshake")
+            << QByteArray("\x02\x41\x0D", 3) << 3 << QByteArray("\x02\x41\x0D", 3);
+        QTest::newRow("half a handshake first")
+            << QByteArray("\x41\x0D\x02\x07\x0D", 5) << 3 << QByteArray();
+        QTest::newRow("handshakes, then too short")
+            << QByteArray("\x02\x41\x0D\x02\x07", 5) << 4 << QByteArray();
+    }
+
+    void framedReplySkipsOnlyWholeHandshakes() {
+        QFETCH(QByteArray, reply);
+        QFETCH(int, length);
+        QFETCH(QByteArray, framed);
+        QCOMPARE(MeterLink::framedReply(reply, length).value_or(QByteArray()), framed);
     }
 
     void requestReplyTriesWholeExchanges() {
