@@ -233,7 +233,7 @@ private slots:
         rig.press("RTC");
         rig.click("CmdSetTime");
         QTRY_COMPARE_WITH_TIMEOUT(rig.sent(), QList<QByteArray>{kSetTo2024}, 10000);
-        QTRY_VERIFY(rig.find("CmdSetTime")->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(rig.find("CmdSetTime")->isEnabled(), 10000);
 
         rig.click("LblMeterTime");
         QTest::keyClick(rig.find("LblPCTime"), Qt::Key_Space);

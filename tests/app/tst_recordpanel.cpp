@@ -363,7 +363,7 @@ private slots:
         rig.platform.answers.append(QStringLiteral("3"));
         rig.byRecords();
         QVERIFY(!rig.ui->recorder().isRecording());
-        QTRY_COMPARE(rig.platform.messages.size(), 1);
+        QTRY_COMPARE_WITH_TIMEOUT(rig.platform.messages.size(), 1, 10000);
         QVERIFY(rig.platform.messages[0].text.startsWith(
             QStringLiteral("Recording not started: could not write QR512.temp: ")));
         QCOMPARE(rig.save()->toolTip(), QStringLiteral("Save Data"));
