@@ -42,7 +42,7 @@ struct Rig {
     bool start() {
         QSignalSpy connected(&thread, &serial::LinkThread::connected);
         thread.start();
-        return connected.wait(5000);
+        return connected.wait(20000);
     }
     bool endState(bool polling) const {
         return !host.busy && host.toolbar && host.caption == QStringLiteral("QR512") &&
@@ -117,7 +117,7 @@ private slots:
             QTest::qWait(200);
             QVERIFY(!seen.has_value());
         } else {
-            QTRY_VERIFY_WITH_TIMEOUT(seen.has_value(), 5000);
+            QTRY_VERIFY_WITH_TIMEOUT(seen.has_value(), 20000);
             QCOMPARE(int(*seen), end);
             QCOMPARE(error.isEmpty(), how != QLatin1String("throw"));
             QVERIFY(!exchange->held());
@@ -157,7 +157,7 @@ private slots:
                 job.progress(1.0, QStringLiteral("100.0% Completed"));
             },
             [&](Exchange::End, const QString&) { ended = true; }, {.progressInTitle = true});
-        QTRY_VERIFY_WITH_TIMEOUT(ended, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(ended, 20000);
         QCOMPARE(titles, QStringList({"0.25 25.0% Completed", "1 100.0% Completed"}));
         QVERIFY(rig.endState(true));
     }

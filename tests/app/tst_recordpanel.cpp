@@ -341,7 +341,7 @@ private slots:
         QSignalSpy rows(&rig.ui->recorder(), &recording::Recorder::rowRecorded);
         rig.platform.answers.append(QStringLiteral("3"));
         rig.byRecords();
-        QVERIFY(rows.wait(5000));
+        QVERIFY(rows.wait(20000));
         QCOMPARE(rows.at(0).at(0).toInt(), 1);
     }
 

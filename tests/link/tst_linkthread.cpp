@@ -45,12 +45,12 @@ private slots:
         QSignalSpy status(&thread, &LinkThread::statusText);
         QSignalSpy connected(&thread, &LinkThread::connected);
         thread.start();
-        QVERIFY(connected.wait(5000));
+        QVERIFY(connected.wait(20000));
         QCOMPARE(connected.first(), (QVariantList{2, QStringLiteral("virtual meter on COM2")}));
         QCOMPARE(status.mid(0, 3),
                  (QList<QVariantList>{{"Connecting..."}, {"Connecting..."}, {"COM2"}}));
         QVERIFY(thread.polling());
-        QTRY_VERIFY_WITH_TIMEOUT(ticks >= 3, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(ticks >= 3, 20000);
         thread.stop();
     }
 
@@ -61,7 +61,7 @@ private slots:
         QSignalSpy status(&thread, &LinkThread::statusText);
         QSignalSpy failed(&thread, &LinkThread::fixedPortFailed);
         thread.start();
-        QVERIFY(status.wait(5000));
+        QVERIFY(status.wait(20000));
         // In virtual time the search cycles as fast as it can queue status texts, faster than a
         // slow build (the thread sanitizer's) delivers them: choose at once to keep that short.
         QVERIFY(thread.choosePort(QStringLiteral("COM9")));
@@ -84,7 +84,7 @@ private slots:
         });
         QSignalSpy status(&thread, &LinkThread::statusText);
         thread.start();
-        QVERIFY(status.wait(5000));
+        QVERIFY(status.wait(20000));
         QElapsedTimer timer;
         timer.start();
         thread.stop();

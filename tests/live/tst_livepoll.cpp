@@ -151,7 +151,7 @@ private slots:
         live::attachLivePoll(thread, state);
         QSignalSpy decoded(&state, &live::LiveState::frameDecoded);
         thread.start();
-        QTRY_VERIFY_WITH_TIMEOUT(decoded.size() >= 2, 5000);
+        QTRY_VERIFY_WITH_TIMEOUT(decoded.size() >= 2, 20000);
         QCOMPARE(state.channelCount(), 2);
         QCOMPARE(state.typeLetter(), QChar(u'J'));
         thread.stop();

@@ -53,11 +53,11 @@ private slots:
             QVERIFY(fd >= 0);
             QByteArray got;
             QVERIFY(writeAll(fd, "A"));
-            QTRY_COMPARE(drain(fd, &got), 3);
+            QTRY_COMPARE_WITH_TIMEOUT(drain(fd, &got), 3, 20000);
             QCOMPARE(got, kHandshake);
             got.clear();
             QVERIFY(writeAll(fd, "M"));
-            QTRY_COMPARE(drain(fd, &got), 37);
+            QTRY_COMPARE_WITH_TIMEOUT(drain(fd, &got), 37, 20000);
             QCOMPARE(quint8(got.front()), 0x02);
             QCOMPARE(quint8(got.back()), 0x0D);
             ::close(fd);
@@ -75,9 +75,9 @@ private slots:
         QVERIFY(fd >= 0);
         QByteArray got;
         QVERIFY(writeAll(fd, "A"));
-        QTRY_COMPARE(drain(fd, &got), 3);
+        QTRY_COMPARE_WITH_TIMEOUT(drain(fd, &got), 3, 20000);
         QVERIFY(writeAll(fd, "A"));
-        QVERIFY(spy.wait());
+        QVERIFY(spy.wait(20000));
         QVERIFY(!host.isOpen());
         QVERIFY(meter.isUnplugged());
         // The client sees a hang-up, not an empty line that might still answer.
