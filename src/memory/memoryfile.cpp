@@ -2,28 +2,17 @@
 
 #include "recording/datafile.h"
 #include "recording/recorder.h"
+#include "recording/replacingfile.h"
 
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
-#include <QSaveFile>
 
 #include <vector>
 
 namespace memory {
 
 namespace {
-
-// Complete under its name or not there at all; an older file is never left half replaced.
-bool writeWhole(const QString& path, const QByteArray& text, QString* error) {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.commit()) {
-        *error = file.errorString();
-        file.cancelWriting();
-        return false;
-    }
-    return true;
-}
 
 QString freeName(const QDir& dir, const QString& name) {
     const QString stem = QFileInfo(name).completeBaseName();
@@ -79,7 +68,7 @@ SaveOutcome saveMemory(std::span<const recording::DataRow> rows, int channelCoun
                                    ? freeName(dir, memoryFileName(request.time))
                                    : request.memoryFile;
     QString why;
-    if (!writeWhole(memoryPath, text, &why)) {
+    if (!recording::writeWholeFile(memoryPath, text, &why)) {
         outcome.error = QStringLiteral("Could not write %1: %2.")
                             .arg(QDir::toNativeSeparators(memoryPath), why);
         return outcome;
@@ -105,15 +94,12 @@ SaveOutcome saveMemory(std::span<const recording::DataRow> rows, int channelCoun
         outcome.notices << QStringLiteral("An earlier recording did not finish; its rows are "
                                           "kept in %1.")
                                .arg(QDir::toNativeSeparators(guard.keptUnfinished()));
-    // A scratch copy: the memory file above is the one kept safe, so no second wait for the
-    // disk here.
-    QFile work(workPath);
-    if (work.open(QIODevice::WriteOnly | QIODevice::Truncate) && work.write(text) == text.size() &&
-        work.flush())
+    // Written the same safe way as the memory file: a link named QR512.temp is replaced, never
+    // followed out of the folder.
+    if (recording::writeWholeFile(workPath, text, &why))
         outcome.workFile = workPath;
     else
-        outcome.notices
-            << QStringLiteral("Could not write %1: %2.").arg(workName(), work.errorString());
+        outcome.notices << QStringLiteral("Could not write %1: %2.").arg(workName(), why);
     return outcome;
 }
 

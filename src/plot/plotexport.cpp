@@ -1,7 +1,9 @@
 #include "plot/plotexport.h"
 
 #include "plot/plotpainter.h"
+#include "recording/replacingfile.h"
 
+#include <QBuffer>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -10,7 +12,6 @@
 #include <QPageSize>
 #include <QPainter>
 #include <QPdfWriter>
-#include <QSaveFile>
 #include <QSvgGenerator>
 
 namespace plot {
@@ -18,22 +19,6 @@ namespace plot {
 namespace {
 
 constexpr int kDpi = 96;
-
-// The painters report failure only through their device; check writability first so the
-// message can say why.
-bool writable(const QString& path, QString* error) {
-    QFile file(path);
-    const bool existed = file.exists();
-    if (!file.open(QIODevice::WriteOnly | QIODevice::Append)) {
-        *error = QStringLiteral("Cannot write %1: %2.")
-                     .arg(QDir::toNativeSeparators(path), file.errorString());
-        return false;
-    }
-    file.close();
-    if (!existed)
-        file.remove();
-    return true;
-}
 
 } // namespace
 
@@ -56,8 +41,12 @@ bool exportPlot(const PlotData& data, const PlotView& view, QSize size, const QS
                      .arg(QDir::toNativeSeparators(path));
         return false;
     }
-    if (!writable(path, error))
+    // Refused before any drawing: a device, a FIFO or a link is never replaced by a picture.
+    if (const std::optional<QString> refusal = recording::unsafeTarget(path)) {
+        *error =
+            QStringLiteral("Cannot write %1: %2.").arg(QDir::toNativeSeparators(path), *refusal);
         return false;
+    }
     PlotPainter plot(data);
     const auto paintOn = [&](QPaintDevice& device) {
         QPainter painter;
@@ -66,20 +55,23 @@ bool exportPlot(const PlotData& data, const PlotView& view, QSize size, const QS
         plot.paint(painter, size, view);
         return painter.end();
     };
+    // Drawn into memory, then written by the one writer that checks every step down to the
+    // disk: the painters' own files report a full disk as success.
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
     bool ok = true;
     switch (*format) {
     case ImageFormat::Png: {
         QImage image(size, QImage::Format_RGB32);
         image.setDotsPerMeterX(int(kDpi / 0.0254));
         image.setDotsPerMeterY(int(kDpi / 0.0254));
-        QSaveFile file(path);
-        ok = paintOn(image) && file.open(QIODevice::WriteOnly) && image.save(&file, "PNG") &&
-             file.commit();
+        ok = paintOn(image) && image.save(&buffer, "PNG");
         break;
     }
     case ImageFormat::Svg: {
         QSvgGenerator svg;
-        svg.setFileName(path);
+        svg.setOutputDevice(&buffer);
         svg.setSize(size);
         svg.setViewBox(QRect(QPoint(0, 0), size));
         svg.setResolution(kDpi);
@@ -88,7 +80,7 @@ bool exportPlot(const PlotData& data, const PlotView& view, QSize size, const QS
         break;
     }
     case ImageFormat::Pdf: {
-        QPdfWriter pdf(path);
+        QPdfWriter pdf(&buffer);
         pdf.setResolution(kDpi);
         pdf.setPageLayout(QPageLayout(QPageSize(QSizeF(size) * 72.0 / kDpi, QPageSize::Point),
                                       QPageLayout::Portrait, QMarginsF()));
@@ -97,8 +89,13 @@ bool exportPlot(const PlotData& data, const PlotView& view, QSize size, const QS
         break;
     }
     }
-    if (!ok) {
+    if (!ok || bytes.isEmpty()) {
         *error = QStringLiteral("Cannot write the image %1.").arg(QDir::toNativeSeparators(path));
+        return false;
+    }
+    QString why;
+    if (!recording::writeWholeFile(path, bytes, &why)) {
+        *error = QStringLiteral("Cannot write %1: %2.").arg(QDir::toNativeSeparators(path), why);
         return false;
     }
     return true;

@@ -1,6 +1,7 @@
 #include "recording/recordwriter.h"
 
 #include "recording/datafile.h"
+#include "recording/replacingfile.h"
 
 #include <QFile>
 #include <QFileInfo>
@@ -20,23 +21,6 @@ constexpr qsizetype kWriteChunk = 1 << 20;
 
 std::unique_ptr<OutputFile> plainFile(const QString& path) {
     return std::make_unique<OutputFile>(path);
-}
-
-QByteArray encoded(const QString& path) {
-    return QFile::encodeName(path);
-}
-
-// A rename is on disk only once its folder is.
-bool syncFolder(const QString& filePath) {
-    const int fd = ::open(encoded(QFileInfo(filePath).absolutePath()).constData(),
-                          O_RDONLY | O_DIRECTORY | O_CLOEXEC);
-    if (fd < 0)
-        return false;
-    const bool ok = ::fsync(fd) == 0;
-    const int saved = errno;
-    ::close(fd);
-    errno = saved;
-    return ok;
 }
 
 } // namespace
@@ -124,17 +108,14 @@ bool RecordWriter::closeWorkFile(QString* error) {
 
 bool RecordWriter::writeFinalFile(const QString& path, std::span<const DataRow> rows,
                                   int channelCount, live::TempUnit unit, QString* error) const {
-    const QString partPath = path + QStringLiteral(".part");
-    std::unique_ptr<OutputFile> file = m_open(partPath);
+    ReplacingFile file(path, m_open);
     QByteArray chunk;
     chunk.reserve(kWriteChunk + 4096);
     const auto fail = [&] {
-        *error = file->errorString();
-        file->close();
-        ::unlink(encoded(partPath).constData());
+        *error = file.errorString();
         return false;
     };
-    if (!file->open())
+    if (!file.open())
         return fail();
     chunk.append(countLine(qint64(rows.size())));
     chunk.append(headerLine(channelCount));
@@ -143,21 +124,13 @@ bool RecordWriter::writeFinalFile(const QString& path, std::span<const DataRow> 
     for (const DataRow& row : rows) {
         appendDataLine(chunk, ++recordNumber, row, channelCount);
         if (chunk.size() >= kWriteChunk) {
-            if (!file->write(chunk))
+            if (!file.write(chunk))
                 return fail();
             chunk.resize(0);
         }
     }
     chunk.append(trailerText(rows, channelCount, unit, TrailerLayout::Recording));
-    if (!file->write(chunk) || !file->sync() || !file->close())
-        return fail();
-    if (::rename(encoded(partPath).constData(), encoded(path).constData()) != 0 ||
-        !syncFolder(path)) {
-        *error = systemErrorText(errno);
-        ::unlink(encoded(partPath).constData());
-        return false;
-    }
-    return true;
+    return (file.write(chunk) && file.commit()) || fail();
 }
 
 } // namespace recording

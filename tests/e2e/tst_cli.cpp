@@ -21,6 +21,8 @@
 #include <QTemporaryDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 #include <csignal>
 
 namespace {
@@ -88,6 +90,8 @@ private slots:
                           recording::fileText(rows, 4, live::TempUnit::Celsius,
                                               recording::TrailerLayout::Recording)));
         QVERIFY(writeFile(m_dir.filePath("notes.txt"), "shopping list\nmilk\n"));
+        QCOMPARE(::mkfifo(QFile::encodeName(m_dir.filePath("fifo.txt")).constData(), 0600), 0);
+        QVERIFY(QFile::link(m_dir.filePath("notes.txt"), m_dir.filePath("link.png")));
     }
 
     void refusals_data() {
@@ -136,6 +140,11 @@ private slots:
             << L{"plot", "absent.txt", "-o", "x.png"} << 2 << "absent.txt";
         QTest::newRow("plot: not a data file")
             << L{"plot", "notes.txt", "-o", "x.png"} << 2 << "notes.txt";
+        // Never replaced by a plain file, and refused before the meter is asked.
+        QTest::newRow("download: -o a FIFO")
+            << L{"download", "--simulate", "-o", "fifo.txt"} << 2 << "it is a FIFO, not a file";
+        QTest::newRow("plot: -o a link")
+            << plot.mid(0, 3) + L{"link.png"} << 2 << "it is a symbolic link";
         QTest::newRow("plot: unwritable picture")
             << L{"plot", kPlotData, "-o", "no/dir/x.png"} << 1 << "x.png";
     }
@@ -147,6 +156,7 @@ private slots:
         const Run run = runQr512(args, m_dir.path());
         QCOMPARE(run.exitCode, status);
         QVERIFY2(run.err.contains(message), qPrintable(run.err));
+        QCOMPARE(readAll(m_dir.filePath("notes.txt")), QByteArray("shopping list\nmilk\n"));
     }
 
     void plotPictures_data() {

@@ -8,6 +8,7 @@
 #include "recording/recorder.h"
 
 #include "recording/datafile.h"
+#include "smalldisk.h"
 
 #include <QDir>
 #include <QFile>
@@ -59,28 +60,6 @@ QByteArray row4(int n) {
     return QByteArray::number(n).leftJustified(6, ' ') + "\t" +
            kStart.addSecs(n).toString("yyyy/MM/dd hh:mm:ss").toLatin1() + "\tK" + kValues4;
 }
-
-// Writes as far as the disk it shares with the other files has room, then fails as a full one.
-class DiskFile : public recording::OutputFile {
-public:
-    DiskFile(const QString& path, std::shared_ptr<qint64> room)
-        : OutputFile(path)
-        , m_room(std::move(room)) {}
-
-protected:
-    qint64 writeSome(int fd, const char* data, qint64 size) override {
-        if (*m_room <= 0) {
-            errno = ENOSPC;
-            return -1;
-        }
-        const qint64 n = OutputFile::writeSome(fd, data, std::min(size, *m_room));
-        *m_room -= std::max<qint64>(n, 0);
-        return n;
-    }
-
-private:
-    std::shared_ptr<qint64> m_room;
-};
 
 // Every file the recorder writes from now on goes to one disk with `room` bytes left.
 std::shared_ptr<qint64> onSmallDisk(Recorder& recorder, qint64 room) {
@@ -381,9 +360,9 @@ private slots:
         QTest::newRow("working file complete")
             << 3 << full << "The rows recorded so far are kept in ";
         QTest::newRow("working file behind") << 1 << full << "Rows 1 to 1 are kept in ";
-        // A folder in the way of the final name: the rename into place fails.
-        QTest::newRow("rename refused") << -1 << "Is a directory"
-                                        << "The rows recorded so far are kept in ";
+        // A folder in the way of the final name is never written into or replaced.
+        QTest::newRow("folder in the way") << -1 << "it is a folder"
+                                           << "The rows recorded so far are kept in ";
     }
 
     void fullDiskAtTheFinalFileKeepsTheRows() {

@@ -5,6 +5,7 @@
 #include "app/memory/memoryui.h"
 
 #include "memory/memorydownload.h"
+#include "recording/replacingfile.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -57,6 +58,12 @@ int runDownload(QCoreApplication& app, const QStringList& args) {
          !QFileInfo(QFileInfo(output).absolutePath()).isDir())) {
         printErr(
             QStringLiteral("qr512 download: -o: cannot write a file named \"%1\"").arg(output));
+        return kUsage;
+    }
+    // Refused before the meter is asked: a device, a FIFO or a link is never replaced.
+    if (const auto refusal = recording::unsafeTarget(output); !output.isEmpty() && refusal) {
+        printErr(
+            QStringLiteral("qr512 download: -o: cannot write \"%1\": %2").arg(output, *refusal));
         return kUsage;
     }
     const QString directory = QDir::currentPath();

@@ -7,6 +7,7 @@
 #include "plot/plotdata.h"
 #include "plot/plotexport.h"
 #include "plot/rangecheck.h"
+#include "recording/replacingfile.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -97,6 +98,10 @@ int runPlot(QCoreApplication&, const QStringList& args) {
     const QString output = parser.value(QStringLiteral("output"));
     if (output.isEmpty() || !plot::imageFormatOf(output)) {
         complain(QStringLiteral("-o: give a picture name ending in .png, .svg or .pdf"));
+        return kUsage;
+    }
+    if (const std::optional<QString> refusal = recording::unsafeTarget(output)) {
+        complain(QStringLiteral("-o: cannot write \"%1\": %2").arg(output, *refusal));
         return kUsage;
     }
     const std::optional<live::TempUnit> unit = unitOf(parser.value(QStringLiteral("unit")));

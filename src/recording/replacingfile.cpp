@@ -1,0 +1,123 @@
+#include "recording/replacingfile.h"
+
+#include <QFile>
+#include <QFileInfo>
+
+#include <cerrno>
+#include <fcntl.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+namespace recording {
+
+namespace {
+
+QByteArray encoded(const QString& path) {
+    return QFile::encodeName(path);
+}
+
+// A rename is on disk only once its folder is.
+bool syncFolder(const QString& filePath) {
+    const int fd = ::open(encoded(QFileInfo(filePath).absolutePath()).constData(),
+                          O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd < 0)
+        return false;
+    const bool ok = ::fsync(fd) == 0;
+    const int saved = errno;
+    ::close(fd);
+    errno = saved;
+    return ok;
+}
+
+} // namespace
+
+std::optional<QString> unsafeTarget(const QString& path) {
+    if (path.isEmpty())
+        return QStringLiteral("no file name");
+    struct stat st {};
+    if (::lstat(encoded(path).constData(), &st) != 0)
+        return errno == ENOENT ? std::nullopt : std::optional<QString>(systemErrorText(errno));
+    if (S_ISREG(st.st_mode))
+        return std::nullopt;
+    if (S_ISLNK(st.st_mode))
+        return QStringLiteral("it is a symbolic link; give the name of the file itself");
+    if (S_ISDIR(st.st_mode))
+        return QStringLiteral("it is a folder");
+    if (S_ISFIFO(st.st_mode))
+        return QStringLiteral("it is a FIFO, not a file");
+    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))
+        return QStringLiteral("it is a device, not a file");
+    return QStringLiteral("it is not a plain file");
+}
+
+ReplacingFile::ReplacingFile(QString path, Opener open)
+    : m_path(std::move(path))
+    , m_partPath(m_path + QStringLiteral(".part"))
+    , m_open(std::move(open)) {
+    if (!m_open)
+        m_open = [](const QString& p) { return std::make_unique<OutputFile>(p); };
+}
+
+ReplacingFile::~ReplacingFile() {
+    if (m_file && !m_committed) {
+        m_file->close();
+        ::unlink(encoded(m_partPath).constData());
+    }
+}
+
+bool ReplacingFile::fail(const QString& reason) {
+    m_error = reason;
+    if (m_file) {
+        m_file->close();
+        ::unlink(encoded(m_partPath).constData());
+        m_file.reset();
+    }
+    return false;
+}
+
+bool ReplacingFile::open() {
+    if (const std::optional<QString> refusal = unsafeTarget(m_path))
+        return fail(*refusal);
+    // A leftover temporary file of the same name is ours to replace, never a link to follow.
+    if (const std::optional<QString> refusal = unsafeTarget(m_partPath))
+        return fail(QStringLiteral("%1: %2").arg(m_partPath, *refusal));
+    m_file = m_open(m_partPath);
+    return m_file->open() || fail(m_file->errorString());
+}
+
+bool ReplacingFile::write(QByteArrayView bytes) {
+    if (!m_file)
+        return false;
+    return m_file->write(bytes) || fail(m_file->errorString());
+}
+
+bool ReplacingFile::commit() {
+    if (!m_file)
+        return false;
+    if (!m_file->sync() || !m_file->close())
+        return fail(m_file->errorString());
+    // The target may have turned into something else while the content was written.
+    if (const std::optional<QString> refusal = unsafeTarget(m_path))
+        return fail(*refusal);
+    if (::rename(encoded(m_partPath).constData(), encoded(m_path).constData()) != 0)
+        return fail(systemErrorText(errno));
+    m_committed = true;
+    m_file.reset();
+    if (!syncFolder(m_path)) {
+        // The content is complete under its name; only the folder entry may not be on disk.
+        m_error = systemErrorText(errno);
+        return false;
+    }
+    return true;
+}
+
+bool writeWholeFile(const QString& path, QByteArrayView bytes, QString* error,
+                    const ReplacingFile::Opener& open) {
+    ReplacingFile file(path, open);
+    if (file.open() && file.write(bytes) && file.commit())
+        return true;
+    *error = file.errorString();
+    return false;
+}
+
+} // namespace recording
