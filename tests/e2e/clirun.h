@@ -52,10 +52,10 @@ public:
     ~SimProcess() { stop(); }
     bool start() {
         m_process.start(QStringLiteral(QR512_SIM_BINARY), m_args);
-        if (!m_process.waitForStarted(5000))
+        if (!m_process.waitForStarted(20000))
             return false;
         while (!m_process.canReadLine())
-            if (!m_process.waitForReadyRead(5000))
+            if (!m_process.waitForReadyRead(20000))
                 return false;
         device = QString::fromLocal8Bit(m_process.readLine()).trimmed();
         return !device.isEmpty();
