@@ -5,14 +5,47 @@
 #include <cerrno>
 #include <cstring>
 #include <fcntl.h>
+#include <sys/stat.h>
 #include <unistd.h>
 
 namespace recording {
+
+namespace {
+
+const QString kLinkRefusal =
+    QStringLiteral("it is a symbolic link; give the name of the file itself");
+const QString kFifoRefusal = QStringLiteral("it is a FIFO, not a file");
+
+// Nothing for a regular file; otherwise what it is.
+std::optional<QString> kindRefusal(mode_t mode) {
+    if (S_ISREG(mode))
+        return std::nullopt;
+    if (S_ISLNK(mode))
+        return kLinkRefusal;
+    if (S_ISDIR(mode))
+        return QStringLiteral("it is a folder");
+    if (S_ISFIFO(mode))
+        return kFifoRefusal;
+    if (S_ISCHR(mode) || S_ISBLK(mode))
+        return QStringLiteral("it is a device, not a file");
+    return QStringLiteral("it is not a plain file");
+}
+
+} // namespace
 
 QString systemErrorText(int error) {
     // strerror gives "Unknown error N" only for numbers the system does not know; a zero errno
     // would mean a caller forgot to set it, which says nothing to the user either.
     return QString::fromLocal8Bit(std::strerror(error != 0 ? error : EIO));
+}
+
+std::optional<QString> unsafeTarget(const QString& path) {
+    if (path.isEmpty())
+        return QStringLiteral("no file name");
+    struct stat st {};
+    if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
+        return errno == ENOENT ? std::nullopt : std::optional<QString>(systemErrorText(errno));
+    return kindRefusal(st.st_mode);
 }
 
 OutputFile::OutputFile(QString path)
@@ -31,9 +64,33 @@ bool OutputFile::fail() {
 bool OutputFile::open(bool append) {
     if (m_fd >= 0)
         ::close(m_fd);
-    const int flags = O_WRONLY | O_CREAT | O_CLOEXEC | (append ? O_APPEND : O_TRUNC);
+    // Never through a link, and never stuck on a FIFO without a reader: only a regular file is
+    // kept open (checked on the open descriptor, so nothing can be swapped in between).
+    const int flags =
+        O_WRONLY | O_CREAT | O_CLOEXEC | O_NOFOLLOW | O_NONBLOCK | (append ? O_APPEND : O_TRUNC);
     m_fd = ::open(QFile::encodeName(m_path).constData(), flags, 0666);
-    return m_fd >= 0 || fail();
+    if (m_fd < 0) {
+        if (errno == ELOOP)
+            m_error = kLinkRefusal;
+        else if (errno == ENXIO)
+            m_error = kFifoRefusal;
+        else
+            fail();
+        return false;
+    }
+    struct stat st {};
+    if (::fstat(m_fd, &st) != 0)
+        return fail();
+    if (const std::optional<QString> refusal = kindRefusal(st.st_mode)) {
+        ::close(m_fd);
+        m_fd = -1;
+        m_error = *refusal;
+        return false;
+    }
+    const int status = ::fcntl(m_fd, F_GETFL);
+    if (status < 0 || ::fcntl(m_fd, F_SETFL, status & ~O_NONBLOCK) != 0)
+        return fail();
+    return true;
 }
 
 bool OutputFile::write(QByteArrayView bytes) {

@@ -3,6 +3,8 @@
 #include <QByteArray>
 #include <QString>
 
+#include <optional>
+
 namespace recording {
 
 // A file written front to back where every result of the operating system counts: a write
@@ -48,5 +50,10 @@ private:
 
 // The system's text for an errno value.
 QString systemErrorText(int error);
+
+// Why no whole new file may go to `path`, or nothing when it may: only a regular file of its
+// own name or a free name is written. A device, a FIFO, a folder or a socket is never replaced
+// by a plain file, and a symbolic link is never followed out of the folder the user sees.
+std::optional<QString> unsafeTarget(const QString& path);
 
 } // namespace recording

@@ -5,7 +5,6 @@
 
 #include <cerrno>
 #include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 namespace recording {
@@ -30,25 +29,6 @@ bool syncFolder(const QString& filePath) {
 }
 
 } // namespace
-
-std::optional<QString> unsafeTarget(const QString& path) {
-    if (path.isEmpty())
-        return QStringLiteral("no file name");
-    struct stat st {};
-    if (::lstat(encoded(path).constData(), &st) != 0)
-        return errno == ENOENT ? std::nullopt : std::optional<QString>(systemErrorText(errno));
-    if (S_ISREG(st.st_mode))
-        return std::nullopt;
-    if (S_ISLNK(st.st_mode))
-        return QStringLiteral("it is a symbolic link; give the name of the file itself");
-    if (S_ISDIR(st.st_mode))
-        return QStringLiteral("it is a folder");
-    if (S_ISFIFO(st.st_mode))
-        return QStringLiteral("it is a FIFO, not a file");
-    if (S_ISCHR(st.st_mode) || S_ISBLK(st.st_mode))
-        return QStringLiteral("it is a device, not a file");
-    return QStringLiteral("it is not a plain file");
-}
 
 ReplacingFile::ReplacingFile(QString path, Opener open)
     : m_path(std::move(path))

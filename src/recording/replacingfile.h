@@ -6,14 +6,8 @@
 
 #include <functional>
 #include <memory>
-#include <optional>
 
 namespace recording {
-
-// Why no whole new file may go to `path`, or nothing when it may: only a regular file of its
-// own name or a free name is written. A device, a FIFO, a folder or a socket is never replaced
-// by a plain file, and a symbolic link is never followed out of the folder the user sees.
-std::optional<QString> unsafeTarget(const QString& path);
 
 // A whole file that appears under its name complete or not at all: written beside its target
 // ("NAME.part"), synced, closed and renamed over it, then the folder synced. Every step is

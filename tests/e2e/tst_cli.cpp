@@ -268,7 +268,25 @@ private slots:
         QCOMPARE(readAll(onlyFile(dir.path(), "QR512-unfinished-*.txt")), rows);
     }
 
+    // Lines that do not reach standard output are a failure, not a short list.
+    void unwritableOutputFails() {
+        QProcess p;
+        p.setStandardOutputFile(QStringLiteral("/dev/full"));
+        p.start(QStringLiteral(QR512_BINARY), {"live", "--simulate", "--count", "3"});
+        QVERIFY(p.waitForFinished(120000));
+        QCOMPARE(p.exitCode(), 1);
+        QVERIFY(p.readAllStandardError().contains(
+            "qr512: could not write the output: No space left on device"));
+    }
+
+    void fullDiskKeepsTheRows_data() {
+        QTest::addColumn<QString>("command");
+        QTest::newRow("record") << "record";
+        QTest::newRow("download") << "download";
+    }
+
     void fullDiskKeepsTheRows() {
+        QFETCH(QString, command);
         // A 20 KiB disk of 4 KiB pages, three of them taken: the lock file and the working file
         // get the last two, the final file finds none.
         QTemporaryDir dir;
@@ -276,6 +294,18 @@ private slots:
             QSKIP("no small tmpfs can be mounted here");
         const auto unmount = qScopeGuard([&] { QProcess::execute("umount", {dir.path()}); });
         QVERIFY(writeFile(QDir(dir.path()).filePath("fill"), QByteArray(12 * 1024, 'x')));
+        if (command == "download") {
+            // The meter's 600 records do not fit: an error with the reason, and the older
+            // file of that name as it was.
+            const QString memory = QDir(dir.path()).filePath("mem.txt");
+            QVERIFY(writeFile(memory, "older"));
+            const Run run = runQr512({"download", "--simulate", "-o", memory}, dir.path());
+            QCOMPARE(run.exitCode, 1);
+            QVERIFY2(run.err.contains("No space left on device"), qPrintable(run.err));
+            QCOMPARE(readAll(memory), QByteArray("older"));
+            QVERIFY(!QFile::exists(memory + ".part"));
+            return;
+        }
 
         const Run run = runQr512({"record", "--simulate", "--records", "3", "--dir", dir.path()});
         QCOMPARE(run.exitCode, 1);

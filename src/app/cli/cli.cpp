@@ -57,7 +57,7 @@ int runCli(int argc, char** argv) {
         return kFailure;
     }
     const QStringList args = QCoreApplication::arguments();
-    return entry->run(app, args);
+    return finishOutput(entry->run(app, args));
 }
 
 } // namespace app

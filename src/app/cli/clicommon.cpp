@@ -8,8 +8,10 @@
 #include <QSocketNotifier>
 #include <QTimer>
 
+#include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <cstring>
 #include <sys/socket.h>
 #include <unistd.h>
 
@@ -18,6 +20,7 @@ namespace app {
 namespace {
 
 int g_signalPipe[2] = {-1, -1};
+int g_outputError = 0; // errno of the first line that did not reach standard output
 volatile std::sig_atomic_t g_signalCount = 0;
 
 // Async-signal-safe only: the first signal is handed to the event loop; a second one ends the
@@ -53,8 +56,29 @@ void printErr(const QString& text) {
 }
 
 void printOut(const QString& text) {
-    std::fprintf(stdout, "%s\n", qPrintable(text));
-    std::fflush(stdout);
+    if (g_outputError != 0)
+        return;
+    const QByteArray line = text.toLocal8Bit() + '\n';
+    errno = 0;
+    if (std::fwrite(line.constData(), 1, std::size_t(line.size()), stdout) ==
+            std::size_t(line.size()) &&
+        std::fflush(stdout) == 0)
+        return;
+    // Output that cannot be written (a full disk, a closed pipe) ends the command: a reader of
+    // it must not take a short list for the whole.
+    g_outputError = errno != 0 ? errno : EIO;
+    if (QCoreApplication* app = QCoreApplication::instance())
+        app->exit(kFailure);
+}
+
+int finishOutput(int status) {
+    if (g_outputError == 0 && std::fflush(stdout) != 0)
+        g_outputError = errno != 0 ? errno : EIO;
+    if (g_outputError == 0)
+        return status;
+    printErr(QStringLiteral("qr512: could not write the output: %1")
+                 .arg(QString::fromLocal8Bit(std::strerror(g_outputError))));
+    return status == kDone ? int(kFailure) : status;
 }
 
 void addCommonOptions(QCommandLineParser& parser) {

@@ -22,7 +22,11 @@ namespace app {
 enum Exit { kDone = 0, kFailure = 1, kUsage = 2, kNoMeter = 3 };
 
 void printErr(const QString& text);
+// A line on standard output. The first that cannot be written ends the event loop (status 1).
 void printOut(const QString& text);
+// The command's status, unless its output did not all reach standard output: then a message
+// with the system's reason and status 1.
+int finishOutput(int status);
 
 // SIGINT and SIGTERM: the first one is handed to the event loop (see runConnected), a second
 // one ends the program at once with status 130.

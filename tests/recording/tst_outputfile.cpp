@@ -1,5 +1,6 @@
-// The one way a whole file is written: which targets it takes, and that a file appears under
-// its name complete or not at all, with the system's reason and the older file untouched.
+// The ways the program writes files: which targets they take (a regular file or a free name,
+// never through a link, never a device or a FIFO), and that a whole file appears under its name
+// complete or not at all, with the system's reason and the older file untouched.
 
 #include "recording/replacingfile.h"
 #include "smalldisk.h"
@@ -23,34 +24,39 @@ QByteArray contentOf(const QString& path) {
 
 } // namespace
 
-class TestReplacingFile : public QObject {
+class TestOutputFile : public QObject {
     Q_OBJECT
 private slots:
-    // What stands under the name decides: a file or a free name is written, anything else is
-    // refused with what it is, and left as it was.
+    // What stands under the name decides, for a whole file and for the working file opened in
+    // place alike: a file or a free name is written, anything else is refused with what it is
+    // and left as it was (a FIFO without a reader does not hold the program).
     void targets_data() {
         QTest::addColumn<QString>("kind");
         QTest::addColumn<QString>("refusal"); // empty: written
-        QTest::newRow("free name") << "free"
-                                   << "";
-        QTest::newRow("older file") << "file"
-                                    << "";
-        QTest::newRow("link to a file")
-            << "link"
-            << "it is a symbolic link; give the name of the file itself";
-        QTest::newRow("FIFO") << "fifo"
-                              << "it is a FIFO, not a file";
-        QTest::newRow("folder") << "folder"
-                                << "it is a folder";
-        QTest::newRow("device") << "device"
-                                << "it is a device, not a file";
-        QTest::newRow("missing folder") << "nofolder"
-                                        << "No such file or directory";
+        QTest::addColumn<bool>("appended");   // OutputFile in place, not a ReplacingFile
+        const QList<std::pair<const char*, const char*>> kinds{
+            {"free", ""},
+            {"file", ""},
+            {"link", "it is a symbolic link; give the name of the file itself"},
+            {"fifo", "it is a FIFO, not a file"},
+            {"folder", "it is a folder"},
+            {"device", "it is a device, not a file"},
+            {"nofolder", "No such file or directory"}};
+        for (const bool appended : {false, true}) {
+            for (const auto& [kind, refusal] : kinds) {
+                // A folder opened for writing is refused by the system in its own words.
+                const bool folder = QByteArray(kind) == "folder";
+                QTest::addRow("%s %s", appended ? "append" : "whole", kind)
+                    << QString(kind) << QString(appended && folder ? "Is a directory" : refusal)
+                    << appended;
+            }
+        }
     }
 
     void targets() {
         QFETCH(QString, kind);
         QFETCH(QString, refusal);
+        QFETCH(bool, appended);
         QTemporaryDir dir;
         const QString outside = dir.filePath("outside.txt");
         QFile::remove(outside);
@@ -73,11 +79,18 @@ private slots:
             path = dir.filePath("gone/out.txt");
 
         QString error;
-        const bool written = writeWholeFile(path, "ours", &error);
+        bool written = false;
+        if (appended) {
+            OutputFile file(path);
+            written = file.open(true) && file.write("ours") && file.close();
+            error = file.errorString();
+        } else {
+            written = writeWholeFile(path, "ours", &error);
+        }
         QCOMPARE(error, refusal);
         QCOMPARE(written, refusal.isEmpty());
         if (written)
-            QCOMPARE(contentOf(path), QByteArray("ours"));
+            QCOMPARE(contentOf(path), appended && kind == "file" ? "theirsours" : "ours");
         QCOMPARE(contentOf(outside), QByteArray("theirs"));
         QVERIFY(!QFile::exists(path + ".part"));
         if (kind == "device") {
@@ -119,5 +132,5 @@ private slots:
     }
 };
 
-QTEST_GUILESS_MAIN(TestReplacingFile)
-#include "tst_replacingfile.moc"
+QTEST_GUILESS_MAIN(TestOutputFile)
+#include "tst_outputfile.moc"
