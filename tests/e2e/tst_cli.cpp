@@ -411,6 +411,13 @@ private slots:
         QVERIFY2(download.err.contains("A recording is writing QR512.temp"),
                  qPrintable(download.err));
         QVERIFY(QDir(dir.path()).entryList({"*.txt"}, QDir::Files).isEmpty());
+        // A second recording in the folder is a refusal too, in one line.
+        const Run second =
+            runQr512({"record", "--simulate", "--records", "1", "--dir", dir.path()}, dir.path());
+        QCOMPARE(second.exitCode, 2);
+        QVERIFY2(second.err.startsWith("qr512 record: another recording is writing QR512.temp"),
+                 qPrintable(second.err));
+        QCOMPARE(second.err.count(u'\n'), 1);
     }
 };
 

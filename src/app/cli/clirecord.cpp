@@ -3,6 +3,7 @@
 #include "app/cli/clicommon.h"
 
 #include "recording/recorder.h"
+#include "recording/workfileguard.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -88,6 +89,16 @@ int runRecord(QCoreApplication& app, const QStringList& args) {
     if (!QFileInfo(dir).isDir())
         return usage(QStringLiteral("--dir: no such folder: %1").arg(dir));
 
+    // Refused before the meter is asked: the rows of a running recording are never touched.
+    if (recording::WorkFileGuard::isHeld(
+            QDir(dir).filePath(QString::fromLatin1(recording::kWorkFileName)))) {
+        printErr(QStringLiteral("qr512 record: another recording is writing %1 in %2. Stop it "
+                                "first, or record into another folder.")
+                     .arg(QString::fromLatin1(recording::kWorkFileName),
+                          QDir::toNativeSeparators(QDir(dir).absolutePath())));
+        return kUsage;
+    }
+
     Connection connection;
     if (!connection.open(common, &error)) {
         printErr(QStringLiteral("qr512 record: ") + error);
@@ -108,6 +119,9 @@ int runRecord(QCoreApplication& app, const QStringList& args) {
 
     int exitCode = kDone;
     const bool progress = ::isatty(STDERR_FILENO) == 1;
+    // Below an unfinished progress line only.
+    const QString lead =
+        progress ? QStringLiteral("\nqr512 record: ") : QStringLiteral("qr512 record: ");
     QTimer timer2;
     timer2.setInterval(1000);
     QObject::connect(&timer2, &QTimer::timeout, &recorder, &recording::Recorder::tick);
@@ -123,7 +137,7 @@ int runRecord(QCoreApplication& app, const QStringList& args) {
     });
     QObject::connect(&recorder, &recording::Recorder::errorOccurred, &app,
                      [&](const QString& message) {
-                         printErr(QStringLiteral("\nqr512 record: ") + message);
+                         printErr(lead + message);
                          exitCode = kFailure;
                          if (!recorder.isRecording())
                              app.quit();
@@ -131,11 +145,8 @@ int runRecord(QCoreApplication& app, const QStringList& args) {
     // Neither stops the recording nor changes the exit status: the final file decides.
     for (const auto signal :
          {&recording::Recorder::noticeOccurred, &recording::Recorder::warningOccurred})
-        QObject::connect(&recorder, signal, &app, [progress](const QString& message) {
-            printErr(
-                (progress ? QStringLiteral("\nqr512 record: ") : QStringLiteral("qr512 record: ")) +
-                message);
-        });
+        QObject::connect(&recorder, signal, &app,
+                         [lead](const QString& message) { printErr(lead + message); });
     QObject::connect(&recorder, &recording::Recorder::finished, &app,
                      [&](const QString& path, int records) {
                          timer2.stop();
