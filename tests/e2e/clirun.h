@@ -68,9 +68,15 @@ public:
             m_process.kill();
         m_process.waitForFinished(1000);
     }
+    // What it said on standard error so far ("qr512-sim: silent", ...).
+    QByteArray said() {
+        m_said += m_process.readAllStandardError();
+        return m_said;
+    }
     QString device;
 
 private:
+    QByteArray m_said;
     QStringList m_args;
     QProcess m_process;
 };

@@ -7,6 +7,7 @@
 #include "clirun.h"
 
 #include <QFile>
+#include <QProcess>
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
@@ -34,7 +35,7 @@ class TestFaults : public QObject {
 private slots:
     void faultMatrix_data() {
         QTest::addColumn<QStringList>("meter");   // qr512-sim's fault switches
-        QTest::addColumn<QStringList>("command"); // qr512's arguments after --port meter
+        QTest::addColumn<QStringList>("command"); // qr512 arguments (--port meter added)
         // Unplugged once the working file holds a row, for 1 s (false: left plugged in).
         QTest::addColumn<bool>("unplug");
         QTest::addColumn<int>("status");
@@ -72,6 +73,17 @@ private slots:
             << "meter answering again" << 1 << 4;
         QTest::newRow("unplugged mid-recording and back")
             << QStringList{} << record4 << true << 0 << "meter answering again" << 1 << 4;
+        // A meter that falls silent after its first frame, under the exchange of a command:
+        // the time-out ends it (left alone, the link searches for ever with the job queued).
+        for (const QStringList& exchange :
+             {QStringList{"limits"}, QStringList{"erase", "--yes"}, QStringList{"send"}}) {
+            QStringList args = exchange + QStringList{"--timeout", "2"};
+            if (exchange.first() == "send")
+                args += "M";
+            QTest::addRow("%s: silent under the exchange", qPrintable(exchange.first()))
+                << QStringList{"--silent-after", "0.25"} << args << false << 3 << "seconds" << 0
+                << 0;
+        }
         QTest::newRow("unplugged mid-recording for good")
             << QStringList{"--unplug-after", "15"}
             << QStringList{"record", "--records", "100", "--timeout", "4"} << false << 3
@@ -104,7 +116,9 @@ private slots:
             firstRow.start();
         }
         const bool recording = command.first() == "record";
-        command += QStringList{"--port", "meter"};
+        // Right after the subcommand: options go before a text ("send").
+        command.insert(1, "--port");
+        command.insert(2, "meter");
         if (recording)
             command += QStringList{"--dir", dir.path()};
         // Bounded (every row ends within seconds on its own; the bound only catches a hang,
@@ -117,6 +131,28 @@ private slots:
         QCOMPARE(run.err.count("meter answering again"), says.contains("again") ? 1 : 0);
         const int got = recording ? rowsInFinalFile(dir.path()) : int(run.out.count(u'\n'));
         QVERIFY2(output >= 0 ? got == output : got >= -output, qPrintable(QString::number(got)));
+    }
+
+    // The first SIGTERM ends a command whose job waits behind the link's search for a meter
+    // that went away, with a message; nothing but a second signal did before.
+    void signalEndsAnExchangeBehindASearch() {
+        QTemporaryDir dir;
+        // Unplugged by the exchange's first handshake (after the probe's and the poll's "A"
+        // and "M").
+        testsupport::SimProcess sim({"--unplug-after", "4"}, dir.path());
+        QVERIFY(sim.start());
+        QProcess qr512;
+        qr512.setWorkingDirectory(dir.path());
+        qr512.start(QStringLiteral(QR512_BINARY),
+                    {"limits", "--port", "meter", "--timeout", "3600"});
+        QTRY_VERIFY_WITH_TIMEOUT(sim.said().contains("unplugged"), 20000);
+        qr512.terminate();
+        QVERIFY(qr512.waitForFinished(20000));
+        const QByteArray said = qr512.readAllStandardError();
+        QCOMPARE(qr512.exitStatus(), QProcess::NormalExit);
+        QCOMPARE(qr512.exitCode(), 1);
+        // "stopped" behind the search, "interrupted" in the job, or before the first frame.
+        QVERIFY2(said.startsWith("qr512") && said.endsWith("\n"), said.constData());
     }
 };
 

@@ -1,5 +1,6 @@
 #include "app/cli/clicommon.h"
 
+#include "app/cli/silencetimer.h"
 #include "link/serialport.h"
 
 #include <QCommandLineParser>
@@ -187,9 +188,7 @@ int runConnected(QCoreApplication& app, Connection& connection, const Common& co
     QString handshakeFrom; // a device that answered the handshake, before any valid frame
     // A progress line may stand unfinished on a terminal: the message goes below it.
     const QString lead = ::isatty(STDERR_FILENO) == 1 ? QStringLiteral("\n") : QString();
-    QTimer timeout;
-    timeout.setSingleShot(true);
-    QObject::connect(&timeout, &QTimer::timeout, &app, [&] {
+    SilenceTimer timeout([&] {
         exitCode = kNoMeter;
         if (!answered) {
             if (!handshakeFrom.isEmpty())
@@ -224,7 +223,7 @@ int runConnected(QCoreApplication& app, Connection& connection, const Common& co
             away = false;
             printErr(QStringLiteral("qr512: meter answering again"));
         }
-        timeout.start(common.timeout * 1000);
+        timeout.start(common.timeout);
         onFrame();
     });
     QSocketNotifier signalNotifier(g_signalPipe[0], QSocketNotifier::Read);
@@ -234,7 +233,7 @@ int runConnected(QCoreApplication& app, Connection& connection, const Common& co
         onSignal();
     });
     connection.thread().start();
-    timeout.start(common.timeout * 1000);
+    timeout.start(common.timeout);
     const int loop = app.exec();
     return exitCode != kDone ? exitCode : loop;
 }

@@ -1,5 +1,7 @@
 #include "app/cli/cliexchange.h"
 
+#include "app/cli/silencetimer.h"
+
 #include <QCoreApplication>
 #include <QSocketNotifier>
 #include <QTimer>
@@ -7,6 +9,10 @@
 #include <unistd.h>
 
 namespace app {
+
+namespace {
+constexpr int kSignalGraceMs = 400;
+}
 
 int runMeterExchange(QCoreApplication& app, Connection& connection, const Common& common,
                      const MeterExchange& run) {
@@ -16,19 +22,28 @@ int runMeterExchange(QCoreApplication& app, Connection& connection, const Common
     if (run.progress)
         QObject::connect(&exchange, &Exchange::progress, &app, run.progress);
 
-    QTimer timeout;
-    timeout.setSingleShot(true);
-    QObject::connect(&timeout, &QTimer::timeout, &app, [&] {
-        printErr(QStringLiteral("qr512: no meter answered within %1 seconds").arg(common.timeout));
+    bool started = false;
+    // Every silence of the meter is bounded, the one during the job too: a meter that goes
+    // away under it leaves the link searching, with the job queued behind the search. Ending
+    // the event loop stops the link thread, which ends any search or wait within its slice.
+    SilenceTimer timeout([&] {
+        if (started)
+            printErr(QStringLiteral("qr512: the meter stopped answering (nothing for %1 seconds)")
+                         .arg(common.timeout));
+        else
+            printErr(
+                QStringLiteral("qr512: no meter answered within %1 seconds").arg(common.timeout));
         status = kNoMeter;
         app.quit();
     });
-    bool started = false;
+    // A job that is receiving is not silent.
+    QObject::connect(&exchange, &Exchange::progress, &app,
+                     [&](double, const QString&) { timeout.start(common.timeout); });
     QObject::connect(&connection.state(), &live::LiveState::frameDecoded, &app, [&] {
         if (started)
             return;
         started = true;
-        timeout.stop();
+        timeout.start(common.timeout);
         int refused = kDone;
         Exchange::Work work = run.prepare(&refused);
         if (!work) {
@@ -37,9 +52,19 @@ int runMeterExchange(QCoreApplication& app, Connection& connection, const Common
             return;
         }
         exchange.runOnce(std::move(work), [&](Exchange::End end, const QString& error) {
+            timeout.stop();
             status = run.finish(end, error);
             app.quit();
         });
+    });
+    // The first Ctrl+C or SIGTERM cancels a running job, which ends at its next wait; one that
+    // has not ended half a second later (queued behind a search) is left with the link.
+    QTimer grace;
+    grace.setSingleShot(true);
+    QObject::connect(&grace, &QTimer::timeout, &app, [&] {
+        printErr(QStringLiteral("qr512: stopped; the meter was not answering"));
+        status = kFailure;
+        app.quit();
     });
     QSocketNotifier signalNotifier(signalReadFd(), QSocketNotifier::Read);
     QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [&] {
@@ -47,13 +72,15 @@ int runMeterExchange(QCoreApplication& app, Connection& connection, const Common
         [[maybe_unused]] const auto n = ::read(signalReadFd(), &byte, 1);
         if (exchange.jobRunning()) {
             exchange.cancel();
+            grace.start(kSignalGraceMs);
             return;
         }
+        printErr(QStringLiteral("qr512: stopped before the meter answered"));
         status = kFailure;
         app.quit();
     });
     connection.thread().start();
-    timeout.start(common.timeout * 1000);
+    timeout.start(common.timeout);
     app.exec();
     return status;
 }

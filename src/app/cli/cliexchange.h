@@ -33,9 +33,10 @@ struct MeterExchange {
 };
 
 // Connects, waits for the first live frame within the time-out (status 3 and the message
-// otherwise), then runs the job as one exclusive exchange. The first Ctrl+C or SIGTERM cancels
-// the job (its finish sees Cancelled). The job's own bounds end it otherwise: no time-out cuts
-// a download that is still receiving.
+// otherwise), then runs the job as one exclusive exchange. The time-out bounds every silence of
+// the meter, the job's too (its progress counts as the meter talking): a meter that goes away
+// under the job ends the command with status 3. The first Ctrl+C or SIGTERM cancels the job
+// (its finish sees Cancelled), or ends the command at once when no job runs yet.
 int runMeterExchange(QCoreApplication& app, Connection& connection, const Common& common,
                      const MeterExchange& exchange);
 
