@@ -4,6 +4,7 @@
 // and memory files it writes compared byte for byte, SIGTERM and SIGKILL in the middle of a
 // recording, a full disk, "plot" pictures, and every refusal's exit status and message.
 
+#include "app/cli/silencetimer.h"
 #include "clirun.h"
 #include "recording/datafile.h"
 #include "recording/datarow.h"
@@ -117,6 +118,8 @@ private slots:
             << "/dev/no-such-meter";
         QTest::newRow("not a serial port")
             << L{"live", "--port", "/dev/null"} << 2 << "--port: not a serial port: /dev/null";
+        QTest::newRow("time-out above a year")
+            << L{"live", "--simulate", "--timeout", "31536001"} << 2 << "--timeout";
         QTest::newRow("live count 0") << L{"live", "--simulate", "--count", "0"} << 2 << "--count";
         QTest::newRow("unknown option") << L{"live", "--colour"} << 2 << "colour";
         QTest::newRow("send 256") << L{"send", "--simulate", "E", "4", "256"} << 2
@@ -266,6 +269,29 @@ private slots:
         QVERIFY2(next.err.contains("An earlier recording did not finish; its rows are kept in "),
                  qPrintable(next.err));
         QCOMPARE(readAll(onlyFile(dir.path(), "QR512-unfinished-*.txt")), rows);
+    }
+
+    // A time-out of up to a year is armed in steps of at most a day, never wrapped round to a
+    // short or negative interval of an int of milliseconds.
+    void silenceTimerStepsThroughLongTimeouts_data() {
+        QTest::addColumn<qint64>("seconds");
+        QTest::addColumn<int>("stepMs");
+        QTest::newRow("2 s") << qint64(2) << 2000;
+        QTest::newRow("a day") << qint64(86400) << 86400000;
+        QTest::newRow("int milliseconds overflow") << qint64(2147484) << 86400000;
+        QTest::newRow("wraps to 0.8 s in 32 bits") << qint64(4294968) << 86400000;
+        QTest::newRow("a year") << qint64(31536000) << 86400000;
+    }
+
+    void silenceTimerStepsThroughLongTimeouts() {
+        QFETCH(qint64, seconds);
+        QFETCH(int, stepMs);
+        app::SilenceTimer timer([] {});
+        timer.start(seconds);
+        QVERIFY(timer.isActive());
+        // The deadline was taken a moment before the step was armed.
+        QVERIFY2(timer.stepMs() <= stepMs && timer.stepMs() > stepMs - 1000,
+                 qPrintable(QString::number(timer.stepMs())));
     }
 
     // Lines that do not reach standard output are a failure, not a short list.
