@@ -47,7 +47,10 @@ void LinkThread::post(Job job, CancelFlag cancel) {
     if (!m_started || m_state.stopping)
         return;
     const quint64 generation = m_state.generation.load();
-    postTo(m_worker, [w = m_worker, job = std::move(job), generation, cancel = std::move(cancel)] {
+    ++m_state.queuedJobs;
+    postTo(m_worker, [w = m_worker, state = &m_state, job = std::move(job), generation,
+                      cancel = std::move(cancel)] {
+        --state->queuedJobs;
         w->run(job, generation, cancel);
     });
 }
@@ -95,12 +98,19 @@ void LinkWorker::init() {
         [this] { m_detector->recover(); },
         [this] {
             return m_state.stopping.load() || m_state.generation.load() != m_jobGeneration ||
-                   (m_jobCancel && m_jobCancel->load());
+                   (m_jobCancel && m_jobCancel->load()) ||
+                   // A meter that went away must not hold a key, a panel or a download (and
+                   // its Cancel) queued behind the poll's search for it.
+                   (m_inPollTick && m_searching && m_state.queuedJobs.load() > 0);
         },
     });
     m_detector->setHooks({
-        [this] { tell(&LinkThread::searchStarted); },
+        [this] {
+            m_searching = true;
+            tell(&LinkThread::searchStarted);
+        },
         [this](int portNumber) {
+            m_searching = false;
             m_state.pollWanted = true;
             applyPolling();
             tell(&LinkThread::connected, portNumber, m_backend.port->deviceName(portNumber));
@@ -130,7 +140,9 @@ void LinkWorker::tick() {
     // Polling may have been switched off after this tick was queued.
     if (!pollJob || !m_state.pollWanted.load())
         return;
+    m_inPollTick = true;
     run(pollJob, m_state.generation.load());
+    m_inPollTick = false;
 }
 
 void LinkWorker::run(const Job& job, quint64 generation, const CancelFlag& cancel) {
@@ -151,6 +163,7 @@ void LinkWorker::run(const Job& job, quint64 generation, const CancelFlag& cance
         tell(&LinkThread::jobFailed, QStringLiteral("unexpected error"));
     }
     m_jobCancel.reset();
+    m_searching = false;
 }
 
 void LinkWorker::shutdown() {

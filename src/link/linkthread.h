@@ -37,6 +37,8 @@ struct LinkState {
     std::atomic<quint64> generation{0}; // bumped by every cancelling post (a port choice)
     std::atomic<bool> stopping{false};
     std::atomic<bool> pollWanted{false};
+    // Posted jobs not yet started: a search that a poll tick runs gives way to them.
+    std::atomic<int> queuedJobs{0};
 };
 
 // Set by the owner of one job to end it at its next wait slice (the user's Cancel).
@@ -122,6 +124,8 @@ private:
     std::unique_ptr<LinkSession> m_session;
     QTimer* m_timer1 = nullptr;
     quint64 m_jobGeneration = 0;
+    bool m_inPollTick = false;
+    bool m_searching = false; // from a search's start until a meter answers or the job ends
 };
 
 } // namespace serial

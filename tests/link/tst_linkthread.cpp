@@ -75,6 +75,30 @@ private slots:
         thread.stop();
     }
 
+    // A job must not wait behind a poll tick that searches for a meter that went away: the
+    // search gives way (and the job's own Cancel then works).
+    void theSearchOfAPollTickGivesWayToAJob() {
+        sim::VirtualMeter meter;
+        LinkThread thread(virtualBackend({{2, &meter}}));
+        std::atomic<bool> lose{false};
+        thread.setPollJob([&](LinkSession& s) {
+            if (!lose)
+                return;
+            meter.setFaults({.silent = true}); // on the link thread, like every meter call
+            s.detector.recover();
+        });
+        QSignalSpy searches(&thread, &LinkThread::searchStarted);
+        QSignalSpy connected(&thread, &LinkThread::connected);
+        thread.start();
+        QVERIFY(connected.wait(20000));
+        lose = true;
+        QTRY_COMPARE_WITH_TIMEOUT(searches.size(), 2, 20000);
+        std::atomic<bool> ran{false};
+        thread.post([&](LinkSession&) { ran = true; });
+        QTRY_VERIFY_WITH_TIMEOUT(ran.load(), 20000);
+        thread.stop();
+    }
+
     void stopEndsAnEndlessSearchPromptly() {
         // Real time here: the search really waits, and stop must cut into that wait.
         LinkThread thread([] {
