@@ -6,6 +6,8 @@
 #include <QDir>
 #include <QFile>
 
+#include <sys/stat.h>
+
 #include <algorithm>
 #include <limits>
 #include <optional>
@@ -253,6 +255,12 @@ PlotLoad loadPlotData(QIODevice& device, const QString& name, live::TempUnit uni
 
 PlotLoad loadPlotData(const QString& path, live::TempUnit unit) {
     const QString name = QDir::toNativeSeparators(path);
+    // Read only from a regular file: a device never ends (/dev/zero) and a FIFO holds the
+    // open until a writer comes.
+    struct stat st {};
+    if (::stat(QFile::encodeName(path).constData(), &st) == 0 && !S_ISREG(st.st_mode))
+        return refused(
+            QStringLiteral("The file %1 is not a data file: it is not a plain file.").arg(name));
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly)) {
         return refused(

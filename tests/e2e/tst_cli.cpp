@@ -148,6 +148,10 @@ private slots:
             << L{"download", "--simulate", "-o", "fifo.txt"} << 2 << "it is a FIFO, not a file";
         QTest::newRow("plot: -o a link")
             << plot.mid(0, 3) + L{"link.png"} << 2 << "it is a symbolic link";
+        QTest::newRow("plot: a device for data")
+            << L{"plot", "/dev/zero", "-o", "x.png"} << 2 << "it is not a plain file";
+        QTest::newRow("plot: a FIFO for data")
+            << L{"plot", "fifo.txt", "-o", "x.png"} << 2 << "it is not a plain file";
         QTest::newRow("plot: unwritable picture")
             << L{"plot", kPlotData, "-o", "no/dir/x.png"} << 1 << "x.png";
     }

@@ -23,11 +23,18 @@ namespace {
 int g_signalPipe[2] = {-1, -1};
 int g_outputError = 0; // errno of the first line that did not reach standard output
 volatile std::sig_atomic_t g_signalCount = 0;
+volatile std::sig_atomic_t g_handOver = 1; // the command watches signalReadFd()
 
 // Async-signal-safe only: the first signal is handed to the event loop; a second one ends the
-// program at once (every recorded row is already on disk).
+// program at once (every recorded row is already on disk). A command that does not watch for
+// signals (it draws or beeps and ends by itself) stops at the first.
 void onSignal(int) {
     g_signalCount = g_signalCount + 1;
+    if (!g_handOver) {
+        static const char kStopped[] = "qr512: stopped\n";
+        [[maybe_unused]] const auto n = ::write(STDERR_FILENO, kStopped, sizeof kStopped - 1);
+        ::_exit(130);
+    }
     if (g_signalCount >= 2)
         ::_exit(130);
     const char byte = 1;
@@ -40,7 +47,8 @@ int signalReadFd() {
     return g_signalPipe[0];
 }
 
-bool installSignalHandlers() {
+bool installSignalHandlers(bool handOver) {
+    g_handOver = handOver ? 1 : 0;
     if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0)
         return false;
     struct sigaction action = {};
