@@ -32,6 +32,12 @@ void MeterLink::delay(double seconds) {
     }
 }
 
+void MeterLink::payloadGap() {
+    const double end = m_clock.now() + profile::kPayloadGap;
+    for (double left = profile::kPayloadGap; left > 0; left = end - m_clock.now())
+        m_clock.wait(left);
+}
+
 void MeterLink::setStatus(const QString& text) {
     if (m_hooks.status)
         m_hooks.status(text);
@@ -117,7 +123,7 @@ void MeterLink::sendCommand(char letter, const std::function<QByteArray()>& payl
     checkMeter();
     const QByteArray bytes = payload();
     m_port.write(QByteArray(1, letter));
-    delay(profile::kPayloadGap);
+    payloadGap();
     m_port.write(bytes);
 }
 

@@ -28,6 +28,9 @@ public:
 
     // Waits at least `seconds`; throws Cancelled when the job is cancelled meanwhile.
     void delay(double seconds);
+    // The gap between a command letter and its payload: never cut short by a cancel, since a
+    // meter left waiting for a payload takes the next command's bytes for it.
+    void payloadGap();
     // Reads once and throws away whatever arrived unasked.
     void flush() { m_port.readAll(); }
     // Returns once the meter has answered the handshake, searching the port again when it

@@ -63,7 +63,7 @@ QByteArray exchangeBytes(serial::LinkSession& session, const QByteArray& command
     link.checkMeter();
     link.port().write(command);
     if (!payload.isEmpty()) {
-        link.delay(serial::profile::kPayloadGap);
+        link.payloadGap();
         link.port().write(payload);
     }
     link.delay(kByteReplyWait);

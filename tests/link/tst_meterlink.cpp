@@ -170,9 +170,21 @@ private slots:
         QCOMPARE(rig.recoveries, 0);
     }
 
+    // The letter and its payload go together, 2 ms apart, even when the job is cancelled (a
+    // panel closed, the window's Cancel) right after the letter: the meter would otherwise take
+    // the next command's bytes for the payload.
+    void sendCommandSpacesLetterAndPayload_data() {
+        QTest::addColumn<bool>("cancelAfterLetter");
+        QTest::newRow("as asked") << false;
+        QTest::newRow("cancelled after the letter") << true;
+    }
+
     void sendCommandSpacesLetterAndPayload() {
+        QFETCH(bool, cancelAfterLetter);
         Rig rig;
         rig.port.responder = [](const QByteArray& w) { return w == "A" ? kOk : QByteArray(); };
+        rig.link.setHooks({nullptr, nullptr,
+                           [&] { return cancelAfterLetter && rig.port.written().contains("I"); }});
         const QByteArray code("\x00\x00\x01\x00", 4);
         rig.link.sendCommand('I', code);
         QCOMPARE(rig.port.written(), (QList<QByteArray>{"A", "I", code}));
