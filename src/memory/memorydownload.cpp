@@ -3,6 +3,7 @@
 #include "link/meterlink.h"
 #include "link/meterprofile.h"
 #include "memory/memoryrecords.h"
+#include "recording/datafile.h"
 
 #include <algorithm>
 
@@ -40,8 +41,7 @@ std::optional<int> readMemoryCount(serial::MeterLink& link) {
                           serial::profile::kRequestAttempts);
     if (!frame)
         return std::nullopt;
-    const int count = (quint8(frame->at(kCountOffset)) << 8) | quint8(frame->at(kCountOffset + 1));
-    return std::min(count, serial::profile::kMemoryCapacity);
+    return (quint8(frame->at(kCountOffset)) << 8) | quint8(frame->at(kCountOffset + 1));
 }
 
 Reception receiveRecords(serial::MeterLink& link, int count, const Progress& progress,
@@ -76,8 +76,8 @@ DownloadOutcome downloadMemory(serial::MeterLink& link, const DownloadRequest& r
                                const Progress& progress) {
     DownloadOutcome outcome;
     // The fresh frame's exchange flushes and greets the meter first, as "G" needs.
-    outcome.expected = readMemoryCount(link).value_or(
-        std::clamp(request.shownCount, 0, serial::profile::kMemoryCapacity));
+    const int reported = readMemoryCount(link).value_or(std::max(request.shownCount, 0));
+    outcome.expected = std::min(reported, serial::profile::kMemoryCapacity);
     if (outcome.expected == 0) {
         outcome.kind = DownloadOutcome::Kind::Empty;
         return outcome;
@@ -94,7 +94,23 @@ DownloadOutcome downloadMemory(serial::MeterLink& link, const DownloadRequest& r
     const std::vector<recording::DataRow> rows =
         decodeRecords(reception.bytes, outcome.expected, request.typeLetter);
     reporter.report(60.0);
-    outcome.save = saveMemory(rows, request.channelCount, request.unit, request.save);
+    // A channel count the file has no layout for (0, 3, 8, 15) keeps every record in the
+    // four-channel layout, as a recording does, instead of a file without them.
+    const int channels = recording::isSupportedChannelCount(request.channelCount)
+                             ? request.channelCount
+                             : live::kChannels;
+    outcome.save = saveMemory(rows, channels, request.unit, request.save);
+    if (channels != request.channelCount)
+        outcome.save.notices.prepend(
+            QStringLiteral("The meter reported %1 channels; the records are written with all %2.")
+                .arg(request.channelCount)
+                .arg(channels));
+    if (reported > outcome.expected)
+        outcome.save.notices.prepend(
+            QStringLiteral("The meter reported %1 records; its memory holds %2, and those %2 "
+                           "were read.")
+                .arg(reported)
+                .arg(outcome.expected));
     reporter.report(100.0);
     outcome.kind =
         outcome.save.ok() ? DownloadOutcome::Kind::Saved : DownloadOutcome::Kind::SaveFailed;

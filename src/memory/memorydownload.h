@@ -35,7 +35,7 @@ using Progress = std::function<void(double fraction, const QString& text)>;
 
 // The record count of one fresh live frame ("M"): a count shown before an erase, or before the
 // meter stored more, would make the reception wait for bytes that never come or cut records
-// off. Nothing when the meter gives no valid frame. Capped at the memory's 16800 records.
+// off. Nothing when the meter gives no valid frame. As reported: it may exceed the capacity.
 std::optional<int> readMemoryCount(serial::MeterLink& link);
 
 struct Reception {

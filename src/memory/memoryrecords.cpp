@@ -10,7 +10,9 @@ std::vector<recording::DataRow> decodeRecords(QByteArrayView bytes, int count, Q
     const auto available = int(std::min<qsizetype>(bytes.size() / kRecordLength, count));
     std::vector<recording::DataRow> rows;
     rows.reserve(std::size_t(std::max(available, 0)));
-    QChar letter = typeLetter.isNull() ? QChar(u'K') : typeLetter;
+    // Code 7 names no type and keeps the one before; when nothing named one yet, the column
+    // stays blank, as in a recording: never a type the meter did not report.
+    QChar letter = typeLetter.isNull() ? QChar(u' ') : typeLetter;
     int unusedChannelCount = 0;
     const auto* data = reinterpret_cast<const uchar*>(bytes.data());
     for (int i = 0; i < available; ++i) {

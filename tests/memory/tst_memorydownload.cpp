@@ -10,6 +10,8 @@
 #include "recording/recorder.h"
 
 #include "support/meterbench.h"
+#include "support/scriptport.h"
+#include "support/virtualclock.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -131,8 +133,8 @@ private slots:
             "1     \t2025/07/04 13:05:09\tE\t");
         row("first record's 7 keeps the live type", plain(0x47) + plain(0x44), 4,
             "2     \t2025/07/04 13:05:09\tJ\t", 4, u'J');
-        row("no type anywhere writes K", plain(0x17), 3, "1     \t2025/07/04 13:05:09\tK\t", 4,
-            QChar());
+        row("no type anywhere leaves it blank", plain(0x17), 3, "1     \t2025/07/04 13:05:09\t \t",
+            4, QChar());
     }
 
     void fileLines() {
@@ -285,6 +287,64 @@ private slots:
         // 38 bytes at wire speed take 10 ms; then three silent seconds, give or take one slice.
         const double ended = rig.clock.now() - rig.gTime();
         QVERIFY2(ended >= 3.0 && ended < 3.1, qPrintable(QString::number(ended)));
+    }
+
+    // What the file has no room for is said, and no record is dropped for it: a channel count
+    // without a layout of its own keeps all four channels, and a count past the memory's
+    // capacity reads the records the memory can hold.
+    void unusualCountsAreSaid_data() {
+        QTest::addColumn<int>("channels");
+        QTest::addColumn<int>("reported");   // the frame's memory count
+        QTest::addColumn<QString>("notice"); // empty: none
+        QTest::addColumn<QByteArray>("header");
+        const QByteArray four = "No.s \t      Date Time    \tType\t   T1C\t   T2C\t   T3C\t   T4C";
+        QTest::newRow("2 channels")
+            << 2 << 3 << QString()
+            << QByteArray("No.s \t      Date Time    \tType\t   T1C\t   T2C\t   T1F");
+        QTest::newRow("3 channels") << 3 << 3
+                                    << "The meter reported 3 channels; the records are written "
+                                       "with all 4."
+                                    << four;
+        QTest::newRow("0 channels") << 0 << 3
+                                    << "The meter reported 0 channels; the records are written "
+                                       "with all 4."
+                                    << four;
+        QTest::newRow("16801 records") << 4 << 16801
+                                       << "The meter reported 16801 records; its memory holds "
+                                          "16800, and those 16800 were read."
+                                       << four;
+    }
+
+    void unusualCountsAreSaid() {
+        QFETCH(int, channels);
+        QFETCH(int, reported);
+        QFETCH(QString, notice);
+        QFETCH(QByteArray, header);
+        serial::VirtualClock clock;
+        ScriptPort port(clock);
+        serial::MeterLink link(port, clock);
+        QByteArray frame(37, '\0');
+        frame[0] = '\x02';
+        frame[34] = char(reported >> 8);
+        frame[35] = char(reported & 0xFF);
+        frame[36] = '\x0D';
+        const int records = std::min(reported, 16800);
+        port.responder = [&](const QByteArray& w) {
+            if (w == "A")
+                return QByteArray("\x02\x41\x0D", 3);
+            return w == "M" ? frame : w == "G" ? plain(0x40).repeated(records) : QByteArray();
+        };
+        QTemporaryDir dir;
+        memory::DownloadRequest request;
+        request.channelCount = channels;
+        request.save.directory = dir.path();
+        const memory::DownloadOutcome outcome = memory::downloadMemory(link, request, {});
+        QCOMPARE(outcome.kind, memory::DownloadOutcome::Kind::Saved);
+        QCOMPARE(outcome.save.notices.value(0), notice);
+        const QList<QByteArray> lines = readAll(outcome.save.memoryFile).split('\n');
+        QCOMPARE(lines.at(0), "Total Records : " + QByteArray::number(records) + '\r');
+        QVERIFY2(lines.at(1).startsWith(header), lines.at(1).constData());
+        QCOMPARE(lines.at(2 + records).left(6), QByteArray::number(records).leftJustified(6));
     }
 };
 
