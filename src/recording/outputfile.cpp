@@ -1,8 +1,10 @@
 #include "recording/outputfile.h"
 
 #include <QFile>
+#include <QFileInfo>
 
 #include <cerrno>
+#include <climits>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -42,6 +44,10 @@ QString systemErrorText(int error) {
 std::optional<QString> unsafeTarget(const QString& path) {
     if (path.isEmpty())
         return QStringLiteral("no file name");
+    // Said before any work (a download takes 83 s), not when the file is written.
+    const QByteArray name = QFile::encodeName(QFileInfo(path).fileName());
+    if (name.size() > NAME_MAX)
+        return QStringLiteral("the name is longer than %1 bytes").arg(NAME_MAX);
     struct stat st {};
     if (::lstat(QFile::encodeName(path).constData(), &st) != 0)
         return errno == ENOENT ? std::nullopt : std::optional<QString>(systemErrorText(errno));

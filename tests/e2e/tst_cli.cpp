@@ -146,6 +146,9 @@ private slots:
         // Never replaced by a plain file, and refused before the meter is asked.
         QTest::newRow("download: -o a FIFO")
             << L{"download", "--simulate", "-o", "fifo.txt"} << 2 << "it is a FIFO, not a file";
+        QTest::newRow("download: -o name too long")
+            << L{"download", "--simulate", "-o", QString(256, u'm')} << 2
+            << "the name is longer than 255 bytes";
         QTest::newRow("plot: -o a link")
             << plot.mid(0, 3) + L{"link.png"} << 2 << "it is a symbolic link";
         QTest::newRow("plot: a device for data")
