@@ -98,7 +98,11 @@ bool RecordWriter::updateWorkFile(std::span<const DataRow> rows, QString* error)
 bool RecordWriter::closeWorkFile(QString* error) {
     if (!m_workFile)
         return true;
-    bool ok = !m_workFile->isOpen() || m_workFile->sync();
+    // A row cut off by a full disk is not data: the file ends at its last complete row
+    // (cutting needs no room on the disk).
+    bool ok = !m_workFile->isOpen() ||
+              ((!m_torn || m_workFile->truncate(m_bytesOnDisk)) && m_workFile->sync());
+    m_torn = m_torn && !ok;
     ok = m_workFile->close() && ok;
     if (!ok)
         *error = m_workFile->errorString();

@@ -2,6 +2,7 @@
 // never through a link, never a device or a FIFO), and that a whole file appears under its name
 // complete or not at all, with the system's reason and the older file untouched.
 
+#include "recording/recordwriter.h"
 #include "recording/replacingfile.h"
 #include "smalldisk.h"
 
@@ -129,6 +130,28 @@ private slots:
         QCOMPARE(ok, error.isEmpty());
         QCOMPARE(contentOf(path), ok ? QByteArray("0123456789") : QByteArray("older"));
         QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"memory.txt"});
+    }
+
+    // The working file of a recording whose disk filled up mid-row ends at its last complete
+    // row once closed: what is kept of it never ends in half a value that looks like data.
+    void workFileClosesAtItsLastWholeRow() {
+        QTemporaryDir dir;
+        const QString path = dir.filePath("QR512.temp");
+        std::vector<DataRow> rows;
+        for (int i = 0; i < 3; ++i)
+            rows.push_back({1700000000 + i, {5130, 5130, 5130, 5130}, 'K'});
+        auto disk = std::make_shared<qint64>(1 << 20);
+        RecordWriter writer;
+        writer.setFileOpener([&](const QString& p) { return std::make_unique<DiskFile>(p, disk); });
+        QString error;
+        QVERIFY(writer.startWorkFile(path, 4, &error));
+        QVERIFY(writer.updateWorkFile(std::span(rows).first(1), &error));
+        const QByteArray whole = contentOf(path);
+        *disk = 20; // the second row is cut after 20 bytes
+        QVERIFY(!writer.updateWorkFile(rows, &error));
+        QCOMPARE(contentOf(path).size(), whole.size() + 20);
+        QVERIFY(writer.closeWorkFile(&error));
+        QCOMPARE(contentOf(path), whole);
     }
 };
 
