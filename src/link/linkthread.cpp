@@ -116,6 +116,7 @@ void LinkWorker::init() {
             tell(&LinkThread::connected, portNumber, m_backend.port->deviceName(portNumber));
         },
         [this](const QString& message) { tell(&LinkThread::portDenied, message); },
+        [this](const QString& message) { tell(&LinkThread::portBusy, message); },
     });
     m_session = std::make_unique<LinkSession>(LinkSession{*m_link, *m_detector, [this](bool on) {
                                                               m_state.pollWanted = on;

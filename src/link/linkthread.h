@@ -84,6 +84,8 @@ signals:
     void fixedPortFailed(const QString& detail);
     // Once per automatic search: a port could not be opened for lack of rights.
     void portDenied(const QString& message);
+    // Once per automatic search: a port is held by another program.
+    void portBusy(const QString& message);
     void jobFailed(const QString& message);
 
 private:

@@ -14,6 +14,11 @@ public:
     virtual bool open(int slot, QString* error) = 0;
     // True when the last failed open was refused for lack of rights (not absent, not busy).
     virtual bool openWasDenied() const { return false; }
+    // True when the last failed open found the port held by another program.
+    virtual bool openWasBusy() const { return false; }
+    // Who holds the device of a slot open ("process 1234 (minicom)", several joined by ", "),
+    // where the system says.
+    virtual QString holderOf(int /*slot*/) const { return {}; }
     virtual void close() = 0;
     virtual bool isOpen() const = 0;
     // Everything received so far; empties the receive buffer. Empty when closed.

@@ -75,6 +75,7 @@ void PortDetector::scanPorts() {
     if (m_hooks.searchStarted)
         m_hooks.searchStarted();
     bool deniedSaid = false;
+    bool busySaid = false;
     for (;;) {
         bool anyOpened = false;
         for (int p = 1; p <= profile::kPortSlots; ++p) {
@@ -87,6 +88,12 @@ void PortDetector::scanPorts() {
                 if (m_link.port().openWasDenied() && !deniedSaid && m_hooks.portDenied) {
                     deniedSaid = true;
                     m_hooks.portDenied(error);
+                } else if (m_link.port().openWasBusy() && !busySaid && m_hooks.portBusy) {
+                    busySaid = true;
+                    const QString holder = m_link.port().holderOf(p);
+                    m_hooks.portBusy(holder.isEmpty() ? error
+                                                      : error.chopped(1) + QStringLiteral(": ") +
+                                                            holder + QLatin1Char('.'));
                 }
                 continue;
             }

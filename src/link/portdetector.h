@@ -30,6 +30,9 @@ public:
         // The automatic search could not open a port for lack of rights (said once per search,
         // the search goes on).
         std::function<void(const QString& message)> portDenied;
+        // ... a port is held by another program (said once per search, naming the holder
+        // where the system tells).
+        std::function<void(const QString& message)> portBusy;
     };
 
     explicit PortDetector(MeterLink& link);

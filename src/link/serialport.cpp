@@ -2,7 +2,10 @@
 
 #include "link/meterprofile.h"
 
+#include <QCoreApplication>
+#include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QSerialPort>
 #include <QThread>
 
@@ -72,8 +75,40 @@ QString SerialPort::openErrorText(const QString& device, int error, const QStrin
     }
 }
 
+QString SerialPort::holderOf(int slot) const {
+    QStringList holders;
+#ifdef Q_OS_LINUX
+    // The processes with a descriptor on the device; processes of other users are not visible
+    // without the rights, and then nothing is said of them.
+    const QString device = QFileInfo(m_catalog.device(slot)).canonicalFilePath();
+    if (device.isEmpty())
+        return {};
+    const QDir proc(QStringLiteral("/proc"));
+    for (const QString& pid : proc.entryList(QDir::Dirs | QDir::NoDotAndDotDot)) {
+        bool number = false;
+        if (pid.toLongLong(&number) == QCoreApplication::applicationPid() || !number)
+            continue;
+        const QDir fds(proc.filePath(pid + QStringLiteral("/fd")));
+        for (const QFileInfo& fd : fds.entryInfoList(QDir::System | QDir::NoDotAndDotDot)) {
+            if (fd.symLinkTarget() != device)
+                continue;
+            QFile comm(proc.filePath(pid + QStringLiteral("/comm")));
+            const QString name = comm.open(QIODevice::ReadOnly)
+                                     ? QString::fromLocal8Bit(comm.readAll().trimmed())
+                                     : QString();
+            holders << QStringLiteral("process %1 (%2)").arg(pid, name);
+            break;
+        }
+    }
+#else
+    Q_UNUSED(slot);
+#endif
+    return holders.join(QStringLiteral(", "));
+}
+
 bool SerialPort::open(int slot, QString* error) {
     m_lastDenied = false;
+    m_lastBusy = false;
     if (m_port->isOpen())
         m_port->close();
     // A new pass of the search looks at the system's ports again, so an adapter plugged in
@@ -104,6 +139,7 @@ bool SerialPort::open(int slot, QString* error) {
     if (!m_port->open(QIODevice::ReadWrite)) {
         const int code = m_port->error();
         m_lastDenied = code == QSerialPort::PermissionError && lacksRights(device);
+        m_lastBusy = code == QSerialPort::PermissionError && !m_lastDenied;
         if (error)
             *error = openErrorText(device, code, m_port->errorString(), m_lastDenied);
         m_port->clearError();

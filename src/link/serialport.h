@@ -20,6 +20,8 @@ public:
 
     bool open(int slot, QString* error) override;
     bool openWasDenied() const override { return m_lastDenied; }
+    bool openWasBusy() const override { return m_lastBusy; }
+    QString holderOf(int slot) const override;
     void close() override;
     bool isOpen() const override;
     QByteArray readAll() override;
@@ -48,6 +50,7 @@ private:
     PortCatalog m_catalog;
     std::unique_ptr<QSerialPort> m_port;
     bool m_lastDenied = false;
+    bool m_lastBusy = false;
 };
 
 // Real monotonic time; waiting blocks on the serial port so that bytes keep arriving.

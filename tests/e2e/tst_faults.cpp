@@ -133,6 +133,25 @@ private slots:
         QVERIFY2(output >= 0 ? got == output : got >= -output, qPrintable(QString::number(got)));
     }
 
+    // A port another program holds is named as in use, with its holder, not only "no meter".
+    void aPortInUseIsNamedWithItsHolder() {
+        QTemporaryDir dir;
+        testsupport::SimProcess sim({}, dir.path());
+        QVERIFY(sim.start());
+        QProcess holder;
+        holder.setWorkingDirectory(dir.path());
+        holder.start(QStringLiteral(QR512_BINARY), {"live", "--port", "meter"});
+        QVERIFY(holder.waitForReadyRead(20000)); // a frame: it holds the port
+        const testsupport::Run run =
+            testsupport::runQr512({"live", "--port", "meter", "--timeout", "2"}, dir.path());
+        holder.terminate();
+        holder.waitForFinished(20000);
+        QCOMPARE(run.exitCode, 3);
+        QVERIFY2(run.err.contains("meter is in use by another program: process ") &&
+                     run.err.contains(QStringLiteral("(qr512)")),
+                 qPrintable(run.err));
+    }
+
     // The first SIGTERM ends a command whose job waits behind the link's search for a meter
     // that went away, with a message; nothing but a second signal did before.
     void signalEndsAnExchangeBehindASearch() {

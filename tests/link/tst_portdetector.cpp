@@ -24,6 +24,7 @@ struct Rig {
     QStringList statuses;
     QList<int> connections;
     QStringList denials;
+    QStringList busy;
     int searches = 0;
     double cancelAfter = 1e9; // virtual seconds from the start
 
@@ -32,7 +33,8 @@ struct Rig {
         link.setHooks({[this](const QString& s) { statuses << s; }, [this] { detector.recover(); },
                        [this, start] { return clock.now() - start > cancelAfter; }});
         detector.setHooks({[this] { ++searches; }, [this](int p) { connections << p; },
-                           [this](const QString& m) { denials << m; }});
+                           [this](const QString& m) { denials << m; },
+                           [this](const QString& m) { busy << m; }});
     }
     void attach(int slot, sim::VirtualMeter& meter) {
         port.attach(slot, &meter);
@@ -91,9 +93,14 @@ private slots:
         expected << QStringLiteral("COM%1").arg(slot);
         QCOMPARE(rig.statuses, expected);
         QCOMPARE(rig.connections, QList<int>{slot});
-        // Rights are named once a search; a busy port is not a matter of rights.
+        // Rights are named once a search; a busy port is not a matter of rights, and is named
+        // with its holder.
         QCOMPARE(rig.denials,
                  com2 == "denied" ? QStringList{"Permission denied for COM1."} : QStringList{});
+        QCOMPARE(rig.busy,
+                 com2 == "busy" && slot > 2
+                     ? QStringList{"COM2 is in use by another program: process 42 (term)."}
+                     : QStringList{});
         QCOMPARE(rig.searches, 1);
         QCOMPARE(rig.port.openSlot(), slot);
         QCOMPARE(rig.detector.portNumber(), slot);

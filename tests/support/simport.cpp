@@ -13,12 +13,14 @@ void SimPort::setBusy(int slot, bool busy) {
 
 bool SimPort::open(int slot, QString* error) {
     m_lastDenied = false;
+    m_lastBusy = false;
     if (m_slot != 0) {
         if (error)
             *error = QStringLiteral("The port is already open.");
         return false;
     }
     if (m_busy.count(slot) && m_busy[slot]) {
+        m_lastBusy = true;
         if (error)
             *error = QStringLiteral("COM%1 is in use by another program.").arg(slot);
         return false;

@@ -35,6 +35,10 @@ public:
 
     bool open(int slot, QString* error) override;
     bool openWasDenied() const override { return m_lastDenied; }
+    bool openWasBusy() const override { return m_lastBusy; }
+    QString holderOf(int slot) const override {
+        return m_busy.count(slot) ? QStringLiteral("process 42 (term)") : QString();
+    }
     void close() override;
     bool isOpen() const override { return m_slot != 0; }
     QByteArray readAll() override;
@@ -54,6 +58,7 @@ private:
     std::map<int, bool> m_busy;
     std::map<int, bool> m_denied;
     bool m_lastDenied = false;
+    bool m_lastBusy = false;
     int m_slot = 0;
     int m_openCount = 0;
     QList<Write> m_writes;

@@ -177,8 +177,12 @@ bool Connection::open(const Common& common, QString* error) {
         return serial::Backend{std::move(port), std::move(clock)};
     });
     live::attachLivePoll(*m_thread, m_state);
-    QObject::connect(m_thread.get(), &serial::LinkThread::portDenied, m_thread.get(),
-                     [](const QString& message) { printErr(QStringLiteral("qr512: ") + message); });
+    // The window keeps searching past a port another program holds; a command line names it,
+    // since that is often why no meter answers.
+    for (const auto signal : {&serial::LinkThread::portDenied, &serial::LinkThread::portBusy})
+        QObject::connect(m_thread.get(), signal, m_thread.get(), [](const QString& message) {
+            printErr(QStringLiteral("qr512: ") + message);
+        });
     return true;
 }
 
