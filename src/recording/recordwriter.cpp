@@ -3,14 +3,6 @@
 #include "recording/datafile.h"
 #include "recording/replacingfile.h"
 
-#include <QFile>
-#include <QFileInfo>
-
-#include <cerrno>
-#include <cstdio>
-#include <fcntl.h>
-#include <unistd.h>
-
 namespace recording {
 
 namespace {

@@ -39,19 +39,20 @@ ReplacingFile::ReplacingFile(QString path, Opener open)
 }
 
 ReplacingFile::~ReplacingFile() {
-    if (m_file && !m_committed) {
-        m_file->close();
-        ::unlink(encoded(m_partPath).constData());
-    }
+    discard();
+}
+
+void ReplacingFile::discard() {
+    if (!m_file)
+        return;
+    m_file->close();
+    ::unlink(encoded(m_partPath).constData());
+    m_file.reset();
 }
 
 bool ReplacingFile::fail(const QString& reason) {
     m_error = reason;
-    if (m_file) {
-        m_file->close();
-        ::unlink(encoded(m_partPath).constData());
-        m_file.reset();
-    }
+    discard();
     return false;
 }
 
@@ -81,8 +82,7 @@ bool ReplacingFile::commit() {
         return fail(*refusal);
     if (::rename(encoded(m_partPath).constData(), encoded(m_path).constData()) != 0)
         return fail(systemErrorText(errno));
-    m_committed = true;
-    m_file.reset();
+    m_file.reset(); // under its name now: nothing left to discard
     if (!syncFolder(m_path)) {
         // The content is complete under its name; only the folder entry may not be on disk.
         m_error = systemErrorText(errno);

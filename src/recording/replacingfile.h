@@ -19,7 +19,7 @@ public:
     using Opener = std::function<std::unique_ptr<OutputFile>(const QString& path)>;
 
     explicit ReplacingFile(QString path, Opener open = {});
-    ~ReplacingFile(); // removes the temporary file unless committed
+    ~ReplacingFile(); // removes the temporary file unless committed (discard())
     ReplacingFile(const ReplacingFile&) = delete;
     ReplacingFile& operator=(const ReplacingFile&) = delete;
 
@@ -33,13 +33,14 @@ public:
 
 private:
     bool fail(const QString& reason);
+    // Closes and removes the temporary file, if one is open.
+    void discard();
 
     QString m_path;
     QString m_partPath;
     Opener m_open;
     std::unique_ptr<OutputFile> m_file;
     QString m_error;
-    bool m_committed = false;
 };
 
 // `bytes` as the whole content of `path` through a ReplacingFile; false with the reason.

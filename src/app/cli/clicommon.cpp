@@ -191,6 +191,13 @@ Connection::~Connection() {
         m_thread->stop();
 }
 
+QString silenceText(bool answered, int seconds) {
+    return answered ? QStringLiteral("qr512: the meter stopped answering (nothing for %1 "
+                                     "seconds)")
+                          .arg(seconds)
+                    : QStringLiteral("qr512: no meter answered within %1 seconds").arg(seconds);
+}
+
 int runConnected(QCoreApplication& app, Connection& connection, const Common& common,
                  const std::function<void()>& onFrame, const std::function<void()>& onSignal,
                  const std::function<void()>& onLost) {
@@ -209,14 +216,11 @@ int runConnected(QCoreApplication& app, Connection& connection, const Common& co
                              .arg(handshakeFrom)
                              .arg(common.timeout));
             else
-                printErr(QStringLiteral("qr512: no meter answered within %1 seconds")
-                             .arg(common.timeout));
+                printErr(silenceText(false, common.timeout));
             app.quit();
             return;
         }
-        printErr(lead + QStringLiteral("qr512: the meter stopped answering (nothing for %1 "
-                                       "seconds)")
-                            .arg(common.timeout));
+        printErr(lead + silenceText(true, common.timeout));
         onLost();
     });
     QObject::connect(&connection.thread(), &serial::LinkThread::connected, &app,

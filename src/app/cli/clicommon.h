@@ -66,6 +66,9 @@ private:
     live::LiveState m_state;
 };
 
+// The time-out's message: no meter ever answered, or the one that did fell silent.
+QString silenceText(bool answered, int seconds);
+
 // Waits for the first frame within the time-out, and for every later one as well: a meter that
 // is unplugged for good would otherwise leave a script waiting for ever. The caller's
 // `onFrame` runs for each frame; `onLost` (after the message) when the meter has gone.

@@ -27,12 +27,7 @@ int runMeterExchange(QCoreApplication& app, Connection& connection, const Common
     // away under it leaves the link searching, with the job queued behind the search. Ending
     // the event loop stops the link thread, which ends any search or wait within its slice.
     SilenceTimer timeout([&] {
-        if (started)
-            printErr(QStringLiteral("qr512: the meter stopped answering (nothing for %1 seconds)")
-                         .arg(common.timeout));
-        else
-            printErr(
-                QStringLiteral("qr512: no meter answered within %1 seconds").arg(common.timeout));
+        printErr(silenceText(started, common.timeout));
         status = kNoMeter;
         app.quit();
     });
