@@ -305,10 +305,6 @@ private slots:
                                     << "The meter reported 3 channels; the records are written "
                                        "with all 4."
                                     << four;
-        QTest::newRow("0 channels") << 0 << 3
-                                    << "The meter reported 0 channels; the records are written "
-                                       "with all 4."
-                                    << four;
         QTest::newRow("16801 records") << 4 << 16801
                                        << "The meter reported 16801 records; its memory holds "
                                           "16800, and those 16800 were read."
