@@ -59,7 +59,7 @@ bool exportPlot(const PlotData& data, const PlotView& view, QSize size, const QS
     // disk: the painters' own files report a full disk as success.
     QByteArray bytes;
     QBuffer buffer(&bytes);
-    buffer.open(QIODevice::WriteOnly);
+    buffer.open(QIODevice::WriteOnly); // memory only; the PDF writer needs it open
     bool ok = true;
     switch (*format) {
     case ImageFormat::Png: {

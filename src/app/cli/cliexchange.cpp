@@ -52,8 +52,9 @@ int runMeterExchange(QCoreApplication& app, Connection& connection, const Common
             app.quit();
         });
     });
-    // The first Ctrl+C or SIGTERM cancels a running job, which ends at its next wait; one that
-    // has not ended half a second later (queued behind a search) is left with the link.
+    // The first Ctrl+C or SIGTERM cancels a running job, which ends at its next wait (a poll's
+    // search gives way to it). Should it not have ended 0.4 s later, the command ends anyway
+    // and the link thread is stopped with it.
     QTimer grace;
     grace.setSingleShot(true);
     QObject::connect(&grace, &QTimer::timeout, &app, [&] {
