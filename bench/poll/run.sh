@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Live-poll benchmark: the whole program polling the virtual meter (qr512-sim on a
-# pseudo-terminal) in real time. Prints the CPU time each process used as a share of one core
-# and the frames decoded per second. Start-up (loading Qt, fonts, the first search) is counted
+# pseudo-terminal) in real time. Prints the CPU time each process used as a share of one core,
+# how often its threads woke up (all threads together) and the frames decoded per
+# second. Start-up (loading Qt, fonts, the first search) is counted
 # apart: the share is taken over SECONDS of polling after a warm-up of WARMUP seconds.
 # Usage: bench/poll/run.sh [SECONDS] [BUILD_DIR]
 set -euo pipefail
@@ -12,6 +13,10 @@ cmake --build "$build" --target qr512 qr512-sim >/dev/null
 
 cpu_share() { # pid -> utime+stime in clock ticks
     awk '{print $14 + $15}' "/proc/$1/stat"
+}
+wakeups() { # pid -> times any of its threads went to sleep so far (each ends in a wake-up;
+    # being preempted while running is not counted)
+    cat /proc/"$1"/task/*/status | awk '/^voluntary_ctxt_switches/ {n += $2} END {print n}'
 }
 
 "$build/src/sim/qr512-sim" --fixed > /tmp/qr512-bench-sim.out &
@@ -27,9 +32,11 @@ warmup=5
 live=$!
 sleep "$warmup"
 startticks=$(cpu_share $live)
+startwakes=$(wakeups $live)
 startframes=$(wc -l < /tmp/qr512-bench-live.out)
 sleep "$seconds"
 ticks=$(($(cpu_share $live) - startticks))
+wakes=$(($(wakeups $live) - startwakes))
 frames=$(($(wc -l < /tmp/qr512-bench-live.out) - startframes))
 kill -INT $live; wait $live || true
 
@@ -38,18 +45,23 @@ QT_QPA_PLATFORM=offscreen "$build/src/app/qr512" --port "$device" &
 win=$!
 sleep "$warmup"
 wstartticks=$(cpu_share $win)
+wstartwakes=$(wakeups $win)
 simstart=$(cpu_share $sim)
 sleep "$seconds"
 wticks=$(($(cpu_share $win) - wstartticks))
+wwakes=$(($(wakeups $win) - wstartwakes))
 simticks=$(($(cpu_share $sim) - simstart))
 kill $win; wait $win 2>/dev/null || true
 
 awk -v s="$seconds" -v f="$frames" -v t="$ticks" -v w="$wticks" -v m="$simticks" -v hz="$hz" \
-    -v st="$startticks" -v wst="$wstartticks" -v wu="$warmup" 'BEGIN {
+    -v st="$startticks" -v wst="$wstartticks" -v wu="$warmup" \
+    -v k="$wakes" -v wk="$wwakes" 'BEGIN {
     printf "polling for %d s per run, after %d s of start-up\n", s, wu
     printf "start-up CPU: qr512 live %.2f s, the window %.2f s\n", st / hz, wst / hz
     printf "frames decoded per second (qr512 live): %.2f\n", f / s
     printf "CPU of qr512 live:   %.2f %% of one core\n", 100 * t / hz / s
     printf "CPU of the window:   %.2f %% of one core\n", 100 * w / hz / s
+    printf "wake-ups of qr512 live: %.1f per second (all threads)\n", k / s
+    printf "wake-ups of the window: %.1f per second (all threads)\n", wk / s
     printf "CPU of qr512-sim:    %.2f %% of one core (window run)\n", 100 * m / hz / s
 }'

@@ -37,8 +37,9 @@ void LinkThread::stop() {
         return;
     m_state.pollWanted = false;
     // The worker closes the port on its own thread and then ends the thread's event loop; a
-    // job still running notices the stop flag at its next wait slice.
+    // job still running is woken from its wait and notices the stop flag.
     postTo(m_worker, [w = m_worker] { w->shutdown(); });
+    m_state.waker.wake();
     m_thread.wait();
     takeOver(); // the worker's last writes, before it is deleted here
 }
@@ -53,6 +54,15 @@ void LinkThread::post(Job job, CancelFlag cancel) {
         --state->queuedJobs;
         w->run(job, generation, cancel);
     });
+    // A search run by a poll tick gives way to the job, and a cancelling post ends the job.
+    m_state.waker.wake();
+}
+
+void LinkThread::cancel(const CancelFlag& flag) {
+    if (!flag)
+        return;
+    flag->store(true);
+    m_state.waker.wake();
 }
 
 void LinkThread::postCancelling(Job job) {
@@ -91,6 +101,7 @@ LinkWorker::~LinkWorker() = default;
 
 void LinkWorker::init() {
     m_backend = m_factory();
+    m_backend.clock->setWaker(&m_state.waker);
     m_link = std::make_unique<MeterLink>(*m_backend.port, *m_backend.clock);
     m_detector = std::make_unique<PortDetector>(*m_link);
     m_link->setHooks({

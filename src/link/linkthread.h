@@ -3,6 +3,7 @@
 #include "link/handover.h"
 #include "link/meterlink.h"
 #include "link/portdetector.h"
+#include "link/waker.h"
 
 #include <QObject>
 #include <QThread>
@@ -39,15 +40,17 @@ struct LinkState {
     std::atomic<bool> pollWanted{false};
     // Posted jobs not yet started: a search that a poll tick runs gives way to them.
     std::atomic<int> queuedJobs{0};
+    // Ends the running wait, so the job looks at the flags above at once.
+    Waker waker;
 };
 
-// Set by the owner of one job to end it at its next wait slice (the user's Cancel).
+// Set (through LinkThread::cancel) by the owner of one job to end it (the user's Cancel).
 using CancelFlag = std::shared_ptr<std::atomic<bool>>;
 
 // One thread owns the port and runs one job at a time: the live poll tick, a key, a settings
 // exchange, a port search. The window never touches the port; it posts jobs and gets status
-// texts and results back as queued signals. Any wait inside a job ends within 50 ms when the
-// job is cancelled (a new port choice) or the thread stops (the window closes).
+// texts and results back as queued signals. Any wait inside a job ends at once when the job
+// is cancelled (a new port choice, the user's Cancel) or the thread stops (the window closes).
 class LinkThread : public QObject {
     Q_OBJECT
 public:
@@ -66,6 +69,8 @@ public:
     void post(Job job, CancelFlag cancel = nullptr);
     // Ends the running job (and skips queued ones) before running this one.
     void postCancelling(Job job);
+    // Sets the flag a job was posted with; its running wait ends at once.
+    void cancel(const CancelFlag& flag);
     // The user's pick in the port list: stops the live poll; "Auto" or "COM1".."COM16" end a
     // running search and start the new one. Any other text leaves the poll off and returns
     // false.

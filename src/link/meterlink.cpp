@@ -2,8 +2,6 @@
 
 #include "link/meterprofile.h"
 
-#include <algorithm>
-
 namespace serial {
 
 namespace {
@@ -20,16 +18,22 @@ void MeterLink::throwIfCancelled() const {
 }
 
 void MeterLink::delay(double seconds) {
-    // Slices keep a cancel (new port choice, window closed) noticed within a short time even
-    // during a long wait; the full time always passes otherwise.
+    // The clock's wait ends early only when woken (a cancel, a job that wants the link, the
+    // program's end): the flag is looked at again, and otherwise the rest is waited out.
     const double end = m_clock.now() + seconds;
     for (;;) {
         throwIfCancelled();
         const double left = end - m_clock.now();
         if (left <= 0)
             return;
-        m_clock.wait(std::min(left, profile::kCancelSlice));
+        m_clock.wait(left);
     }
+}
+
+void MeterLink::awaitBytes(double seconds) {
+    throwIfCancelled();
+    m_clock.waitForBytes(seconds);
+    throwIfCancelled();
 }
 
 void MeterLink::payloadGap() {

@@ -28,6 +28,9 @@ public:
 
     // Waits at least `seconds`; throws Cancelled when the job is cancelled meanwhile.
     void delay(double seconds);
+    // Waits until received bytes are there to read, at most `seconds`; throws Cancelled when
+    // the job is cancelled meanwhile.
+    void awaitBytes(double seconds);
     // The gap between a command letter and its payload: never cut short by a cancel, since a
     // meter left waiting for a payload takes the next command's bytes for it.
     void payloadGap();

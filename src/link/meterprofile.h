@@ -39,8 +39,4 @@ inline constexpr int kShortReplyLimit = 6;
 // ... and after this many full-length frames with a wrong first or last byte in a row.
 inline constexpr int kGarbledFrameLimit = 6;
 
-// Longest slice a wait blocks for before it looks at the cancel flag again: a new port choice
-// or closing the window ends any wait within this time.
-inline constexpr double kCancelSlice = 0.05;
-
 } // namespace serial::profile

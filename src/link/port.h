@@ -29,13 +29,21 @@ public:
     virtual QString deviceName(int slot) const = 0;
 };
 
-// Monotonic time and waiting. A wait lets received bytes accumulate in the port; it never
-// ends early and never spans a jump of the time of day.
+class Waker;
+
+// Monotonic time and waiting. A wait lets received bytes accumulate in the port and never
+// spans a jump of the time of day. It ends early only on a wake-up, after which the caller
+// looks at its cancel flag and waits out the rest.
 class Clock {
 public:
     virtual ~Clock() = default;
     virtual double now() const = 0; // seconds, monotonic
     virtual void wait(double seconds) = 0;
+    // As wait, and also ends once received bytes are there to read. A clock that cannot tell
+    // (virtual time, where waiting costs nothing) waits the whole time.
+    virtual void waitForBytes(double seconds) { wait(seconds); }
+    // The wake-up that ends this clock's waits early; set once, before the first wait.
+    virtual void setWaker(const Waker* /*waker*/) {}
 };
 
 // Control flow, not errors: these two deliberately do not derive from std::exception, so a

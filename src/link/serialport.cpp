@@ -1,6 +1,7 @@
 #include "link/serialport.h"
 
 #include "link/meterprofile.h"
+#include "link/waker.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -12,6 +13,7 @@
 #ifdef Q_OS_UNIX
 #include <cerrno>
 #include <fcntl.h>
+#include <poll.h>
 #include <sys/stat.h>
 #include <unistd.h>
 #endif
@@ -173,38 +175,82 @@ void SerialPort::checkGone() {
     m_port->clearError();
 }
 
+int SerialPort::descriptor() const {
+#ifdef Q_OS_UNIX
+    return m_port->isOpen() ? int(m_port->handle()) : -1;
+#else
+    return -1;
+#endif
+}
+
+bool SerialPort::hasBufferedBytes() const {
+    return m_port->isOpen() && m_port->bytesAvailable() > 0;
+}
+
+void SerialPort::hungUp() {
+    if (m_port->isOpen())
+        m_port->close();
+    m_port->clearError();
+}
+
 QByteArray SerialPort::readAll() {
     if (!m_port->isOpen())
         return {};
+#ifndef Q_OS_UNIX
+    m_port->waitForReadyRead(0);
+#endif
+    // What Qt read while the thread's event loop ran between jobs comes first.
     QByteArray data = m_port->readAll();
     checkGone();
+#ifdef Q_OS_UNIX
+    for (const int fd = descriptor(); fd >= 0;) {
+        char chunk[4096];
+        const ssize_t n = ::read(fd, chunk, sizeof chunk);
+        if (n > 0) {
+            data.append(chunk, n);
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        // Nothing more (0 or EAGAIN: the port is set to return at once), or the device is gone.
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+            hungUp();
+        break;
+    }
+#endif
     return data;
 }
 
 bool SerialPort::write(const QByteArray& bytes) {
     if (!m_port->isOpen())
         return false;
+#ifdef Q_OS_UNIX
+    // Into the device's buffer now, so the waits that follow are measured from when the bytes
+    // left. A few bytes at a time never fill it; one that stays full for 100 ms is given up.
+    const int fd = descriptor();
+    for (qsizetype done = 0; done < bytes.size();) {
+        const ssize_t n = ::write(fd, bytes.constData() + done, size_t(bytes.size() - done));
+        if (n > 0) {
+            done += n;
+            continue;
+        }
+        if (n < 0 && errno == EINTR)
+            continue;
+        pollfd out = {fd, POLLOUT, 0};
+        if (n < 0 && (errno == EAGAIN || errno == EWOULDBLOCK) && ::poll(&out, 1, 100) > 0 &&
+            !(out.revents & (POLLERR | POLLHUP | POLLNVAL)))
+            continue;
+        if (n < 0 && errno != EAGAIN && errno != EWOULDBLOCK)
+            hungUp();
+        return false;
+    }
+    return true;
+#else
     const bool ok = m_port->write(bytes) == bytes.size();
-    // No event loop on this thread: push the bytes out now, so the waits that follow are
-    // measured from when they left.
     m_port->waitForBytesWritten(100);
     checkGone();
     return ok;
-}
-
-void SerialPort::waitForBytes(int ms) {
-    if (!m_port->isOpen()) {
-        QThread::msleep(ms);
-        return;
-    }
-    QElapsedTimer timer;
-    timer.start();
-    const bool arrived = m_port->waitForReadyRead(ms);
-    checkGone();
-    // A device that reports an error at once would make the caller spin: sleep the rest.
-    const qint64 left = ms - timer.elapsed();
-    if (!arrived && left > 1)
-        QThread::msleep(left);
+#endif
 }
 
 RealClock::RealClock(SerialPort* port)
@@ -216,17 +262,39 @@ double RealClock::now() const {
     return m_timer.nsecsElapsed() / 1e9;
 }
 
-void RealClock::wait(double seconds) {
+void RealClock::block(double seconds, bool forBytes) {
     const double end = now() + seconds;
     for (;;) {
+        if (forBytes && m_port && m_port->hasBufferedBytes())
+            return;
         const double left = end - now();
         if (left <= 0)
             return;
-        const int ms = std::max(1, int(std::ceil(left * 1000)));
-        if (m_port)
-            m_port->waitForBytes(ms);
-        else
-            QThread::msleep(ms);
+        int ms = std::max(1, int(std::ceil(left * 1000)));
+        const int wakeFd = m_waker ? m_waker->fd() : -1;
+#ifdef Q_OS_UNIX
+        // Without a wake-up descriptor a cancel is looked for every 50 ms.
+        if (wakeFd < 0)
+            ms = std::min(ms, 50);
+        pollfd fds[2] = {{wakeFd, POLLIN, 0}, {-1, POLLIN, 0}};
+        if (forBytes && m_port)
+            fds[1].fd = m_port->descriptor();
+        if (::poll(fds, 2, ms) <= 0)
+            continue; // the deadline (looked at again), or a signal
+        if (fds[0].revents) {
+            m_waker->clear();
+            return;
+        }
+        // A hung-up device stays "ready" with nothing to read: closed, it waits like any other.
+        if (fds[1].revents & (POLLERR | POLLHUP | POLLNVAL))
+            m_port->hungUp();
+        else if (fds[1].revents)
+            return;
+#else
+        QThread::msleep(std::min(ms, 50));
+        if (forBytes)
+            return;
+#endif
     }
 }
 

@@ -10,9 +10,9 @@ class QSerialPort;
 
 namespace serial {
 
-// The real serial port. Created on the link thread and used only there: it has no event
-// loop, so waits block on the device with a deadline (no spinning, an idle link costs
-// nothing).
+// The real serial port. Created on the link thread and used only there. Qt opens and sets up
+// the device; reads and writes go to its descriptor directly, since the link's waits block
+// on that descriptor (no event loop runs during a job, and Qt's reads need one).
 class SerialPort : public Port {
 public:
     explicit SerialPort(PortCatalog catalog);
@@ -28,8 +28,13 @@ public:
     bool write(const QByteArray& bytes) override;
     QString deviceName(int slot) const override { return m_catalog.device(slot); }
 
-    // Blocks until bytes arrive or `ms` have passed; received bytes are kept for readAll.
-    void waitForBytes(int ms);
+    // The descriptor a wait blocks on for received bytes; -1 when closed (or no such thing).
+    int descriptor() const;
+    // Bytes taken in by Qt's own reads are waiting for readAll.
+    bool hasBufferedBytes() const;
+    // The device hung up (unplugged, the other end of a pseudo-terminal gone): it is closed, so
+    // the meter simply looks silent and the normal search starts.
+    void hungUp();
 
     // The message for a failed open, naming the device and what the user can do. `denied`:
     // the user lacks the rights (as opposed to another program holding the device).
@@ -53,15 +58,23 @@ private:
     bool m_lastBusy = false;
 };
 
-// Real monotonic time; waiting blocks on the serial port so that bytes keep arriving.
+class Waker;
+
+// Real monotonic time. A wait blocks on the wake-up descriptor (and, waiting for bytes, on the
+// port's) until its deadline: one wake-up per wait, none while nothing happens.
 class RealClock : public Clock {
 public:
     explicit RealClock(SerialPort* port = nullptr);
     double now() const override;
-    void wait(double seconds) override;
+    void wait(double seconds) override { block(seconds, false); }
+    void waitForBytes(double seconds) override { block(seconds, true); }
+    void setWaker(const Waker* waker) override { m_waker = waker; }
 
 private:
+    void block(double seconds, bool forBytes);
+
     SerialPort* m_port = nullptr;
+    const Waker* m_waker = nullptr;
     QElapsedTimer m_timer;
 };
 

@@ -64,11 +64,16 @@ Reception receiveRecords(serial::MeterLink& link, int count, const Progress& pro
                                      : 50.0);
         if (reception.bytes.size() >= expected)
             return reception;
-        if (link.clock().now() - lastByte >= stallSeconds) {
+        const double silence = link.clock().now() - lastByte;
+        if (silence >= stallSeconds) {
             reception.stalled = true;
             return reception;
         }
-        link.delay(kReceiveSlice);
+        // Flowing bytes are taken in slices; a pause is one wait, ended by the next byte.
+        if (arrived.isEmpty())
+            link.awaitBytes(stallSeconds - silence);
+        else
+            link.delay(kReceiveSlice);
     }
 }
 

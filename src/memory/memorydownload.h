@@ -25,7 +25,7 @@ namespace memory {
 
 // The meter sends at 38400 baud, a byte every 0.26 ms: this long without one means it stopped.
 constexpr double kStallSeconds = 3.0;
-// How often the reception looks at the port (and at the user's Cancel).
+// While bytes flow, the reception takes them in at this pace.
 constexpr double kReceiveSlice = 0.02;
 // "G" -> the first record
 constexpr double kDownloadWait = 0.02;

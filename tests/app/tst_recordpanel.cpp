@@ -36,7 +36,7 @@ const char* const kLists[] = {"ComboYY", "ComboMM", "ComboDD", "Combohh", "Combo
 // The window with no meter behind it (the link thread is never started), the recording wired
 // in, files going to a temporary directory.
 struct Rig {
-    explicit Rig(bool withReadings = true)
+    explicit Rig(bool withReadings = true, bool handTicks = true)
         : thread([] {
             auto clock = std::make_unique<serial::VirtualClock>();
             auto port = std::make_unique<serial::SimPort>(*clock);
@@ -45,7 +45,8 @@ struct Rig {
         window = std::make_unique<app::ControlPanel>(thread, state, platform, [] { return 0.0; });
         ui = std::make_unique<app::RecordingUi>(*window, state, platform, [this] { return now; });
         ui->recorder().setWorkingDirectory(dir.path());
-        ui->timer2()->stop(); // the tests tick by hand unless they test the timer
+        if (handTicks) // the tests tick by hand unless they test the timer
+            QObject::disconnect(ui->timer2(), nullptr, &ui->recorder(), nullptr);
         if (withReadings) {
             sim::FrameContent content;
             content.raw = {5130, 5130, 5130, 5130};
@@ -333,16 +334,19 @@ private slots:
         QVERIFY(rig.platform.messages.isEmpty());
     }
 
-    void timer2DrivesTheRecording() {
-        Rig rig;
+    void timer2DrivesTheRecordingAndRestsBetween() {
+        Rig rig(true, false);
         QTimer* timer = rig.ui->timer2();
         QCOMPARE(timer->interval(), 1000);
-        timer->start();
+        QVERIFY(!timer->isActive());
         QSignalSpy rows(&rig.ui->recorder(), &recording::Recorder::rowRecorded);
-        rig.platform.answers.append(QStringLiteral("3"));
+        rig.platform.answers.append(QStringLiteral("1"));
         rig.byRecords();
+        QVERIFY(timer->isActive());
         QVERIFY(rows.wait(20000));
         QCOMPARE(rows.at(0).at(0).toInt(), 1);
+        QTRY_VERIFY_WITH_TIMEOUT(!rig.ui->recorder().isRecording(), 20000);
+        QVERIFY(!timer->isActive());
     }
 
     void openShowsAChosenFileInTheEditor() {

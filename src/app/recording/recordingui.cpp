@@ -102,7 +102,15 @@ RecordingUi::RecordingUi(ControlPanel& window, live::LiveState& live, Platform& 
     m_timer2->setObjectName(QStringLiteral("Timer2"));
     m_timer2->setInterval(1000);
     connect(m_timer2, &QTimer::timeout, m_recorder.get(), &recording::Recorder::tick);
-    m_timer2->start();
+    // It ticks while a recording runs, from its start on; between recordings it rests, so an
+    // idle window is not woken every second for nothing.
+    connect(m_recorder.get(), &recording::Recorder::recordingChanged, m_timer2,
+            [timer = m_timer2](bool recording) {
+                if (recording)
+                    timer->start();
+                else
+                    timer->stop();
+            });
 }
 
 RecordingUi::~RecordingUi() = default;

@@ -222,8 +222,10 @@ void ControlPanel::buildStatusBar() {
 
 void ControlPanel::updateClock() {
     const QDateTime now = QDateTime::currentDateTime();
-    m_panels[0]->setText(now.toString(QStringLiteral("yyyy/MM/dd")));
-    m_panels[1]->setText(now.toString(QStringLiteral("HH:mm:ss")));
+    for (const auto& [panel, text] : {std::pair{m_panels[0], now.toString(u"yyyy/MM/dd")},
+                                      std::pair{m_panels[1], now.toString(u"HH:mm:ss")}})
+        if (panel->text() != text)
+            panel->setText(text);
 }
 
 void ControlPanel::buildPortList() {
@@ -388,6 +390,10 @@ void ControlPanel::onFrame() {
     m_panels[2]->setText(live::memoryText(m_live.memoryCount()));
     m_shapeStart->hide();
     m_timing->setText(QString::number(holdCountdown(m_now() - m_keyDownTime)));
+    // Frames come more often than seconds: the clock goes along with them, and its own timer
+    // wakes the program only while no frame comes.
+    updateClock();
+    m_clockTimer->start();
 }
 
 void ControlPanel::transmit(const QByteArray& code) {

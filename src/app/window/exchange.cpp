@@ -118,8 +118,7 @@ bool Exchange::runOnce(Work work, Done done, Options options) {
 }
 
 void Exchange::cancel() {
-    if (m_cancel)
-        m_cancel->store(true);
+    m_link.cancel(m_cancel);
 }
 
 void Exchange::jobEnded(quint64 id, End end, const QString& error, const Done& done) {

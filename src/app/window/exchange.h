@@ -82,7 +82,7 @@ public:
     bool run(Work work, Done done);
     // acquire(), run(), and release() when the job ends. False when the link is busy.
     bool runOnce(Work work, Done done = {}, Options options = {});
-    // Ends the running job at its next wait slice (within 50 ms); its Done gets Cancelled.
+    // Ends the running job at once (its wait is woken); its Done gets Cancelled.
     void cancel();
     // Gives the link back (see the class comment). A job still running is cancelled.
     void release();
