@@ -68,7 +68,16 @@ void LiveState::applyFrame(const QByteArray& frame) {
     m_memoryCount =
         quint8(frame.at(kMemoryCountOffset)) * 256 + quint8(frame.at(kMemoryCountOffset + 1));
     ++m_frames;
+    setLost(false);
     emit frameDecoded();
+}
+
+void LiveState::setLost(bool lost) {
+    // Before the first frame nothing old is shown: the status bar's "Connecting..." says it.
+    if (lost == m_lost || (lost && !hasFrame()))
+        return;
+    m_lost = lost;
+    emit lostChanged(lost);
 }
 
 TempUnit LiveState::displayUnit() const {
@@ -76,6 +85,10 @@ TempUnit LiveState::displayUnit() const {
 }
 
 void attachLivePoll(serial::LinkThread& thread, LiveState& state) {
+    // Queued in the order the link thread told them: a search's start, then the frame that
+    // ended it.
+    QObject::connect(&thread, &serial::LinkThread::searchStarted, &state,
+                     [&state] { state.setLost(true); });
     QPointer<LiveState> target(&state);
     thread.setPollJob([target](serial::LinkSession& session) {
         const std::optional<QByteArray> frame = pollTick(session);

@@ -45,9 +45,14 @@ public:
     quint64 frames() const { return m_frames; }
     // Celsius when the display shows no unit flag (what the statistics list then).
     TempUnit displayUnit() const;
+    // From the start of a search for the meter (it stopped answering, or another port was
+    // chosen) until its next frame, once a frame was shown: the readings are old news.
+    bool lost() const { return m_lost; }
+    void setLost(bool lost);
 
 signals:
     void frameDecoded();
+    void lostChanged(bool lost);
 
 private:
     DisplayState m_display;
@@ -58,6 +63,7 @@ private:
     std::array<quint16, 4> m_raw{};
     int m_memoryCount = 0;
     quint64 m_frames = 0;
+    bool m_lost = false;
 };
 
 // Makes the thread's poll tick feed `state` (frames cross to the UI thread queued).

@@ -1,6 +1,7 @@
 #include "recording/recorder.h"
 
 #include "base/numbers.h"
+#include "live/livepoll.h"
 
 #include "recording/datafile.h"
 
@@ -35,6 +36,16 @@ std::optional<qint64> parseRecordCount(const QString& text) {
         return std::nullopt;
     const double rounded = base::roundHalfEven(std::clamp(*value, 1.0, kLargestExactCount));
     return std::max<qint64>(1, qint64(rounded));
+}
+
+Sample sampleOf(const live::LiveState& live) {
+    Sample sample;
+    sample.raw = live.raw();
+    sample.type = live.typeLetter().toLatin1();
+    sample.channelCount = live.channelCount();
+    sample.displayUnit = live.displayUnit();
+    sample.lost = live.lost();
+    return sample;
 }
 
 Recorder::Recorder(Clock now, SampleSource currentSample, QObject* parent)
@@ -142,6 +153,7 @@ bool Recorder::start(StopMode mode) {
     m_finalFileName = now.toString(QStringLiteral("yyyyMMddhhmmss")) + QStringLiteral(".txt");
     m_recordCount = 0;
     m_workTroubleSaid = false;
+    m_paused = false;
     m_rows.clear();
     if (mode == StopMode::Records) {
         m_rows.reserve(std::size_t(std::min<qint64>(m_recordTarget, kMaxRecords)));
@@ -171,8 +183,11 @@ void Recorder::tick() {
         m_recordCount = 0;
     } else if (endsBeforeThisSample()) {
         finish();
+    } else if (const Sample sample = m_currentSample(); sample.lost) {
+        pause(true);
     } else {
-        recordSample(m_currentSample());
+        pause(false);
+        recordSample(sample);
     }
     m_sampleCounter = 1;
 }
@@ -186,6 +201,21 @@ bool Recorder::endsBeforeThisSample() const {
     }
     // Equal is not later: the sample at the stop time itself is still recorded.
     return m_sampleStamp > m_stopAt;
+}
+
+void Recorder::pause(bool paused) {
+    if (paused == m_paused)
+        return;
+    m_paused = paused;
+    // A row is a measurement: no reading, no row. The counted stamps go on, so the file shows
+    // the gap.
+    if (paused) {
+        setStatusText(QStringLiteral("Paused"));
+        emit pauseChanged(true, QStringLiteral("The meter is not answering: rows are paused "
+                                               "until it answers again."));
+    } else {
+        emit pauseChanged(false, QStringLiteral("The meter answers again: rows resume."));
+    }
 }
 
 void Recorder::recordSample(const Sample& sample) {

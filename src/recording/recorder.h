@@ -28,6 +28,10 @@
 #include <optional>
 #include <vector>
 
+namespace live {
+class LiveState;
+}
+
 namespace recording {
 
 constexpr int kMinSamplingTime = 1;
@@ -39,7 +43,11 @@ struct Sample {
     char type = 0; // none decoded yet
     int channelCount = 4;
     live::TempUnit displayUnit = live::TempUnit::Celsius;
+    bool lost = false; // the meter stopped answering: these readings are not a measurement
 };
+
+// The sample of the live state as it stands.
+Sample sampleOf(const live::LiveState& live);
 
 enum class StopMode {
     Records, // "Recs": after RecordTarget rows
@@ -119,9 +127,12 @@ signals:
     void warningOccurred(const QString& message);
     // Something the user should know that stops nothing (rows of an earlier recording kept).
     void noticeOccurred(const QString& message);
+    // Rows stopped because the meter does not answer, or came again: said once each way.
+    void pauseChanged(bool paused, const QString& message);
 
 private:
     bool start(StopMode mode);
+    void pause(bool paused);
     bool endsBeforeThisSample() const;
     void recordSample(const Sample& sample);
     void updateWorkFile();
@@ -149,6 +160,7 @@ private:
     int m_channelCount = 4; // fixed for the whole file when the recording starts
     std::vector<DataRow> m_rows;
     bool m_workTroubleSaid = false;
+    bool m_paused = false;
 
     std::unique_ptr<WorkFileGuard> m_guard;
 

@@ -1,5 +1,6 @@
-// The window for a user without a mouse or without sight: what a screen reader finds, and the
-// window driven by keyboard events alone (the Tab chain, a recording, a sampling change, a port).
+// The window for a user without a mouse or without sight: what a screen reader finds (the
+// readings, and that they are old while the meter is lost), and the window driven by keyboard
+// events alone (the Tab chain, a recording, a sampling change, a port).
 
 #include "windowrig.h"
 
@@ -49,6 +50,17 @@ private slots:
                                                              : QStringLiteral(" 77.5 °F"))),
                  qPrintable(next));
         QVERIFY2(!next.contains(QStringLiteral("hold")), qPrintable(next));
+
+        // The meter lost: the glass and its text say the readings are old, until the next frame.
+        QWidget* lostCover = rig.find("LblLost");
+        QVERIFY(lostCover->isHidden());
+        rig.state.setLost(true);
+        QVERIFY(!lostCover->isHidden());
+        QCOMPARE(display->text(QAccessible::Description),
+                 QStringLiteral("The meter is not answering. Last readings: ") + next);
+        rig.state.applyFrame(sim::buildFrame(content));
+        QVERIFY(lostCover->isHidden());
+        QCOMPARE(display->text(QAccessible::Description), next);
     }
 
     void recordingPanelControlsHaveNames() {

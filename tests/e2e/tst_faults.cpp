@@ -36,7 +36,7 @@ private slots:
     void faultMatrix_data() {
         QTest::addColumn<QStringList>("meter");   // qr512-sim's fault switches
         QTest::addColumn<QStringList>("command"); // qr512 arguments (--port meter added)
-        // Unplugged once the working file holds a row, for 1 s (false: left plugged in).
+        // Unplugged once the working file holds a row, for 2.5 s (false: left plugged in).
         QTest::addColumn<bool>("unplug");
         QTest::addColumn<int>("status");
         QTest::addColumn<QString>("says"); // on standard error
@@ -69,7 +69,7 @@ private slots:
         QTest::newRow("replies late")
             << QStringList{"--reply-delay", "0.02"} << live3 << false << 0 << "" << 0 << 3;
         QTest::newRow("silent mid-poll and back")
-            << QStringList{"--silent-after", "1", "--silent-for", "1.5"} << record4 << false << 0
+            << QStringList{"--silent-after", "1", "--silent-for", "3"} << record4 << false << 0
             << "meter answering again" << 1 << 4;
         QTest::newRow("unplugged mid-recording and back")
             << QStringList{} << record4 << true << 0 << "meter answering again" << 1 << 4;
@@ -111,7 +111,7 @@ private slots:
                     return; // header, separator, a row
                 firstRow.stop();
                 sim.stop();
-                QTimer::singleShot(1000, &firstRow, [&] { back = sim.start(); });
+                QTimer::singleShot(2500, &firstRow, [&] { back = sim.start(); });
             });
             firstRow.start();
         }
@@ -129,6 +129,9 @@ private slots:
         QVERIFY2(run.err.contains(says), qPrintable(run.err));
         QVERIFY2(run.err.count("meter not answering, searching…") == losses, qPrintable(run.err));
         QCOMPARE(run.err.count("meter answering again"), says.contains("again") ? 1 : 0);
+        // No rows of old readings while the meter is lost, said once each way.
+        QCOMPARE(run.err.count("rows are paused"), recording ? losses : 0);
+        QCOMPARE(run.err.count("rows resume"), recording && says.contains("again") ? 1 : 0);
         const int got = recording ? rowsInFinalFile(dir.path()) : int(run.out.count(u'\n'));
         QVERIFY2(output >= 0 ? got == output : got >= -output, qPrintable(QString::number(got)));
     }

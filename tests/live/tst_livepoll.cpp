@@ -1,6 +1,7 @@
 // The live poll tick against scripted replies: which frames it accepts, when it gives up on
 // short or garbled replies and searches again, the error path, and what the window's side
-// makes of a frame (memory count text, frozen channel count), also through the link thread.
+// makes of a frame (memory count text, frozen channel count, old readings while the meter is
+// lost), also through the link thread.
 
 #include "link/linkthread.h"
 #include "link/meterlink.h"
@@ -150,10 +151,23 @@ private slots:
         live::LiveState state;
         live::attachLivePoll(thread, state);
         QSignalSpy decoded(&state, &live::LiveState::frameDecoded);
+        QSignalSpy lost(&state, &live::LiveState::lostChanged);
         thread.start();
         QTRY_VERIFY_WITH_TIMEOUT(decoded.size() >= 2, 20000);
         QCOMPARE(state.channelCount(), 2);
         QCOMPARE(state.typeLetter(), QChar(u'J'));
+        // The first search found the meter before any frame: nothing old was shown then.
+        QCOMPARE(lost.size(), 0);
+
+        // Unplugged: the search that follows marks the readings as old until the next frame.
+        thread.post([&meter](LinkSession&) { meter.setUnplugged(true); });
+        QVERIFY(lost.wait(20000));
+        QVERIFY(state.lost());
+        const qsizetype framesWhileLost = decoded.size();
+        thread.post([&meter](LinkSession&) { meter.setUnplugged(false); });
+        QVERIFY(lost.wait(20000));
+        QVERIFY(!state.lost());
+        QCOMPARE(decoded.size(), framesWhileLost + 1);
         thread.stop();
     }
 };

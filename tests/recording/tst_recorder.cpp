@@ -262,6 +262,49 @@ private slots:
         QCOMPARE(recorder.samplingTime(), 86400);
     }
 
+    void aLostMeterPausesTheRowsAndTheStampsShowTheGap_data() {
+        QTest::addColumn<QString>("ticks");  // one letter a tick: '.' readings, 'x' meter lost
+        QTest::addColumn<QString>("stamps"); // seconds after the start of each row's stamp
+        QTest::addColumn<QString>("pauses"); // what the recorder said: 'p' paused, 'r' resumed
+        QTest::newRow("lost in the middle") << ".xx."
+                                            << "1 4"
+                                            << "pr";
+        QTest::newRow("lost from the start") << "xx.."
+                                             << "3 4"
+                                             << "pr";
+        QTest::newRow("lost to the end") << "..xx"
+                                         << "1 2"
+                                         << "p";
+        QTest::newRow("lost twice") << ".x.x."
+                                    << "1 3 5"
+                                    << "prpr";
+    }
+
+    void aLostMeterPausesTheRowsAndTheStampsShowTheGap() {
+        QFETCH(QString, ticks);
+        QFETCH(QString, stamps);
+        QFETCH(QString, pauses);
+        Recorder& recorder = makeRecorder(kStart);
+        QSignalSpy said(&recorder, &Recorder::pauseChanged);
+        QVERIFY(recorder.startByRecords(100));
+        for (const QChar tick : ticks) {
+            m_sample.lost = tick == u'x';
+            recorder.tick();
+            QCOMPARE(recorder.statusText(), m_sample.lost ? "Paused" : "Recording");
+        }
+        QString got;
+        for (const QList<QVariant>& args : said)
+            got += args.at(0).toBool() ? u'p' : u'r';
+        QCOMPARE(got, pauses);
+        recorder.finishRecording();
+        QStringList rowStamps;
+        for (const QByteArray& line : lines(recorder.finalFilePath()).mid(3, 3))
+            if (line.contains("\t2024/"))
+                rowStamps << QString::number(kStart.secsTo(QDateTime::fromString(
+                    QString::fromLatin1(line.split('\t').at(1)), "yyyy/MM/dd hh:mm:ss")));
+        QCOMPARE(rowStamps.join(u' '), stamps);
+    }
+
     void fileKeepsItsStartChannelCountAndListsTheEndUnit() {
         m_sample.channelCount = 2;
         Recorder& recorder = makeRecorder(kStart);

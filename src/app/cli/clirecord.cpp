@@ -106,14 +106,7 @@ int runRecord(QCoreApplication& app, const QStringList& args) {
     }
     live::LiveState& state = connection.state();
     recording::Recorder recorder([] { return QDateTime::currentDateTime(); },
-                                 [&state] {
-                                     recording::Sample sample;
-                                     sample.raw = state.raw();
-                                     sample.type = char(state.typeLetter().toLatin1());
-                                     sample.channelCount = state.channelCount();
-                                     sample.displayUnit = state.displayUnit();
-                                     return sample;
-                                 });
+                                 [&state] { return recording::sampleOf(state); });
     recorder.setWorkingDirectory(QDir(dir).absolutePath());
     recorder.setSamplingTime(*interval);
 
@@ -147,6 +140,8 @@ int runRecord(QCoreApplication& app, const QStringList& args) {
          {&recording::Recorder::noticeOccurred, &recording::Recorder::warningOccurred})
         QObject::connect(&recorder, signal, &app,
                          [lead](const QString& message) { printErr(lead + message); });
+    QObject::connect(&recorder, &recording::Recorder::pauseChanged, &app,
+                     [lead](bool, const QString& message) { printErr(lead + message); });
     QObject::connect(&recorder, &recording::Recorder::finished, &app,
                      [&](const QString& path, int records) {
                          timer2.stop();

@@ -13,11 +13,14 @@
 #include <QPainter>
 #include <QPixmap>
 #include <QPushButton>
+#include <QStatusBar>
 #include <QTimer>
 
 namespace app {
 
 namespace {
+
+constexpr int kPauseMessageMs = 10000;
 
 // The "Save" key's picture while a recording runs: a red recording dot in a stop square.
 QIcon stopRecordingIcon() {
@@ -49,14 +52,8 @@ RecordingUi::RecordingUi(ControlPanel& window, live::LiveState& live, Platform& 
     , m_window(window)
     , m_live(live)
     , m_platform(platform) {
-    m_recorder = std::make_unique<recording::Recorder>(now, [this] {
-        recording::Sample sample;
-        sample.raw = m_live.raw();
-        sample.type = m_live.typeLetter().toLatin1();
-        sample.channelCount = m_live.channelCount();
-        sample.displayUnit = m_live.displayUnit();
-        return sample;
-    });
+    m_recorder =
+        std::make_unique<recording::Recorder>(now, [this] { return recording::sampleOf(m_live); });
 
     m_fileName = addLabel(&window, "LblFileName", QRect(10, 524, 180, 20));
     m_status = addLabel(&window, "LblRecording", QRect(200, 524, 95, 20));
@@ -95,6 +92,12 @@ RecordingUi::RecordingUi(ControlPanel& window, live::LiveState& live, Platform& 
         m_recorder.get(), &recording::Recorder::noticeOccurred, this,
         [this](const QString& text) { m_platform.message(text, Platform::Icon::Information); },
         Qt::QueuedConnection);
+
+    // Said in passing: a meter that comes and goes must not stack up boxes to click away.
+    connect(m_recorder.get(), &recording::Recorder::pauseChanged, this,
+            [&window](bool, const QString& text) {
+                window.statusBar()->showMessage(text, kPauseMessageMs);
+            });
 
     window.installEventFilter(this);
 

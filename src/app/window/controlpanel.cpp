@@ -128,6 +128,10 @@ ControlPanel::ControlPanel(serial::LinkThread& link, live::LiveState& live, Plat
         m_platform.message(message, Platform::Icon::Warning, QString());
     });
     connect(&m_live, &live::LiveState::frameDecoded, this, &ControlPanel::onFrame);
+    connect(&m_live, &live::LiveState::lostChanged, this, [this](bool lost) {
+        m_lcd->setLost(lost);
+        updateReadout();
+    });
 
     move(0, 0);
 }
@@ -381,11 +385,7 @@ void ControlPanel::onPortChosen(int index) {
 
 void ControlPanel::onFrame() {
     m_lcd->setDisplay(m_live.display());
-    QStringList spoken = {live::readingsText(m_live.readingText(), m_live.channelCount(),
-                                             m_live.displayUnit(), m_live.typeLetter())};
-    spoken += live::litSymbolNames(m_live.display());
-    spoken.removeAll(QString());
-    m_lcd->setReadout(spoken.join(QStringLiteral("; ")));
+    updateReadout();
     updateKeyVisibility(m_live.channelCount());
     m_panels[2]->setText(live::memoryText(m_live.memoryCount()));
     m_shapeStart->hide();
@@ -394,6 +394,18 @@ void ControlPanel::onFrame() {
     // wakes the program only while no frame comes.
     updateClock();
     m_clockTimer->start();
+}
+
+void ControlPanel::updateReadout() {
+    QStringList spoken = {live::readingsText(m_live.readingText(), m_live.channelCount(),
+                                             m_live.displayUnit(), m_live.typeLetter())};
+    spoken += live::litSymbolNames(m_live.display());
+    spoken.removeAll(QString());
+    const QString readout = spoken.join(QStringLiteral("; "));
+    m_lcd->setReadout(m_live.lost() ? QStringLiteral("The meter is not answering. Last "
+                                                     "readings: ") +
+                                          readout
+                                    : readout);
 }
 
 void ControlPanel::transmit(const QByteArray& code) {

@@ -113,6 +113,7 @@ private:
     bool panelShown() const;
     void onPortChosen(int index);
     void onFrame();
+    void updateReadout();
     void updateKeyVisibility(int channelCount);
     void updateClock();
     bool pictureEvent(live::Key key, QEvent* event);

@@ -199,6 +199,34 @@ private:
     int m_batteryPart = 0;
 };
 
+// Laid over the whole glass, symbols included, so that nothing on it looks live.
+class LostCover : public QWidget {
+public:
+    explicit LostCover(QWidget* parent)
+        : QWidget(parent) {
+        setObjectName(QStringLiteral("LblLost"));
+        setAccessibleName(kText);
+        setAttribute(Qt::WA_TransparentForMouseEvents);
+    }
+
+protected:
+    void paintEvent(QPaintEvent*) override {
+        QPainter p(this);
+        QColor veil = kGlass;
+        veil.setAlpha(190);
+        p.fillRect(rect(), veil);
+        QFont font = p.font();
+        font.setBold(true);
+        font.setPixelSize(std::max(8, height() / 6));
+        p.setFont(font);
+        p.setPen(kInk);
+        p.drawText(rect(), Qt::AlignCenter, kText);
+    }
+
+private:
+    static inline const QString kText = QStringLiteral("Not answering");
+};
+
 // Integer pixel rectangle with rounded edges, so that symbols that touch in twips touch (and
 // do not overlap) in pixels.
 QRect snapped(const QRectF& r) {
@@ -223,7 +251,19 @@ LcdWidget::LcdWidget(QWidget* parent)
     m_state.unitIsCelsius = m_state.unitIsFahrenheit = m_state.unitIsKelvin = true;
     for (std::size_t i = 0; i < m_labels.size(); ++i)
         m_labels[i] = new LcdSymbol(live::kAnnunciators[i], this);
+    m_lostCover = new LostCover(this);
+    m_lostCover->hide();
     placeAnnunciators();
+}
+
+void LcdWidget::setLost(bool lost) {
+    m_lostCover->setVisible(lost);
+    if (lost)
+        m_lostCover->raise();
+}
+
+bool LcdWidget::isLost() const {
+    return !m_lostCover->isHidden();
 }
 
 void LcdWidget::setDisplay(const live::DisplayState& state) {
@@ -300,6 +340,7 @@ void LcdWidget::placeAnnunciators() {
     const QTransform toPixels = twipsToPixels();
     for (std::size_t i = 0; i < m_labels.size(); ++i)
         m_labels[i]->setGeometry(snapped(toPixels.mapRect(annunciatorRect(int(i)))));
+    m_lostCover->setGeometry(rect());
 }
 
 QRect LcdWidget::digitPixels(int digit) const {

@@ -34,6 +34,9 @@ public:
 
     // What a screen reader says of the display (readings, type, lit symbols).
     void setReadout(const QString& text);
+    // The meter stopped answering: the last display stays, veiled, under "Not answering".
+    void setLost(bool lost);
+    bool isLost() const;
 
     QSize sizeHint() const override;
 
@@ -47,6 +50,7 @@ private:
 
     live::DisplayState m_state;
     std::array<QLabel*, live::kAnnunciatorCount> m_labels{};
+    QWidget* m_lostCover = nullptr;
 };
 
 } // namespace app
