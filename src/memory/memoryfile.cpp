@@ -90,10 +90,8 @@ SaveOutcome saveMemory(std::span<const recording::DataRow> rows, int channelCoun
         return outcome;
     }
     // The guard has already moved a dead recording's rows out of the way.
-    if (!guard.keptUnfinished().isEmpty())
-        outcome.notices << QStringLiteral("An earlier recording did not finish; its rows are "
-                                          "kept in %1.")
-                               .arg(QDir::toNativeSeparators(guard.keptUnfinished()));
+    if (const QString notice = guard.takeOverNotice(); !notice.isEmpty())
+        outcome.notices << notice;
     // Written the same safe way as the memory file: a link named QR512.temp is replaced, never
     // followed out of the folder.
     if (recording::writeWholeFile(workPath, text, &why))

@@ -135,10 +135,8 @@ bool Recorder::start(StopMode mode) {
                                         QDir::toNativeSeparators(m_directory)));
         return false;
     }
-    if (!guard->keptUnfinished().isEmpty())
-        emit noticeOccurred(QStringLiteral("An earlier recording did not finish; its rows "
-                                           "are kept in %1.")
-                                .arg(QDir::toNativeSeparators(guard->keptUnfinished())));
+    if (const QString notice = guard->takeOverNotice(); !notice.isEmpty())
+        emit noticeOccurred(notice);
 
     QString why;
     if (!m_writer.startWorkFile(workFilePath(), channelCount, &why)) {

@@ -8,6 +8,7 @@
 #include <QFileInfo>
 #include <QLockFile>
 #include <QMutex>
+#include <QRegularExpression>
 #include <QSet>
 #include <QSysInfo>
 
@@ -103,6 +104,13 @@ WorkFileGuard::WorkFileGuard(const QString& path)
             return;
         }
         m_previousHolderDied = true;
+        // Only a recording names files so, and it holds this lock until its final file is
+        // under its name: the dead holder was writing these when it died.
+        const QDir folder = QFileInfo(m_key).absoluteDir();
+        static const QRegularExpression finalPart(QStringLiteral("^\\d{14}\\.txt\\.part$"));
+        for (const QString& name : folder.entryList({QStringLiteral("*.txt.part")}, QDir::Files))
+            if (finalPart.match(name).hasMatch())
+                m_cutShort << QDir::toNativeSeparators(folder.filePath(name));
         // QLockFile calls a lock stale only when its pid has died, never our own.
         if (pid == QCoreApplication::applicationPid())
             QFile::remove(lockPath);
@@ -143,6 +151,19 @@ WorkFileGuard::~WorkFileGuard() {
     r.held.remove(m_key);
     if (m_lock)
         m_lock->unlock();
+}
+
+QString WorkFileGuard::takeOverNotice() const {
+    QStringList said;
+    if (!m_keptUnfinished.isEmpty())
+        said << QStringLiteral("An earlier recording did not finish; its rows are kept in %1.")
+                    .arg(QDir::toNativeSeparators(m_keptUnfinished));
+    if (!m_cutShort.isEmpty())
+        said << QStringLiteral("%1 final file was cut short and is left as it was: %2.")
+                    .arg(said.isEmpty() ? QStringLiteral("An earlier recording did not finish; its")
+                                        : QStringLiteral("Its"),
+                         m_cutShort.join(QStringLiteral(", ")));
+    return said.join(u' ');
 }
 
 void WorkFileGuard::leaveMarked() {

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <QStringList>
 
 #include <memory>
 
@@ -39,6 +40,10 @@ public:
     bool previousHolderDied() const { return m_previousHolderDied; }
     // Where that holder's rows went (empty when it had written none).
     QString keptUnfinished() const { return m_keptUnfinished; }
+    // What the user hears of a dead holder taken over (empty when there was none worth a
+    // word): where its rows went, and the final file it was cut short writing
+    // ("yyyymmddhhnnss.txt.part"), which is left as it was.
+    QString takeOverNotice() const;
 
     // Lets go of the file but leaves the lock behind as the mark of rows that did not reach
     // their final file: once this process has ended, the next guard moves them aside.
@@ -56,6 +61,7 @@ private:
     qint64 m_holderPid = 0;
     QString m_refusal;
     QString m_keptUnfinished;
+    QStringList m_cutShort;
 };
 
 // Moves a working file that holds rows aside instead of letting them be replaced: renamed to

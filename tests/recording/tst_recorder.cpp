@@ -478,17 +478,32 @@ private slots:
 
     void deadHoldersRowsGoAsideFirst_data() {
         QTest::addColumn<QByteArray>("work"); // what the dead recorder left in QR512.temp
+        QTest::addColumn<bool>("cutShort");   // and the final file it was writing
         QTest::addColumn<bool>("keep");
+        QTest::addColumn<QString>("notice"); // %1 the kept rows, %2 the final file cut short
         const QByteArray head = kHeader4 + kSeparator4;
-        QTest::newRow("rows") << head + row4(1) + row4(2) << true;
-        QTest::newRow("torn last row") << head + row4(1).left(12) << true;
-        QTest::newRow("header only") << head << false;
-        QTest::newRow("empty") << QByteArray() << false;
+        const QString kept = "An earlier recording did not finish; its rows are kept in %1.";
+        QTest::newRow("rows") << head + row4(1) + row4(2) << false << true << kept;
+        QTest::newRow("rows, final file cut short")
+            << head + row4(1) << true << true
+            << kept + " Its final file was cut short and is left as it was: %2.";
+        QTest::newRow("torn last row") << head + row4(1).left(12) << false << true << kept;
+        QTest::newRow("header only, final file cut short")
+            << head << true << false
+            << "An earlier recording did not finish; its final file was cut short and is left "
+               "as it was: %2.";
+        QTest::newRow("empty") << QByteArray() << false << false << "";
     }
 
     void deadHoldersRowsGoAsideFirst() {
         QFETCH(QByteArray, work);
+        QFETCH(bool, cutShort);
         QFETCH(bool, keep);
+        QFETCH(QString, notice);
+        const QString part = m_dir->filePath("20240105093015.txt.part");
+        if (cutShort)
+            writeFile(part, "Total Records : 1\r\n");
+        writeFile(m_dir->filePath("memory-20240105093015.txt.part"), "not a recording's");
         const QString path = leaveDeadRecording(work);
         // Asking leaves the mark in place for whoever takes the file.
         QVERIFY(!WorkFileGuard::isHeld(path));
@@ -504,6 +519,9 @@ private slots:
             QCOMPARE(readAll(guard.keptUnfinished()), work);
             QVERIFY(!QFile::exists(path));
         }
+        QCOMPARE(guard.takeOverNotice(), notice.replace("%1", guard.keptUnfinished())
+                                             .replace("%2", QDir::toNativeSeparators(part)));
+        QCOMPARE(QFile::exists(part), cutShort); // named, never removed
         QVERIFY(WorkFileGuard::isHeld(path));
     }
 
