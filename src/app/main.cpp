@@ -1,6 +1,7 @@
 // qr512: the meter's companion program.
 
 #include "app/cli/cli.h"
+#include "app/cli/clicommon.h"
 #include "app/window/runwindow.h"
 
 #include <QApplication>
@@ -14,8 +15,9 @@ int main(int argc, char* argv[]) {
     if (app::isCliCommand(args))
         return app::runCli(argc, argv);
 
+    // Help and version are output like any subcommand's: one that cannot be written fails.
     if (const int rc = app::answerWithoutWindow(args); rc >= 0)
-        return rc;
+        return app::finishOutput(rc);
 
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("qr512"));

@@ -300,10 +300,18 @@ private slots:
     }
 
     // Lines that do not reach standard output are a failure, not a short list.
+    void unwritableOutputFails_data() {
+        QTest::addColumn<QStringList>("args");
+        QTest::newRow("live") << QStringList{"live", "--simulate", "--count", "3"};
+        QTest::newRow("the program's help") << QStringList{"--help"};
+        QTest::newRow("the program's version") << QStringList{"--version"};
+    }
+
     void unwritableOutputFails() {
+        QFETCH(QStringList, args);
         QProcess p;
         p.setStandardOutputFile(QStringLiteral("/dev/full"));
-        p.start(QStringLiteral(QR512_BINARY), {"live", "--simulate", "--count", "3"});
+        p.start(QStringLiteral(QR512_BINARY), args);
         QVERIFY(p.waitForFinished(120000));
         QCOMPARE(p.exitCode(), 1);
         QVERIFY(p.readAllStandardError().contains(
