@@ -1,5 +1,6 @@
 // The keys "Memory" and "Erase" in the main window against a virtual meter on the link thread:
-// the empty memory, a download, a cancelled one, and the erase question's two answers.
+// the empty memory, a download, a cancelled one (also while the meter is lost), and the erase
+// question's two answers.
 
 #include "app/memory/memoryui.h"
 #include "app/window/controlpanel.h"
@@ -134,16 +135,23 @@ private slots:
 
     void cancelEndsAtOnceWithoutAFile_data() {
         QTest::addColumn<bool>("escape");
-        QTest::newRow("Cancel button") << false;
-        QTest::newRow("Escape") << true;
+        QTest::addColumn<bool>("lost"); // pressed while the poll searches for a lost meter
+        QTest::newRow("Cancel button") << false << false;
+        QTest::newRow("Escape") << true << false;
+        QTest::newRow("Cancel, meter lost") << false << true;
     }
 
     void cancelEndsAtOnceWithoutAFile() {
         QFETCH(bool, escape);
+        QFETCH(bool, lost);
         Rig rig(16800);
         rig.window->show();
         QVERIFY(QTest::qWaitForWindowActive(rig.window.get()));
         QVERIFY(rig.start());
+        if (lost) {
+            rig.thread.post([&rig](serial::LinkSession&) { rig.meter.setUnplugged(true); });
+            QTRY_VERIFY_WITH_TIMEOUT(rig.state.lost(), 20000);
+        }
         rig.port->holdReads = true;
         QSignalSpy ended(rig.ui, &app::MemoryUi::downloadEnded);
         rig.press("Memory");

@@ -73,16 +73,29 @@ private slots:
             << "meter answering again" << 1 << 4;
         QTest::newRow("unplugged mid-recording and back")
             << QStringList{} << record4 << true << 0 << "meter answering again" << 1 << 4;
-        // A meter that falls silent after its first frame, under the exchange of a command:
-        // the time-out ends it (left alone, the link searches for ever with the job queued).
+        // A meter that falls silent or is unplugged after its first frame, under the exchange
+        // of a command: the time-out ends it (left alone, the link searches for ever with the
+        // job queued). One that comes back within the time-out gets the exchange done.
         for (const QStringList& exchange :
              {QStringList{"limits"}, QStringList{"erase", "--yes"}, QStringList{"send"}}) {
-            QStringList args = exchange + QStringList{"--timeout", "2"};
-            if (exchange.first() == "send")
-                args += "M";
-            QTest::addRow("%s: silent under the exchange", qPrintable(exchange.first()))
-                << QStringList{"--silent-after", "0.25"} << args << false << 3 << "seconds" << 0
+            const auto args = [&exchange](const char* timeout) {
+                QStringList all = exchange + QStringList{"--timeout", timeout};
+                if (exchange.first() == "send")
+                    all += "M";
+                return all;
+            };
+            const QByteArray command = exchange.first().toLatin1();
+            const char* name = command.constData();
+            QTest::addRow("%s: silent under the exchange", name)
+                << QStringList{"--silent-after", "0.25"} << args("2") << false << 3 << "seconds"
+                << 0 << 0;
+            // Unplugged after the search's handshake and the first frame's two commands.
+            QTest::addRow("%s: unplugged under the exchange", name)
+                << QStringList{"--unplug-after", "3"} << args("2") << false << 3 << "seconds" << 0
                 << 0;
+            QTest::addRow("%s: silent under the exchange, and back", name)
+                << QStringList{"--silent-after", "0.25", "--silent-for", "1"} << args("6") << false
+                << 0 << "" << 0 << -1;
         }
         QTest::newRow("unplugged mid-recording for good")
             << QStringList{"--unplug-after", "15"}
