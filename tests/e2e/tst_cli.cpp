@@ -119,7 +119,12 @@ private slots:
         QTest::newRow("not a serial port")
             << L{"live", "--port", "/dev/null"} << 2 << "--port: not a serial port: /dev/null";
         QTest::newRow("time-out above a year")
-            << L{"live", "--simulate", "--timeout", "31536001"} << 2 << "--timeout";
+            << L{"live", "--simulate", "--timeout", "31536000.5"} << 2
+            << "--timeout: \"31536000.5\" is not a number of seconds from 0.1 to 31536000";
+        QTest::newRow("time-out beyond any number")
+            << L{"live", "--simulate", "--timeout", "1e300"} << 2 << "--timeout";
+        QTest::newRow("time-out not a number")
+            << L{"live", "--simulate", "--timeout", "nan"} << 2 << "--timeout";
         QTest::newRow("live count 0") << L{"live", "--simulate", "--count", "0"} << 2 << "--count";
         QTest::newRow("unknown option") << L{"live", "--colour"} << 2 << "colour";
         QTest::newRow("send 256") << L{"send", "--simulate", "E", "4", "256"} << 2
@@ -281,18 +286,18 @@ private slots:
     // A time-out of up to a year is armed in steps of at most a day, never wrapped round to a
     // short or negative interval of an int of milliseconds.
     void silenceTimerStepsThroughLongTimeouts_data() {
-        QTest::addColumn<qint64>("seconds");
+        QTest::addColumn<qint64>("ms");
         QTest::addColumn<int>("stepMs");
-        QTest::newRow("2 s") << qint64(2) << 2000;
-        QTest::newRow("wraps to 0.8 s in 32 bits") << qint64(4294968) << 86400000;
-        QTest::newRow("a year") << qint64(31536000) << 86400000;
+        QTest::newRow("2 s") << qint64(2000) << 2000;
+        QTest::newRow("wraps to 0.8 s in 32 bits") << qint64(4294968000) << 86400000;
+        QTest::newRow("a year") << qint64(31536000000) << 86400000;
     }
 
     void silenceTimerStepsThroughLongTimeouts() {
-        QFETCH(qint64, seconds);
+        QFETCH(qint64, ms);
         QFETCH(int, stepMs);
         app::SilenceTimer timer([] {});
-        timer.start(seconds);
+        timer.start(ms);
         QVERIFY(timer.isActive());
         // The deadline was taken a moment before the step was armed.
         QVERIFY2(timer.stepMs() <= stepMs && timer.stepMs() > stepMs - 1000,

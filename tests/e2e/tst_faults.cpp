@@ -49,8 +49,8 @@ private slots:
         const QStringList live3{"live", "--count", "3", "--timeout", "6"};
         const QStringList record4{"record", "--records", "4", "--timeout", "5"};
         QTest::newRow("silent from the start")
-            << QStringList{"--silent"} << QStringList{"live", "--timeout", "2"} << false << 3
-            << "no meter answered within 2 seconds" << 0 << 0;
+            << QStringList{"--silent"} << QStringList{"live", "--timeout", "1.5"} << false << 3
+            << "no meter answered within 1.5 seconds" << 0 << 0;
         QTest::newRow("wrong handshake for ever")
             << QStringList{"--wrong-handshake"} << QStringList{"live", "--timeout", "2"} << false
             << 3 << "no meter answered within 2 seconds" << 0 << 0;

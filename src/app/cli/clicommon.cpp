@@ -6,10 +6,12 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
+#include <QRegularExpression>
 #include <QSocketNotifier>
 #include <QTimer>
 
 #include <cerrno>
+#include <cmath>
 #include <csignal>
 #include <cstdio>
 #include <cstring>
@@ -104,6 +106,27 @@ void addCommonOptions(QCommandLineParser& parser) {
                       QStringLiteral("SECONDS"), QStringLiteral("30")});
 }
 
+std::optional<qint64> durationMs(const QCommandLineParser& parser, const QString& name,
+                                 qint64 minimumMs, qint64 maximumMs, QString* error) {
+    bool ok = false;
+    const QString text = parser.value(name);
+    const double seconds = text.trimmed().toDouble(&ok);
+    // Compared as seconds before any conversion: a huge or non-finite value never overflows.
+    if (!ok || !std::isfinite(seconds) || seconds * 1000 < double(minimumMs) ||
+        seconds * 1000 > double(maximumMs)) {
+        *error = QStringLiteral("--%1: \"%2\" is not a number of seconds from %3 to %4")
+                     .arg(name, text, secondsText(minimumMs), secondsText(maximumMs));
+        return std::nullopt;
+    }
+    return std::llround(seconds * 1000);
+}
+
+QString secondsText(qint64 ms) {
+    return ms % 1000 == 0 ? QString::number(ms / 1000)
+                          : QString::number(double(ms) / 1000, 'f', 3)
+                                .remove(QRegularExpression(QStringLiteral("0+$")));
+}
+
 std::optional<int> positiveInt(const QCommandLineParser& parser, const QString& name, int minimum,
                                int maximum, QString* error) {
     bool ok = false;
@@ -155,10 +178,11 @@ bool parseCommon(const QCommandLineParser& parser, Common* common, QString* erro
             return false;
         }
     }
-    const auto timeout = positiveInt(parser, QStringLiteral("timeout"), 1, 86400 * 365, error);
+    const auto timeout =
+        durationMs(parser, QStringLiteral("timeout"), 100, qint64(86400) * 365 * 1000, error);
     if (!timeout)
         return false;
-    common->timeout = *timeout;
+    common->timeoutMs = *timeout;
     return true;
 }
 
@@ -191,11 +215,12 @@ Connection::~Connection() {
         m_thread->stop();
 }
 
-QString silenceText(bool answered, int seconds) {
-    return answered ? QStringLiteral("qr512: the meter stopped answering (nothing for %1 "
-                                     "seconds)")
-                          .arg(seconds)
-                    : QStringLiteral("qr512: no meter answered within %1 seconds").arg(seconds);
+QString silenceText(bool answered, qint64 ms) {
+    return answered
+               ? QStringLiteral("qr512: the meter stopped answering (nothing for %1 "
+                                "seconds)")
+                     .arg(secondsText(ms))
+               : QStringLiteral("qr512: no meter answered within %1 seconds").arg(secondsText(ms));
 }
 
 int runConnected(QCoreApplication& app, Connection& connection, const Common& common,
@@ -213,14 +238,13 @@ int runConnected(QCoreApplication& app, Connection& connection, const Common& co
             if (!handshakeFrom.isEmpty())
                 printErr(QStringLiteral("qr512: the meter on %1 answered, but sent only "
                                         "damaged frames for %2 seconds")
-                             .arg(handshakeFrom)
-                             .arg(common.timeout));
+                             .arg(handshakeFrom, secondsText(common.timeoutMs)));
             else
-                printErr(silenceText(false, common.timeout));
+                printErr(silenceText(false, common.timeoutMs));
             app.quit();
             return;
         }
-        printErr(lead + silenceText(true, common.timeout));
+        printErr(lead + silenceText(true, common.timeoutMs));
         onLost();
     });
     QObject::connect(&connection.thread(), &serial::LinkThread::connected, &app,
@@ -239,7 +263,7 @@ int runConnected(QCoreApplication& app, Connection& connection, const Common& co
             away = false;
             printErr(QStringLiteral("qr512: meter answering again"));
         }
-        timeout.start(common.timeout);
+        timeout.start(common.timeoutMs);
         onFrame();
     });
     QSocketNotifier signalNotifier(g_signalPipe[0], QSocketNotifier::Read);
@@ -249,7 +273,7 @@ int runConnected(QCoreApplication& app, Connection& connection, const Common& co
         onSignal();
     });
     connection.thread().start();
-    timeout.start(common.timeout);
+    timeout.start(common.timeoutMs);
     const int loop = app.exec();
     return exitCode != kDone ? exitCode : loop;
 }

@@ -38,13 +38,19 @@ int signalReadFd();
 struct Common {
     QStringList ports;
     bool simulate = false;
-    int timeout = 30;
+    qint64 timeoutMs = 30000;
 };
 
 void addCommonOptions(QCommandLineParser& parser);
 bool parseCommon(const QCommandLineParser& parser, Common* common, QString* error);
 std::optional<int> positiveInt(const QCommandLineParser& parser, const QString& name, int minimum,
                                int maximum, QString* error);
+// A duration given in seconds ("2", "0.5"), in milliseconds; a text that is no number or is out
+// of range gives nothing and says why.
+std::optional<qint64> durationMs(const QCommandLineParser& parser, const QString& name,
+                                 qint64 minimumMs, qint64 maximumMs, QString* error);
+// Milliseconds as the seconds the user typed: "2", "0.5".
+QString secondsText(qint64 ms);
 
 // Parses `args` for subcommand `name` (which takes no further positional argument) and answers
 // --help. Returns an exit status when the command is already done (help printed, usage error
@@ -67,7 +73,7 @@ private:
 };
 
 // The time-out's message: no meter ever answered, or the one that did fell silent.
-QString silenceText(bool answered, int seconds);
+QString silenceText(bool answered, qint64 ms);
 
 // Waits for the first frame within the time-out, and for every later one as well: a meter that
 // is unplugged for good would otherwise leave a script waiting for ever. The caller's

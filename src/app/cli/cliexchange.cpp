@@ -27,18 +27,18 @@ int runMeterExchange(QCoreApplication& app, Connection& connection, const Common
     // away under it leaves the link searching, with the job queued behind the search. Ending
     // the event loop stops the link thread, which ends any search or wait within its slice.
     SilenceTimer timeout([&] {
-        printErr(silenceText(started, common.timeout));
+        printErr(silenceText(started, common.timeoutMs));
         status = kNoMeter;
         app.quit();
     });
     // A job that is receiving is not silent.
     QObject::connect(&exchange, &Exchange::progress, &app,
-                     [&](double, const QString&) { timeout.start(common.timeout); });
+                     [&](double, const QString&) { timeout.start(common.timeoutMs); });
     QObject::connect(&connection.state(), &live::LiveState::frameDecoded, &app, [&] {
         if (started)
             return;
         started = true;
-        timeout.start(common.timeout);
+        timeout.start(common.timeoutMs);
         int refused = kDone;
         Exchange::Work work = run.prepare(&refused);
         if (!work) {
@@ -76,7 +76,7 @@ int runMeterExchange(QCoreApplication& app, Connection& connection, const Common
         app.quit();
     });
     connection.thread().start();
-    timeout.start(common.timeout);
+    timeout.start(common.timeoutMs);
     app.exec();
     return status;
 }

@@ -24,8 +24,8 @@ public:
         });
     }
 
-    void start(qint64 seconds) {
-        m_deadline = QDeadlineTimer(seconds * 1000);
+    void start(qint64 ms) {
+        m_deadline = QDeadlineTimer(ms);
         arm();
     }
     void stop() { m_timer.stop(); }
