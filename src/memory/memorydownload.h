@@ -46,7 +46,7 @@ struct Reception {
 
 // Flush, "G", 0.02 s, then everything that arrives until 19 x count bytes are in (bytes beyond
 // them are ignored) or nothing came for `stallSeconds`. Progress 0 to 50 % by bytes. Throws
-// serial::Cancelled at the next slice once the job is cancelled.
+// serial::Cancelled as soon as the job is cancelled.
 Reception receiveRecords(serial::MeterLink& link, int count, const Progress& progress,
                          double stallSeconds = kStallSeconds);
 

@@ -25,7 +25,7 @@ int runMeterExchange(QCoreApplication& app, Connection& connection, const Common
     bool started = false;
     // Every silence of the meter is bounded, the one during the job too: a meter that goes
     // away under it leaves the link searching, with the job queued behind the search. Ending
-    // the event loop stops the link thread, which ends any search or wait within its slice.
+    // the event loop stops the link thread, which wakes any search or wait and ends it.
     SilenceTimer timeout([&] {
         printErr(silenceText(started, common.timeoutMs));
         status = kNoMeter;
