@@ -3,7 +3,7 @@
 // itself is checked by ear with `qr512 beep`; the program's tests count tones through a fake
 // platform.)
 
-#include "app/window/tone.h"
+#include "app/sound/tone.h"
 
 #include <QTest>
 

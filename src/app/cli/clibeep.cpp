@@ -1,7 +1,7 @@
 // qr512 beep: plays the alarm tone, to check by ear that the sound output works.
 
 #include "app/cli/clicommon.h"
-#include "app/window/tone.h"
+#include "app/sound/tone.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

@@ -16,17 +16,18 @@ namespace app {
 namespace {
 
 // The end of the exchange as an exit status, when it did not run to its end.
-std::optional<int> unfinished(const QString& name, Exchange::End end, const QString& error) {
+std::optional<int> unfinished(const QString& name, session::Exchange::End end,
+                              const QString& error) {
     switch (end) {
-    case Exchange::End::Done:
+    case session::Exchange::End::Done:
         return std::nullopt;
-    case Exchange::End::Cancelled:
+    case session::Exchange::End::Cancelled:
         printErr(QStringLiteral("qr512 %1: cancelled").arg(name));
         return kFailure;
-    case Exchange::End::Superseded:
+    case session::Exchange::End::Superseded:
         printErr(QStringLiteral("qr512 %1: the meter stopped answering").arg(name));
         return kNoMeter;
-    case Exchange::End::Failed:
+    case session::Exchange::End::Failed:
         printErr(QStringLiteral("qr512 %1: %2").arg(name, error));
         return kFailure;
     }
@@ -34,8 +35,8 @@ std::optional<int> unfinished(const QString& name, Exchange::End end, const QStr
 }
 
 // Connects and runs the job after the first frame; `report` prints its result.
-int runJob(QCoreApplication& app, const Common& common, const QString& name, Exchange::Work work,
-           const std::function<int()>& report) {
+int runJob(QCoreApplication& app, const Common& common, const QString& name,
+           session::Exchange::Work work, const std::function<int()>& report) {
     Connection connection;
     QString error;
     if (!connection.open(common, &error)) {
@@ -44,7 +45,7 @@ int runJob(QCoreApplication& app, const Common& common, const QString& name, Exc
     }
     MeterExchange exchange;
     exchange.prepare = [&work](int*) { return work; };
-    exchange.finish = [&](Exchange::End end, const QString& failure) {
+    exchange.finish = [&](session::Exchange::End end, const QString& failure) {
         if (const auto status = unfinished(name, end, failure))
             return *status;
         return report();
@@ -78,7 +79,7 @@ int runClock(QCoreApplication& app, const QStringList& args) {
         const auto now = [moment] { return *moment = QDateTime::currentDateTime(); };
         return runJob(
             app, common, name,
-            [bytes, now](Exchange::Job& job) {
+            [bytes, now](session::Exchange::Job& job) {
                 *bytes = settings::writeMeterClock(job.session, now);
             },
             [bytes, moment] {
@@ -90,7 +91,7 @@ int runClock(QCoreApplication& app, const QStringList& args) {
     }
     return runJob(
         app, common, name,
-        [bytes](Exchange::Job& job) { *bytes = settings::readMeterClock(job.session); },
+        [bytes](session::Exchange::Job& job) { *bytes = settings::readMeterClock(job.session); },
         [bytes] {
             if (!*bytes) {
                 printErr(QStringLiteral("qr512 clock: the meter did not answer the request for "
@@ -150,7 +151,7 @@ int runSend(QCoreApplication& app, const QStringList& args) {
     auto reply = std::make_shared<QByteArray>();
     return runJob(
         app, common, QStringLiteral("send"),
-        [reply, request](Exchange::Job& job) {
+        [reply, request](session::Exchange::Job& job) {
             *reply = memory::exchangeBytes(job.session, request.command, request.payload);
         },
         [reply] {

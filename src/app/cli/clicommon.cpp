@@ -189,7 +189,7 @@ bool parseCommon(const QCommandLineParser& parser, Common* common, QString* erro
 bool Connection::open(const Common& common, QString* error) {
     QStringList devices = common.ports;
     if (common.simulate) {
-        m_sim = std::make_unique<Simulation>();
+        m_sim = std::make_unique<session::Simulation>();
         if (!m_sim->start(error))
             return false;
         devices = {m_sim->devicePath()};

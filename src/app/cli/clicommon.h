@@ -1,8 +1,8 @@
 #pragma once
 
-#include "app/window/simulation.h"
 #include "link/linkthread.h"
 #include "live/livepoll.h"
+#include "session/simulation.h"
 
 #include <QString>
 #include <QStringList>
@@ -67,7 +67,7 @@ public:
     live::LiveState& state() { return m_state; }
 
 private:
-    std::unique_ptr<Simulation> m_sim;
+    std::unique_ptr<session::Simulation> m_sim;
     std::unique_ptr<serial::LinkThread> m_thread;
     live::LiveState m_state;
 };

@@ -2,10 +2,10 @@
 
 #include "app/cli/clicommon.h"
 #include "app/cli/cliexchange.h"
-#include "app/memory/memoryui.h"
 
 #include "memory/memorydownload.h"
 #include "recording/replacingfile.h"
+#include "session/downloadwork.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -81,7 +81,7 @@ int runDownload(QCoreApplication& app, const QStringList& args) {
     const bool terminal = ::isatty(STDERR_FILENO) == 1;
     auto outcome = std::make_shared<memory::DownloadOutcome>();
     MeterExchange exchange;
-    exchange.prepare = [&](int* status) -> Exchange::Work {
+    exchange.prepare = [&](int* status) -> session::Exchange::Work {
         const live::LiveState& state = connection.state();
         if (state.memoryCount() == 0) {
             printErr(QStringLiteral("qr512 download: No Data in Memory"));
@@ -91,25 +91,25 @@ int runDownload(QCoreApplication& app, const QStringList& args) {
         memory::SaveRequest save;
         save.directory = directory;
         save.memoryFile = output.isEmpty() ? QString() : QFileInfo(output).absoluteFilePath();
-        return downloadWork(state, save, outcome);
+        return session::downloadWork(state, save, outcome);
     };
     exchange.progress = [terminal](double, const QString& text) {
         if (terminal)
             std::fprintf(stderr, "\r%s", qPrintable(text));
     };
-    exchange.finish = [&](Exchange::End end, const QString& why) {
+    exchange.finish = [&](session::Exchange::End end, const QString& why) {
         if (terminal)
             std::fprintf(stderr, "\n");
         switch (end) {
-        case Exchange::End::Done:
+        case session::Exchange::End::Done:
             break;
-        case Exchange::End::Cancelled:
+        case session::Exchange::End::Cancelled:
             printErr(QStringLiteral("qr512 download: cancelled; nothing was saved"));
             return int(kFailure);
-        case Exchange::End::Failed:
+        case session::Exchange::End::Failed:
             printErr(QStringLiteral("qr512 download: ") + why);
             return int(kFailure);
-        case Exchange::End::Superseded:
+        case session::Exchange::End::Superseded:
             printErr(QStringLiteral("qr512 download: the meter was lost; nothing was saved"));
             return int(kNoMeter);
         }
@@ -152,17 +152,18 @@ int runErase(QCoreApplication& app, const QStringList& args) {
         return kFailure;
     }
     MeterExchange exchange;
-    exchange.prepare = [](int*) -> Exchange::Work {
-        return [](Exchange::Job& job) { memory::eraseMemory(job.link()); };
+    exchange.prepare = [](int*) -> session::Exchange::Work {
+        return [](session::Exchange::Job& job) { memory::eraseMemory(job.link()); };
     };
-    exchange.finish = [](Exchange::End end, const QString& why) {
-        if (end == Exchange::End::Done) {
+    exchange.finish = [](session::Exchange::End end, const QString& why) {
+        if (end == session::Exchange::End::Done) {
             printOut(QStringLiteral("erased"));
             return int(kDone);
         }
-        printErr(QStringLiteral("qr512 erase: ") +
-                 (end == Exchange::End::Failed ? why : QStringLiteral("nothing was sent")));
-        return int(end == Exchange::End::Superseded ? kNoMeter : kFailure);
+        printErr(QStringLiteral("qr512 erase: ") + (end == session::Exchange::End::Failed
+                                                        ? why
+                                                        : QStringLiteral("nothing was sent")));
+        return int(end == session::Exchange::End::Superseded ? kNoMeter : kFailure);
     };
     return runMeterExchange(app, connection, common, exchange);
 }

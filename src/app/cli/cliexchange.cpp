@@ -18,9 +18,9 @@ int runMeterExchange(QCoreApplication& app, Connection& connection, const Common
                      const MeterExchange& run) {
     int status = kDone;
     CliExchangeHost host;
-    Exchange exchange(connection.thread(), host);
+    session::Exchange exchange(connection.thread(), host);
     if (run.progress)
-        QObject::connect(&exchange, &Exchange::progress, &app, run.progress);
+        QObject::connect(&exchange, &session::Exchange::progress, &app, run.progress);
 
     bool started = false;
     // Every silence of the meter is bounded, the one during the job too: a meter that goes
@@ -32,7 +32,7 @@ int runMeterExchange(QCoreApplication& app, Connection& connection, const Common
         app.quit();
     });
     // A job that is receiving is not silent.
-    QObject::connect(&exchange, &Exchange::progress, &app,
+    QObject::connect(&exchange, &session::Exchange::progress, &app,
                      [&](double, const QString&) { timeout.start(common.timeoutMs); });
     QObject::connect(&connection.state(), &live::LiveState::frameDecoded, &app, [&] {
         if (started)
@@ -40,13 +40,13 @@ int runMeterExchange(QCoreApplication& app, Connection& connection, const Common
         started = true;
         timeout.start(common.timeoutMs);
         int refused = kDone;
-        Exchange::Work work = run.prepare(&refused);
+        session::Exchange::Work work = run.prepare(&refused);
         if (!work) {
             status = refused;
             app.quit();
             return;
         }
-        exchange.runOnce(std::move(work), [&](Exchange::End end, const QString& error) {
+        exchange.runOnce(std::move(work), [&](session::Exchange::End end, const QString& error) {
             timeout.stop();
             status = run.finish(end, error);
             app.quit();

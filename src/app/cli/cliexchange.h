@@ -1,7 +1,7 @@
 #pragma once
 
 #include "app/cli/clicommon.h"
-#include "app/window/exchange.h"
+#include "session/exchange.h"
 
 #include <functional>
 
@@ -9,7 +9,7 @@ namespace app {
 
 // The headless form of a panel's exchange: the same Exchange class the window uses, on a host
 // that has no toolbar or title.
-class CliExchangeHost : public ExchangeHost {
+class CliExchangeHost : public session::ExchangeHost {
 public:
     bool linkBusy() const override { return m_busy; }
     void setLinkBusy(bool busy) override { m_busy = busy; }
@@ -25,9 +25,9 @@ struct MeterExchange {
     // Called on the main thread once the first frame came (unit, type and channel count are
     // known from connection.state()); returns the job to run, or nothing to end at once with
     // `*status` (a refused value, for example).
-    std::function<Exchange::Work(int* status)> prepare;
+    std::function<session::Exchange::Work(int* status)> prepare;
     // The job's end (on the main thread) -> the exit status.
-    std::function<int(Exchange::End end, const QString& error)> finish;
+    std::function<int(session::Exchange::End end, const QString& error)> finish;
     // Progress of the job, for example to print on a terminal; may be empty.
     std::function<void(double fraction, const QString& text)> progress;
 };

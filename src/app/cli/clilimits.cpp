@@ -82,7 +82,7 @@ int runLimits(QCoreApplication& app, const QStringList& args) {
     auto outcome = std::make_shared<Outcome>();
     live::TempUnit unit = live::TempUnit::Celsius;
     MeterExchange exchange;
-    exchange.prepare = [&](int* status) -> Exchange::Work {
+    exchange.prepare = [&](int* status) -> session::Exchange::Work {
         const live::LiveState& state = connection.state();
         const std::optional<live::TempUnit> shown = settings::shownUnit(state.display());
         if (!shown) {
@@ -94,7 +94,7 @@ int runLimits(QCoreApplication& app, const QStringList& args) {
         unit = *shown;
         const QChar type = state.typeLetter();
         const int channels = state.channelCount();
-        return [=](Exchange::Job& job) {
+        return [=](session::Exchange::Job& job) {
             const std::optional<settings::LimitWords> words = settings::readLimits(job.session);
             if (!words)
                 return;
@@ -111,17 +111,17 @@ int runLimits(QCoreApplication& app, const QStringList& args) {
                 settings::writeLimits(job.session, settings::limitPayload(values, unit));
         };
     };
-    exchange.finish = [&](Exchange::End end, const QString& failure) {
+    exchange.finish = [&](session::Exchange::End end, const QString& failure) {
         switch (end) {
-        case Exchange::End::Done:
+        case session::Exchange::End::Done:
             break;
-        case Exchange::End::Superseded:
+        case session::Exchange::End::Superseded:
             printErr(QStringLiteral("qr512 limits: the meter was lost during the exchange"));
             return int(kNoMeter);
-        case Exchange::End::Cancelled:
+        case session::Exchange::End::Cancelled:
             printErr(QStringLiteral("qr512 limits: interrupted"));
             return int(kFailure);
-        case Exchange::End::Failed:
+        case session::Exchange::End::Failed:
             printErr(QStringLiteral("qr512 limits: ") + failure);
             return int(kFailure);
         }

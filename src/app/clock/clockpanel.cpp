@@ -24,10 +24,10 @@ const QString kMeterCaption = QStringLiteral("Meter Time");
 const QString kNoReply = QStringLiteral("Meter Time: no reply");
 } // namespace
 
-ClockPanel::ClockPanel(serial::LinkThread& link, ExchangeHost& exchangeHost,
+ClockPanel::ClockPanel(serial::LinkThread& link, session::ExchangeHost& exchangeHost,
                        std::function<QDateTime()> now, QWidget* parent)
     : QFrame(parent)
-    , m_exchange(new Exchange(link, exchangeHost, this))
+    , m_exchange(new session::Exchange(link, exchangeHost, this))
     , m_now(std::move(now)) {
     setObjectName(QStringLiteral("PicRTC"));
     setFrameShape(QFrame::Panel);
@@ -102,14 +102,17 @@ void ClockPanel::tick() {
         // One read at a time: a tick that finds the last one still running leaves it be.
         auto bytes = std::make_shared<std::optional<settings::MeterClockBcd>>();
         m_exchange->run(
-            [bytes](Exchange::Job& job) { *bytes = settings::readMeterClock(job.session); },
-            [this, bytes](Exchange::End end, const QString&) { readEnded(end, *bytes); });
+            [bytes](session::Exchange::Job& job) {
+                *bytes = settings::readMeterClock(job.session);
+            },
+            [this, bytes](session::Exchange::End end, const QString&) { readEnded(end, *bytes); });
     }
     m_lblPcTime->setText(m_showPcTime ? settings::pcTimeText(m_now()) : kPcCaption);
 }
 
-void ClockPanel::readEnded(Exchange::End end, std::optional<settings::MeterClockBcd> bytes) {
-    if (end == Exchange::End::Done && m_open && m_showMeterTime)
+void ClockPanel::readEnded(session::Exchange::End end,
+                           std::optional<settings::MeterClockBcd> bytes) {
+    if (end == session::Exchange::End::Done && m_open && m_showMeterTime)
         m_lblMeterTime->setText(bytes ? settings::meterTimeText(*bytes) : kNoReply);
     jobEnded(end);
 }
@@ -131,17 +134,18 @@ void ClockPanel::startWrite() {
     m_writePending = false;
     m_writing = true;
     const std::function<QDateTime()> now = m_now;
-    m_exchange->run([now](Exchange::Job& job) { settings::writeMeterClock(job.session, now); },
-                    [this](Exchange::End end, const QString&) {
-                        m_writing = false;
-                        m_cmdSetTime->setEnabled(true);
-                        if (m_open)
-                            m_timer->start();
-                        jobEnded(end);
-                    });
+    m_exchange->run(
+        [now](session::Exchange::Job& job) { settings::writeMeterClock(job.session, now); },
+        [this](session::Exchange::End end, const QString&) {
+            m_writing = false;
+            m_cmdSetTime->setEnabled(true);
+            if (m_open)
+                m_timer->start();
+            jobEnded(end);
+        });
 }
 
-void ClockPanel::jobEnded(Exchange::End end) {
+void ClockPanel::jobEnded(session::Exchange::End end) {
     if (!m_open) {
         // Exit came while the write was on the link: the link is given back now that the
         // meter has its whole payload.
@@ -149,7 +153,7 @@ void ClockPanel::jobEnded(Exchange::End end) {
             m_exchange->release();
         return;
     }
-    if (end == Exchange::End::Superseded || end == Exchange::End::Failed) {
+    if (end == session::Exchange::End::Superseded || end == session::Exchange::End::Failed) {
         // A port choice took the link (its search reports its own outcome), or the port failed.
         exit();
         return;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/window/exchange.h"
+#include "session/exchange.h"
 #include "settings/meterclock.h"
 
 #include <QDateTime>
@@ -32,8 +32,8 @@ class ClockPanel : public QFrame {
     Q_OBJECT
 public:
     // `now` is the PC's clock; it is also read on the link thread, once per clock write.
-    ClockPanel(serial::LinkThread& link, ExchangeHost& exchangeHost, std::function<QDateTime()> now,
-               QWidget* parent = nullptr);
+    ClockPanel(serial::LinkThread& link, session::ExchangeHost& exchangeHost,
+               std::function<QDateTime()> now, QWidget* parent = nullptr);
     ~ClockPanel() override;
 
     // The toolbar key "RTC" and the service button Command1: does nothing while another
@@ -51,13 +51,13 @@ protected:
     void keyPressEvent(QKeyEvent* event) override;
 
 private:
-    void readEnded(Exchange::End end, std::optional<settings::MeterClockBcd> bytes);
+    void readEnded(session::Exchange::End end, std::optional<settings::MeterClockBcd> bytes);
     void setTime();
     void startWrite();
     void exit();
-    void jobEnded(Exchange::End end);
+    void jobEnded(session::Exchange::End end);
 
-    Exchange* m_exchange = nullptr;
+    session::Exchange* m_exchange = nullptr;
     std::function<QDateTime()> m_now;
 
     QGroupBox* m_frame = nullptr;

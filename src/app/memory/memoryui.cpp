@@ -4,6 +4,7 @@
 #include "live/livepoll.h"
 #include "memory/memorydownload.h"
 #include "memory/memoryrecords.h"
+#include "session/downloadwork.h"
 
 #include <QPushButton>
 #include <QShortcut>
@@ -20,8 +21,8 @@ MemoryUi::MemoryUi(ControlPanel& window, live::LiveState& live, Platform& platfo
     , m_live(live)
     , m_platform(platform)
     , m_host(std::move(host))
-    , m_download(new Exchange(window.link(), window, this))
-    , m_erase(new Exchange(window.link(), window, this)) {
+    , m_download(new session::Exchange(window.link(), window, this))
+    , m_erase(new session::Exchange(window.link(), window, this)) {
     m_cancel = new QPushButton(QStringLiteral("Cancel"), &window);
     m_cancel->setObjectName(QStringLiteral("CmdCancelDownload"));
     m_cancel->setToolTip(QStringLiteral("Stop the download; nothing is saved (Esc)"));
@@ -49,15 +50,15 @@ void MemoryUi::download() {
     memory::SaveRequest save;
     save.directory = directory;
     auto outcome = std::make_shared<memory::DownloadOutcome>();
-    const Exchange::Work work = downloadWork(m_live, save, outcome);
-    const auto done = [this, outcome](Exchange::End end, const QString& error) {
+    const session::Exchange::Work work = session::downloadWork(m_live, save, outcome);
+    const auto done = [this, outcome](session::Exchange::End end, const QString& error) {
         m_cancel->hide();
         m_escape->setEnabled(false);
         m_live.setChannelCountFrozen(false);
-        if (end == Exchange::End::Failed) {
+        if (end == session::Exchange::End::Failed) {
             m_platform.message(QStringLiteral("The download failed: %1").arg(error),
                                Platform::Icon::Warning);
-        } else if (end == Exchange::End::Done) {
+        } else if (end == session::Exchange::End::Done) {
             if (outcome->kind == memory::DownloadOutcome::Kind::Saved) {
                 const QString path = outcome->save.memoryFile;
                 m_platform.openInEditor(path);
@@ -98,24 +99,9 @@ void MemoryUi::erase() {
         return;
     // Another exchange may have taken the link while the question was shown: then nothing is
     // sent, and the user is told so rather than left believing the memory is empty.
-    if (!m_erase->runOnce([](Exchange::Job& job) { memory::eraseMemory(job.link()); }))
+    if (!m_erase->runOnce([](session::Exchange::Job& job) { memory::eraseMemory(job.link()); }))
         m_platform.message(QStringLiteral("The meter is busy; its memory was not erased."),
                            Platform::Icon::Warning);
-}
-
-Exchange::Work downloadWork(const live::LiveState& live, const memory::SaveRequest& save,
-                            std::shared_ptr<memory::DownloadOutcome> outcome) {
-    memory::DownloadRequest request;
-    request.shownCount = live.memoryCount();
-    request.typeLetter = live.typeLetter();
-    request.channelCount = live.channelCount();
-    request.unit = live.displayUnit();
-    request.save = save;
-    return [request, outcome = std::move(outcome)](Exchange::Job& job) {
-        *outcome = memory::downloadMemory(
-            job.link(), request,
-            [&job](double fraction, const QString& text) { job.progress(fraction, text); });
-    };
 }
 
 MemoryUi* attachMemory(ControlPanel& window, live::LiveState& live, Platform& platform,

@@ -4,9 +4,9 @@
 // plot) and "Erase", and the Cancel button that a running download puts into the status bar
 // (Escape does the same).
 
-#include "app/window/exchange.h"
 #include "base/platform.h"
 #include "memory/memorydownload.h"
+#include "session/exchange.h"
 
 #include <QObject>
 #include <QString>
@@ -57,17 +57,11 @@ private:
     live::LiveState& m_live;
     Platform& m_platform;
     Host m_host;
-    Exchange* m_download = nullptr;
-    Exchange* m_erase = nullptr;
+    session::Exchange* m_download = nullptr;
+    session::Exchange* m_erase = nullptr;
     QPushButton* m_cancel = nullptr;
     QShortcut* m_escape = nullptr;
 };
-
-// The download as the work of one exchange, with the type letter, channel count and unit the
-// live display shows now; the window and the command line run the same. The outcome is filled
-// on the link thread before the exchange's end is reported.
-Exchange::Work downloadWork(const live::LiveState& live, const memory::SaveRequest& save,
-                            std::shared_ptr<memory::DownloadOutcome> outcome);
 
 // Builds the keys "Memory" and "Erase" into the window.
 MemoryUi* attachMemory(ControlPanel& window, live::LiveState& live, Platform& platform,

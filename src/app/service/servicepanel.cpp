@@ -24,11 +24,11 @@ constexpr int kRowHeight = 24;
 constexpr int kButtonWidth = 64;
 } // namespace
 
-ServicePanel::ServicePanel(serial::LinkThread& link, ExchangeHost& exchangeHost,
+ServicePanel::ServicePanel(serial::LinkThread& link, session::ExchangeHost& exchangeHost,
                            base::Platform& platform, ClockPanel& clockPanel,
                            std::function<QDateTime()> now, QWidget* window)
     : QWidget(window)
-    , m_exchange(new Exchange(link, exchangeHost, this))
+    , m_exchange(new session::Exchange(link, exchangeHost, this))
     , m_platform(platform)
     , m_now(std::move(now)) {
     setObjectName(QStringLiteral("ServicePanel"));
@@ -107,12 +107,12 @@ void ServicePanel::sendBytes() {
 void ServicePanel::exchangeRaw(const QByteArray& command, const QByteArray& payload) {
     auto reply = std::make_shared<QByteArray>();
     const bool started = m_exchange->runOnce(
-        [reply, command, payload](Exchange::Job& job) {
+        [reply, command, payload](session::Exchange::Job& job) {
             *reply = memory::exchangeBytes(job.session, command, payload);
         },
-        [this, reply](Exchange::End end, const QString&) {
+        [this, reply](session::Exchange::End end, const QString&) {
             setRunning(false);
-            if (end == Exchange::End::Done)
+            if (end == session::Exchange::End::Done)
                 m_label1->setText(memory::replyText(*reply));
         });
     reportStart(started);
@@ -121,8 +121,8 @@ void ServicePanel::exchangeRaw(const QByteArray& command, const QByteArray& payl
 void ServicePanel::writeClock() {
     const std::function<QDateTime()> now = m_now;
     const bool started = m_exchange->runOnce(
-        [now](Exchange::Job& job) { settings::writeMeterClock(job.session, now); },
-        [this](Exchange::End, const QString&) { setRunning(false); });
+        [now](session::Exchange::Job& job) { settings::writeMeterClock(job.session, now); },
+        [this](session::Exchange::End, const QString&) { setRunning(false); });
     reportStart(started);
 }
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/window/exchange.h"
 #include "base/platform.h"
+#include "session/exchange.h"
 
 #include <QDateTime>
 #include <QList>
@@ -36,8 +36,9 @@ public:
     static constexpr int kClockButtonsLeftTwips = 11520;
     static constexpr int kTwipsPerPixel = 15;
 
-    ServicePanel(serial::LinkThread& link, ExchangeHost& exchangeHost, base::Platform& platform,
-                 ClockPanel& clockPanel, std::function<QDateTime()> now, QWidget* window);
+    ServicePanel(serial::LinkThread& link, session::ExchangeHost& exchangeHost,
+                 base::Platform& platform, ClockPanel& clockPanel, std::function<QDateTime()> now,
+                 QWidget* window);
     ~ServicePanel() override;
 
     QLineEdit* box(int n) const { return m_boxes[n - 1]; } // Cmd1..Cmd17
@@ -50,7 +51,7 @@ private:
     void setRunning(bool running);
     void reportStart(bool started);
 
-    Exchange* m_exchange = nullptr;
+    session::Exchange* m_exchange = nullptr;
     base::Platform& m_platform;
     std::function<QDateTime()> m_now;
 

@@ -43,11 +43,11 @@ constexpr Widths kWidths[] = {{4, 3855, 4095}, {2, 1935, 2175}, {1, 975, 1215}};
 
 } // namespace
 
-AlarmPanel::AlarmPanel(serial::LinkThread& link, ExchangeHost& exchangeHost,
+AlarmPanel::AlarmPanel(serial::LinkThread& link, session::ExchangeHost& exchangeHost,
                        const live::LiveState& live, Platform& platform,
                        settings::AlarmMonitor& monitor, QWidget* window)
     : QFrame(window)
-    , m_exchange(new Exchange(link, exchangeHost, this))
+    , m_exchange(new session::Exchange(link, exchangeHost, this))
     , m_host(exchangeHost)
     , m_live(live)
     , m_platform(platform)
@@ -152,8 +152,9 @@ void AlarmPanel::open() {
         return;
     m_unit = unit;
     auto words = std::make_shared<std::optional<settings::LimitWords>>();
-    m_exchange->run([words](Exchange::Job& job) { *words = settings::readLimits(job.session); },
-                    [this, words](Exchange::End end, const QString&) { limitsRead(end, *words); });
+    m_exchange->run(
+        [words](session::Exchange::Job& job) { *words = settings::readLimits(job.session); },
+        [this, words](session::Exchange::End end, const QString&) { limitsRead(end, *words); });
     // Shown at once, so that Cancel is a way out of a read that does not come back.
     setWaiting(true);
     m_focusBefore = QApplication::focusWidget();
@@ -162,10 +163,11 @@ void AlarmPanel::open() {
     m_cancel->setFocus();
 }
 
-void AlarmPanel::limitsRead(Exchange::End end, const std::optional<settings::LimitWords>& words) {
-    if (end == Exchange::End::Cancelled || !m_exchange->held())
+void AlarmPanel::limitsRead(session::Exchange::End end,
+                            const std::optional<settings::LimitWords>& words) {
+    if (end == session::Exchange::End::Cancelled || !m_exchange->held())
         return; // closed meanwhile
-    if (end != Exchange::End::Done) {
+    if (end != session::Exchange::End::Done) {
         // A port search took the link (it reports its own outcome), or the job failed.
         close();
         return;
@@ -212,17 +214,19 @@ void AlarmPanel::confirm() {
     }
     const QByteArray payload = settings::limitPayload(values, *m_unit);
     const bool started = m_exchange->run(
-        [payload](Exchange::Job& job) { settings::writeLimits(job.session, payload); },
-        [this, values](Exchange::End end, const QString& error) { written(end, error, values); });
+        [payload](session::Exchange::Job& job) { settings::writeLimits(job.session, payload); },
+        [this, values](session::Exchange::End end, const QString& error) {
+            written(end, error, values);
+        });
     if (started)
         setWaiting(true);
 }
 
-void AlarmPanel::written(Exchange::End end, const QString& error,
+void AlarmPanel::written(session::Exchange::End end, const QString& error,
                          const settings::LimitValues& values) {
     if (!m_exchange->held())
         return;
-    if (end == Exchange::End::Done) {
+    if (end == session::Exchange::End::Done) {
         // The numbers as typed, not the words sent: the monitor compares with readings.
         settings::AlarmLimits limits;
         limits.unit = *m_unit;
@@ -237,7 +241,7 @@ void AlarmPanel::written(Exchange::End end, const QString& error,
         m_monitor.setEnabled(enabled);
     }
     close();
-    if (end == Exchange::End::Failed)
+    if (end == session::Exchange::End::Failed)
         m_platform.message(QStringLiteral("The alarm limits could not be written: %1").arg(error),
                            Platform::Icon::Warning);
 }

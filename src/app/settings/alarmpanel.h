@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/window/exchange.h"
 #include "base/platform.h"
+#include "session/exchange.h"
 #include "settings/alarmlimits.h"
 
 #include <QFrame>
@@ -38,8 +38,9 @@ using Platform = base::Platform;
 class AlarmPanel : public QFrame {
     Q_OBJECT
 public:
-    AlarmPanel(serial::LinkThread& link, ExchangeHost& exchangeHost, const live::LiveState& live,
-               Platform& platform, settings::AlarmMonitor& monitor, QWidget* window);
+    AlarmPanel(serial::LinkThread& link, session::ExchangeHost& exchangeHost,
+               const live::LiveState& live, Platform& platform, settings::AlarmMonitor& monitor,
+               QWidget* window);
 
     // The toolbar key "Alarm": nothing while another exchange owns the link.
     void open();
@@ -47,9 +48,10 @@ public:
     static constexpr int kTwipsPerPixel = 15;
 
 private:
-    void limitsRead(Exchange::End end, const std::optional<settings::LimitWords>& words);
+    void limitsRead(session::Exchange::End end, const std::optional<settings::LimitWords>& words);
     void confirm();
-    void written(Exchange::End end, const QString& error, const settings::LimitValues& values);
+    void written(session::Exchange::End end, const QString& error,
+                 const settings::LimitValues& values);
     // Hides the panel and gives the link back.
     void close();
     void setWaiting(bool waiting);
@@ -57,8 +59,8 @@ private:
     void fitChannels(int channels);
     settings::LimitTexts boxTexts() const;
 
-    Exchange* m_exchange = nullptr;
-    const ExchangeHost& m_host;
+    session::Exchange* m_exchange = nullptr;
+    const session::ExchangeHost& m_host;
     const live::LiveState& m_live;
     Platform& m_platform;
     settings::AlarmMonitor& m_monitor;

@@ -22,11 +22,11 @@ const QString kReadFailed =
 const QString kUnknownInterval = QStringLiteral("?");
 } // namespace
 
-SamplingPanel::SamplingPanel(serial::LinkThread& link, ExchangeHost& exchangeHost,
+SamplingPanel::SamplingPanel(serial::LinkThread& link, session::ExchangeHost& exchangeHost,
                              Platform& platform, Host host, QWidget* window)
     : QFrame(window)
-    , m_exchange(new Exchange(link, exchangeHost, this))
-    , m_serviceExchange(new Exchange(link, exchangeHost, this))
+    , m_exchange(new session::Exchange(link, exchangeHost, this))
+    , m_serviceExchange(new session::Exchange(link, exchangeHost, this))
     , m_platform(platform)
     , m_host(std::move(host)) {
     setObjectName(QStringLiteral("PicSampling"));
@@ -142,17 +142,19 @@ void SamplingPanel::confirmPc() {
 void SamplingPanel::readMeter() {
     auto seconds = std::make_shared<std::optional<int>>();
     const bool started = m_exchange->run(
-        [seconds](Exchange::Job& job) { *seconds = settings::readMeterInterval(job.session); },
-        [this, seconds](Exchange::End end, const QString&) { meterRead(end, *seconds); });
+        [seconds](session::Exchange::Job& job) {
+            *seconds = settings::readMeterInterval(job.session);
+        },
+        [this, seconds](session::Exchange::End end, const QString&) { meterRead(end, *seconds); });
     if (started)
         setWaiting(true);
 }
 
-void SamplingPanel::meterRead(Exchange::End end, std::optional<int> seconds) {
+void SamplingPanel::meterRead(session::Exchange::End end, std::optional<int> seconds) {
     setWaiting(false);
-    if (end == Exchange::End::Cancelled || !m_exchange->held())
+    if (end == session::Exchange::End::Cancelled || !m_exchange->held())
         return; // the panel was closed meanwhile
-    if (end != Exchange::End::Done) {
+    if (end != session::Exchange::End::Done) {
         // A port search took the link (it reports its own outcome), or the job failed.
         close();
         return;
@@ -191,12 +193,12 @@ void SamplingPanel::askMeterInterval() {
 }
 
 void SamplingPanel::writeMeter(int seconds, bool fromPanel) {
-    const auto work = [seconds](Exchange::Job& job) {
+    const auto work = [seconds](session::Exchange::Job& job) {
         settings::writeMeterInterval(job.session, seconds);
     };
-    const auto done = [this, seconds, fromPanel](Exchange::End end, const QString&) {
+    const auto done = [this, seconds, fromPanel](session::Exchange::End end, const QString&) {
         // The meter has the new interval even when the panel was cancelled meanwhile.
-        if (end == Exchange::End::Done)
+        if (end == session::Exchange::End::Done)
             m_cmdSampling->setText(QString::number(seconds));
         if (fromPanel && m_exchange->held())
             close();

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "app/window/exchange.h"
 #include "base/platform.h"
+#include "session/exchange.h"
 
 #include <QFrame>
 
@@ -39,7 +39,7 @@ public:
     };
 
     // The panel and the service frame are created as children of `window`.
-    SamplingPanel(serial::LinkThread& link, ExchangeHost& exchangeHost, Platform& platform,
+    SamplingPanel(serial::LinkThread& link, session::ExchangeHost& exchangeHost, Platform& platform,
                   Host host, QWidget* window);
     ~SamplingPanel() override;
 
@@ -66,7 +66,7 @@ private:
     void cancel();
     void confirmPc();
     void readMeter();
-    void meterRead(Exchange::End end, std::optional<int> seconds);
+    void meterRead(session::Exchange::End end, std::optional<int> seconds);
     void askMeterInterval();
     void serviceClicked();
     // Hides the panel and gives the link back.
@@ -74,8 +74,8 @@ private:
     void setWaiting(bool waiting);
     void writeMeter(int seconds, bool fromPanel);
 
-    Exchange* m_exchange = nullptr;        // the panel's: held while the panel is open
-    Exchange* m_serviceExchange = nullptr; // CmdSampling's own write, panel closed
+    session::Exchange* m_exchange = nullptr;        // the panel's: held while the panel is open
+    session::Exchange* m_serviceExchange = nullptr; // CmdSampling's own write, panel closed
     Platform& m_platform;
     Host m_host;
 

@@ -105,7 +105,7 @@ ControlPanel::ControlPanel(serial::LinkThread& link, live::LiveState& live, Plat
     m_shapeStart->setGeometry(128, 52, 14, 14);
     m_shapeStart->hide();
 
-    m_keyExchange = new Exchange(m_link, *this, this);
+    m_keyExchange = new session::Exchange(m_link, *this, this);
     buildKeys();
     buildPortList();
     buildViewMenu();
@@ -409,7 +409,8 @@ void ControlPanel::updateReadout() {
 }
 
 void ControlPanel::transmit(const QByteArray& code) {
-    m_keyExchange->runOnce([code](Exchange::Job& job) { live::sendKey(job.session, code); });
+    m_keyExchange->runOnce(
+        [code](session::Exchange::Job& job) { live::sendKey(job.session, code); });
 }
 
 void ControlPanel::closeEvent(QCloseEvent* event) {

@@ -2,8 +2,8 @@
 
 #include "base/platform.h"
 
-#include "app/window/exchange.h"
 #include "live/keycodes.h"
+#include "session/exchange.h"
 
 #include <QHash>
 #include <QMainWindow>
@@ -39,7 +39,7 @@ using Platform = base::Platform;
 // The main window: the live LCD, the meter's keys, the toolbar that later features hang their
 // commands on, the port list and the status bar. It owns no port: it posts jobs to the link
 // thread and redraws from the live state after every decoded frame.
-class ControlPanel : public QMainWindow, public ExchangeHost {
+class ControlPanel : public QMainWindow, public session::ExchangeHost {
     Q_OBJECT
 public:
     // `now` is monotonic seconds; key hold times are measured with it.
@@ -145,7 +145,7 @@ private:
     QHash<QObject*, live::Key> m_pictureOfWidget;    // pictures lying on a key: no key of their own
 
     bool m_linkBusy = false;
-    Exchange* m_keyExchange = nullptr;
+    session::Exchange* m_keyExchange = nullptr;
     double m_keyDownTime = 0;
     std::optional<live::Key> m_heldKey; // pressed and not yet released
 };

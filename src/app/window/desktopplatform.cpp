@@ -67,8 +67,10 @@ void DesktopPlatform::beep() {
 }
 
 Tone& DesktopPlatform::tone() {
-    if (!m_tone)
+    if (!m_tone) {
         m_tone = std::make_unique<Tone>();
+        m_tone->setSystemBeep(&QApplication::beep);
+    }
     return *m_tone;
 }
 

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "app/window/tone.h"
+#include "app/sound/tone.h"
 #include "base/platform.h"
 
 #include <memory>

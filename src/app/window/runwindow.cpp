@@ -9,12 +9,12 @@
 #include "app/settings/samplingpanel.h"
 #include "app/window/controlpanel.h"
 #include "app/window/desktopplatform.h"
-#include "app/window/simulation.h"
 #include "link/linkthread.h"
 #include "link/portcatalog.h"
 #include "link/serialport.h"
 #include "live/livepoll.h"
 #include "recording/recorder.h"
+#include "session/simulation.h"
 
 #include <QApplication>
 #include <QCommandLineParser>
@@ -100,9 +100,9 @@ int runWindow(QApplication& app, const QStringList& args) {
     const QCommandLineParser& parser = options.parser;
 
     QStringList devices = parser.values(options.port);
-    std::unique_ptr<Simulation> simulation;
+    std::unique_ptr<session::Simulation> simulation;
     if (parser.isSet(options.simulate)) {
-        simulation = std::make_unique<Simulation>();
+        simulation = std::make_unique<session::Simulation>();
         QString error;
         if (!simulation->start(&error)) {
             std::fprintf(stderr, "qr512: cannot start the virtual meter: %s\n", qPrintable(error));

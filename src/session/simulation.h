@@ -11,7 +11,7 @@ namespace sim {
 class PtyHost;
 }
 
-namespace app {
+namespace session {
 
 // The virtual meter of --simulate: a VirtualMeter behind a pseudo-terminal, answering on its
 // own thread so that it keeps real time while the window and the link thread are busy.
@@ -42,4 +42,4 @@ private:
     QString m_devicePath;
 };
 
-} // namespace app
+} // namespace session

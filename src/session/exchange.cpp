@@ -1,4 +1,4 @@
-#include "app/window/exchange.h"
+#include "session/exchange.h"
 
 #include "link/handover.h"
 
@@ -7,7 +7,7 @@
 
 #include <exception>
 
-namespace app {
+namespace session {
 
 // Travels with the job and reports its end from its destructor, so that a job dropped unrun
 // (a port choice, the program closing) is reported as surely as one that ran.
@@ -162,4 +162,4 @@ bool Exchange::resume() {
     return true;
 }
 
-} // namespace app
+} // namespace session

@@ -8,7 +8,7 @@
 #include <functional>
 #include <memory>
 
-namespace app {
+namespace session {
 
 // What an exchange changes on the window while it owns the link.
 class ExchangeHost {
@@ -97,7 +97,7 @@ public:
 
 signals:
     void progress(double fraction, const QString& text);
-    void ended(app::Exchange::End end);
+    void ended(session::Exchange::End end);
 
 private:
     struct Notice;
@@ -117,4 +117,4 @@ private:
     serial::CancelFlag m_cancel;
 };
 
-} // namespace app
+} // namespace session

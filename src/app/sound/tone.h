@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QThread>
 
+#include <functional>
+
 namespace app {
 
 class ToneWorker;
@@ -12,8 +14,8 @@ class ToneWorker;
 // The alarm tone: a 2000 Hz sine of 200 ms on the default sound output. The sound is fed from
 // a thread of its own, so play() returns at once and the window never waits for it; tones
 // asked for in a row follow each other, each with a short pause after it so that two tones
-// are heard as two. Without a sound device (or when it fails) the system beep stands in, and
-// noSoundDevice() is emitted the first time.
+// are heard as two. Without a sound device (or when it fails) the system beep stands in where
+// there is one, and noSoundDevice() is emitted the first time.
 class Tone : public QObject {
     Q_OBJECT
 public:
@@ -27,6 +29,8 @@ public:
     ~Tone() override;
 
     void play();
+    // What stands in for a tone without a sound device (the desktop's beep); none by default.
+    void setSystemBeep(std::function<void()> beep) { m_systemBeep = std::move(beep); }
 
     // One tone and the pause after it as raw samples in `format` (any channel count; 8, 16
     // and 32-bit integer or float samples), with short fades so it starts and ends without a
@@ -45,6 +49,7 @@ private:
     QThread m_thread;
     ToneWorker* m_worker = nullptr;
     bool m_reported = false;
+    std::function<void()> m_systemBeep;
 };
 
 } // namespace app

@@ -3,7 +3,7 @@
 // state: LinkBusy clear, toolbar enabled, title back, and the poll on again unless a port choice
 // or a lost fixed port took the link.
 
-#include "app/window/exchange.h"
+#include "session/exchange.h"
 #include "sim/virtualmeter.h"
 #include "support/simport.h"
 #include "support/virtualclock.h"
@@ -14,11 +14,11 @@
 
 #include <stdexcept>
 
-using app::Exchange;
+using session::Exchange;
 
 namespace {
 
-struct FakeHost : app::ExchangeHost {
+struct FakeHost : session::ExchangeHost {
     bool busy = false;
     bool toolbar = true;
     QString caption = QStringLiteral("QR512");
@@ -51,7 +51,7 @@ struct Rig {
 };
 
 // A job that only ends when something ends it.
-void endless(Exchange::Job& job) {
+void endless(session::Exchange::Job& job) {
     for (;;)
         job.link().delay(0.05);
 }
@@ -66,12 +66,14 @@ private slots:
         QTest::addColumn<QString>("how");
         QTest::addColumn<int>("end"); // -1: the end reaches nobody
         QTest::addColumn<bool>("pollAfter");
-        QTest::newRow("done") << "done" << int(Exchange::End::Done) << true;
-        QTest::newRow("exception") << "throw" << int(Exchange::End::Failed) << true;
-        QTest::newRow("cancel") << "cancel" << int(Exchange::End::Cancelled) << true;
-        QTest::newRow("port choice") << "port" << int(Exchange::End::Superseded) << false;
-        QTest::newRow("dropped unrun") << "drop" << int(Exchange::End::Superseded) << false;
-        QTest::newRow("fixed port lost") << "lost" << int(Exchange::End::Superseded) << false;
+        QTest::newRow("done") << "done" << int(session::Exchange::End::Done) << true;
+        QTest::newRow("exception") << "throw" << int(session::Exchange::End::Failed) << true;
+        QTest::newRow("cancel") << "cancel" << int(session::Exchange::End::Cancelled) << true;
+        QTest::newRow("port choice") << "port" << int(session::Exchange::End::Superseded) << false;
+        QTest::newRow("dropped unrun")
+            << "drop" << int(session::Exchange::End::Superseded) << false;
+        QTest::newRow("fixed port lost")
+            << "lost" << int(session::Exchange::End::Superseded) << false;
         QTest::newRow("owner destroyed") << "owner" << -1 << true;
     }
 
@@ -81,22 +83,22 @@ private slots:
         QFETCH(bool, pollAfter);
         Rig rig;
         QVERIFY(rig.start());
-        auto exchange = std::make_unique<Exchange>(rig.thread, rig.host);
+        auto exchange = std::make_unique<session::Exchange>(rig.thread, rig.host);
         auto gate = std::make_shared<QSemaphore>();
         if (how == QLatin1String("drop"))
             rig.thread.post([gate](serial::LinkSession&) { gate->acquire(); });
 
-        std::optional<Exchange::End> seen;
+        std::optional<session::Exchange::End> seen;
         QString error;
-        Exchange::Work work = endless;
+        session::Exchange::Work work = endless;
         if (how == QLatin1String("done"))
-            work = [](Exchange::Job& job) { job.link().flush(); };
+            work = [](session::Exchange::Job& job) { job.link().flush(); };
         else if (how == QLatin1String("throw"))
-            work = [](Exchange::Job&) { throw std::runtime_error("disk gone"); };
+            work = [](session::Exchange::Job&) { throw std::runtime_error("disk gone"); };
         else if (how == QLatin1String("lost"))
-            work = [](Exchange::Job&) { throw serial::FixedPortFailed{}; };
+            work = [](session::Exchange::Job&) { throw serial::FixedPortFailed{}; };
         QVERIFY(exchange->runOnce(
-            work, [&](Exchange::End e, const QString& text) { seen = e, error = text; },
+            work, [&](session::Exchange::End e, const QString& text) { seen = e, error = text; },
             {.disableToolbar = true}));
         QVERIFY(rig.host.busy);
         QVERIFY(!rig.host.toolbar);
@@ -124,17 +126,17 @@ private slots:
         }
         QVERIFY(rig.endState(pollAfter));
         // The link takes the next exchange.
-        QVERIFY(Exchange(rig.thread, rig.host).runOnce([](Exchange::Job&) {}));
+        QVERIFY(Exchange(rig.thread, rig.host).runOnce([](session::Exchange::Job&) {}));
     }
 
     void aBusyLinkIsRefused() {
         Rig rig;
         QVERIFY(rig.start());
-        Exchange first(rig.thread, rig.host);
-        Exchange second(rig.thread, rig.host);
+        session::Exchange first(rig.thread, rig.host);
+        session::Exchange second(rig.thread, rig.host);
         QVERIFY(first.acquire());
         bool ran = false;
-        QVERIFY(!second.runOnce([&](Exchange::Job&) { ran = true; }));
+        QVERIFY(!second.runOnce([&](session::Exchange::Job&) { ran = true; }));
         QVERIFY(!second.acquire());
         QVERIFY(!first.acquire()); // not twice either
         first.release();
@@ -145,18 +147,20 @@ private slots:
     void progressReachesTheTitleAndIsRestored() {
         Rig rig;
         QVERIFY(rig.start());
-        Exchange exchange(rig.thread, rig.host);
+        session::Exchange exchange(rig.thread, rig.host);
         QStringList titles; // the fraction and the title as each step shows
-        connect(&exchange, &Exchange::progress, this, [&](double fraction, const QString&) {
-            titles << QString::number(fraction) + ' ' + rig.host.caption;
-        });
+        connect(&exchange, &session::Exchange::progress, this,
+                [&](double fraction, const QString&) {
+                    titles << QString::number(fraction) + ' ' + rig.host.caption;
+                });
         bool ended = false;
         exchange.runOnce(
-            [](Exchange::Job& job) {
+            [](session::Exchange::Job& job) {
                 job.progress(0.25, QStringLiteral("25.0% Completed"));
                 job.progress(1.0, QStringLiteral("100.0% Completed"));
             },
-            [&](Exchange::End, const QString&) { ended = true; }, {.progressInTitle = true});
+            [&](session::Exchange::End, const QString&) { ended = true; },
+            {.progressInTitle = true});
         QTRY_VERIFY_WITH_TIMEOUT(ended, 20000);
         QCOMPARE(titles, QStringList({"0.25 25.0% Completed", "1 100.0% Completed"}));
         QVERIFY(rig.endState(true));

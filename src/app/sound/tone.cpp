@@ -1,8 +1,8 @@
-#include "app/window/tone.h"
+#include "app/sound/tone.h"
 
-#include <QApplication>
 #include <QAudioDevice>
 #include <QAudioSink>
+#include <QCoreApplication>
 #include <QMediaDevices>
 #include <QTimer>
 
@@ -162,10 +162,9 @@ void Tone::fallBack(int tones) {
         m_reported = true;
         emit noSoundDevice();
     }
-    // Only a widget application has a system beep to give.
-    if (qobject_cast<QApplication*>(QCoreApplication::instance()))
+    if (m_systemBeep)
         for (int i = 0; i < tones; ++i)
-            QApplication::beep();
+            m_systemBeep();
     emit finished();
 }
 

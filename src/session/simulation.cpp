@@ -1,8 +1,8 @@
-#include "app/window/simulation.h"
+#include "session/simulation.h"
 
 #include "sim/ptyhost.h"
 
-namespace app {
+namespace session {
 
 Simulation::Simulation(sim::MeterConfig config, sim::Faults faults)
     : m_meter(std::make_unique<sim::VirtualMeter>(config, faults)) {
@@ -40,4 +40,4 @@ bool Simulation::start(QString* error) {
     return true;
 }
 
-} // namespace app
+} // namespace session
