@@ -37,7 +37,6 @@ public:
     qsizetype rowsInWorkFile() const { return m_rowsOnDisk; }
     // Syncs and closes the working file; false with the reason (the file is closed anyway).
     bool closeWorkFile(QString* error);
-    bool workFileOpen() const { return m_workFile && m_workFile->isOpen(); }
 
     // The whole final file at `path`, through a temporary file beside it that is synced,
     // closed and renamed; the folder is synced after the rename. False with the reason, and

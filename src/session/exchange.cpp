@@ -42,7 +42,16 @@ Exchange::Exchange(serial::LinkThread& link, ExchangeHost& host, QObject* parent
     : QObject(parent)
     , m_link(link)
     , m_host(host)
-    , m_hostAlive(host.alive()) {}
+    , m_hostAlive(host.alive()) {
+    // A search that finds the meter switches the poll on: not while this exchange holds the
+    // link (a panel open, a job whose own search found it again). It comes on at the release.
+    connect(&m_link, &serial::LinkThread::connected, this, [this] {
+        if (!m_held)
+            return;
+        m_pollOwed = true;
+        m_link.setPolling(false);
+    });
+}
 
 Exchange::~Exchange() {
     // The owner closed while holding the link (a panel destroyed with the window still up):
@@ -56,7 +65,9 @@ bool Exchange::acquire(Options options) {
     if (m_held || m_host.linkBusy())
         return false;
     m_held = true;
+    ++m_host.m_holders;
     m_superseded = false;
+    m_pollOwed = false;
     m_releaseWhenDone = false;
     m_options = options;
     m_generation = m_link.generation();
@@ -140,13 +151,14 @@ void Exchange::release() {
         return;
     cancel();
     m_held = false;
+    --m_host.m_holders;
     m_releaseWhenDone = false;
     m_host.setLinkBusy(false);
     if (m_options.disableToolbar)
         m_host.setToolbarEnabled(true);
     if (m_options.disableToolbar || m_options.progressInTitle)
         m_host.setTitle(m_title);
-    if (!m_superseded && m_link.generation() == m_generation)
+    if (m_pollOwed || (!m_superseded && m_link.generation() == m_generation))
         m_link.setPolling(true);
 }
 

@@ -21,9 +21,13 @@ public:
     virtual void setToolbarEnabled(bool enabled) = 0;
     virtual QString title() const = 0;
     virtual void setTitle(const QString& title) = 0;
+    // An exchange holds the link (LinkBusy may be set for no other reason).
+    bool exchangeHolds() const { return m_holders > 0; }
 
 private:
+    friend class Exchange;
     std::shared_ptr<bool> m_alive = std::make_shared<bool>(true);
+    int m_holders = 0;
 };
 
 struct ExchangeOptions {
@@ -111,6 +115,7 @@ private:
     bool m_running = false;
     bool m_releaseWhenDone = false;
     bool m_superseded = false;
+    bool m_pollOwed = false; // a reconnection's poll held back until the link is given back
     quint64 m_generation = 0;
     quint64 m_jobId = 0;
     QString m_title;

@@ -129,6 +129,23 @@ private slots:
         QVERIFY(Exchange(rig.thread, rig.host).runOnce([](session::Exchange::Job&) {}));
     }
 
+    // A search that finds the meter while a panel holds the link leaves the link with it: the
+    // poll stays off until the panel gives the link back.
+    void aReconnectionLeavesTheLinkWithItsHolder() {
+        Rig rig;
+        QVERIFY(rig.start());
+        Exchange exchange(rig.thread, rig.host);
+        QVERIFY(exchange.acquire());
+        QVERIFY(rig.host.exchangeHolds());
+        QSignalSpy connected(&rig.thread, &serial::LinkThread::connected);
+        QVERIFY(rig.thread.choosePort(QStringLiteral("Auto")));
+        QVERIFY(connected.wait(20000));
+        QVERIFY(!rig.thread.polling());
+        exchange.release();
+        QVERIFY(!rig.host.exchangeHolds());
+        QVERIFY(rig.endState(true));
+    }
+
     void aBusyLinkIsRefused() {
         Rig rig;
         QVERIFY(rig.start());

@@ -42,8 +42,6 @@ public:
     // The display tick, run every second by the timer while the panel is open.
     void tick();
 
-    bool showMeterTime() const { return m_showMeterTime; }
-    bool showPcTime() const { return m_showPcTime; }
     QTimer* displayTimer() const { return m_timer; }
 
 protected:

@@ -45,7 +45,6 @@ public:
     // The Cancel button and Escape: the download ends at once, nothing is saved.
     void cancelDownload();
 
-    bool downloading() const { return m_download->jobRunning(); }
     QPushButton* cancelButton() const { return m_cancel; }
 
 signals:

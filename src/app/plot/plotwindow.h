@@ -48,7 +48,6 @@ protected:
 
 private:
     void applyRange();
-    void placeRangePanel();
 
     std::shared_ptr<const plot::PlotData> m_data;
     base::Platform& m_platform;

@@ -44,8 +44,6 @@ public:
     recording::Recorder& recorder() { return *m_recorder; }
     // The recording tick; the clock panel stops it while it is open.
     QTimer* timer2() const { return m_timer2; }
-    RecordPanel* recordPanel() const { return m_recordPanel; }
-    StopTimePanel* stopTimePanel() const { return m_stopTimePanel; }
 
     // The toolbar key "Save": the recording panel while idle, the end of the recording while
     // one runs.

@@ -51,11 +51,7 @@ public:
     // The toolbar key "Intv": does nothing while another exchange owns the link.
     void open();
 
-    bool usePcSampling() const { return m_usePcSampling; }
-    // The meter's interval as last read with "K" (0 before the first read).
-    int meterSamplingTime() const { return m_meterSamplingTime; }
     QGroupBox* serviceFrame() const { return m_serviceFrame; }
-    QPushButton* serviceButton() const { return m_cmdSampling; }
 
 protected:
     bool eventFilter(QObject* watched, QEvent* event) override;

@@ -115,8 +115,12 @@ ControlPanel::ControlPanel(serial::LinkThread& link, live::LiveState& live, Plat
             [this](const QString& text) { m_panels[3]->setText(text); });
     connect(&m_link, &serial::LinkThread::searchStarted, m_shapeStart, &QWidget::show);
     connect(&m_link, &serial::LinkThread::connected, this, [this](int, const QString& device) {
-        m_toolbar->setEnabled(true);
-        setLinkBusy(false);
+        // The meter found again frees a link left busy, never one an exchange still holds: it
+        // gives the link (and the toolbar) back itself, and a second holder would share it.
+        if (!exchangeHolds()) {
+            m_toolbar->setEnabled(true);
+            setLinkBusy(false);
+        }
         m_panels[3]->setToolTip(device);
     });
     connect(&m_link, &serial::LinkThread::fixedPortFailed, this, [this](const QString& detail) {

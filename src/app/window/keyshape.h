@@ -20,7 +20,6 @@ public:
     void setFillColor(const QColor& color);
     // A dotted ring inside the edge while the key it belongs to has the keyboard focus.
     void setFocusMark(bool shown);
-    bool focusMark() const { return m_focusMark; }
 
 protected:
     void paintEvent(QPaintEvent* event) override;
