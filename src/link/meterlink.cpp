@@ -5,7 +5,7 @@
 namespace serial {
 
 namespace {
-const QByteArray kHandshakeReply("\x02\x41\x0D", 3);
+const QByteArray kHandshakeReply(profile::kHandshakeReply, profile::kHandshakeLength);
 }
 
 MeterLink::MeterLink(Port& port, Clock& clock)
@@ -53,34 +53,40 @@ void MeterLink::meterLost() {
         m_hooks.recover();
 }
 
+MeterLink::Handshake MeterLink::handshake(int attempts) {
+    Handshake h;
+    do {
+        // A port closed under the link cannot answer: the search starts at once instead of
+        // spending a second of attempts on a wire that is gone.
+        if (!m_port.isOpen()) {
+            h.portGone = true;
+            h.reply.clear();
+            break;
+        }
+        ++h.attempts;
+        m_port.readAll();
+        m_port.write(QByteArrayLiteral("A"));
+        delay(profile::kHandshakeWait);
+        h.reply = m_port.readAll();
+    } while (h.attempts < attempts && h.reply.size() < profile::kHandshakeLength);
+    return h;
+}
+
+bool MeterLink::isHandshakeReply(const QByteArray& reply) {
+    return reply.startsWith(kHandshakeReply);
+}
+
 void MeterLink::checkMeter() {
     m_port.readAll();
-    int wrongSeries = 0;
-    for (;;) {
-        int attempts = 0;
-        QByteArray reply;
-        do {
-            // A port closed under the link (its device unplugged) cannot answer: the search
-            // starts at once instead of spending a second of attempts on a wire that is gone.
-            if (!m_port.isOpen()) {
-                meterLost();
-                return;
-            }
-            ++attempts;
-            m_port.readAll();
-            m_port.write(QByteArrayLiteral("A"));
-            delay(profile::kHandshakeWait);
-            reply = m_port.readAll();
-        } while (attempts < profile::kHandshakeAttempts &&
-                 reply.size() < profile::kHandshakeLength);
-
+    for (int wrongSeries = 0;;) {
+        const Handshake h = handshake(profile::kHandshakeAttempts);
         // A reply that only came with the last attempt is not looked at: a meter that needed
         // a hundred tries is as good as gone, and the search gets to verify it.
-        if (attempts >= profile::kHandshakeAttempts) {
+        if (h.portGone || h.attempts >= profile::kHandshakeAttempts) {
             meterLost();
             return;
         }
-        if (reply.startsWith(kHandshakeReply))
+        if (isHandshakeReply(h.reply))
             return;
         if (++wrongSeries >= profile::kWrongHandshakeSeries) {
             meterLost();

@@ -34,6 +34,15 @@ public:
     // The gap between a command letter and its payload: never cut short by a cancel, since a
     // meter left waiting for a payload takes the next command's bytes for it.
     void payloadGap();
+    struct Handshake {
+        QByteArray reply; // the last attempt's
+        int attempts = 0;
+        bool portGone = false; // the port closed under the link (its device unplugged)
+    };
+    // "A", the handshake wait, read: again until a reply of three bytes or more came, at most
+    // `attempts` times.
+    Handshake handshake(int attempts);
+    static bool isHandshakeReply(const QByteArray& reply);
     // Reads once and throws away whatever arrived unasked.
     void flush() { m_port.readAll(); }
     // Returns once the meter has answered the handshake, searching the port again when it

@@ -13,12 +13,16 @@ inline constexpr double kPayloadGap = 0.002;   // letter, then its payload
 inline constexpr double kSettingsWait = 0.02;  // "J", "K", "C" replies
 
 inline constexpr int kHandshakeLength = 3;
+inline constexpr char kHandshakeReply[] = "\x02\x41\x0D"; // the meter's answer to "A"
 inline constexpr int kFrameLength = 37;
 inline constexpr int kAlarmReplyLength = 18;
 inline constexpr int kIntervalReplyLength = 5;
 inline constexpr int kClockReplyLength = 8;
 inline constexpr int kRecordLength = 19;
 inline constexpr int kMemoryCapacity = 16800;
+// The sampling interval in seconds, of the meter's memory and of the PC recording alike.
+inline constexpr int kMinInterval = 1;
+inline constexpr int kMaxInterval = 86400; // one day
 
 // A silent meter costs this many handshakes (about a second) before the port is searched again.
 inline constexpr int kHandshakeAttempts = 100;

@@ -4,10 +4,6 @@
 
 namespace serial {
 
-namespace {
-const QByteArray kHandshakeReply("\x02\x41\x0D", 3);
-}
-
 std::optional<PortChoice> parsePortChoice(const QString& text) {
     if (text == QLatin1String("Auto"))
         return PortChoice{true, 1};
@@ -41,21 +37,11 @@ bool PortDetector::openPort(int p, QString* error) {
 }
 
 PortDetector::ProbeResult PortDetector::probe() {
-    Port& port = m_link.port();
     for (int wrongReplies = 0;;) {
-        int attempts = 0;
-        QByteArray reply;
-        do {
-            ++attempts;
-            port.readAll();
-            port.write(QByteArrayLiteral("A"));
-            m_link.delay(profile::kHandshakeWait);
-            reply = port.readAll();
-        } while (attempts < profile::kProbeAttempts && reply.size() < profile::kHandshakeLength);
-
-        if (reply.size() < profile::kHandshakeLength)
+        const MeterLink::Handshake h = m_link.handshake(profile::kProbeAttempts);
+        if (h.reply.size() < profile::kHandshakeLength)
             return ProbeResult::NoMeter;
-        if (reply.startsWith(kHandshakeReply))
+        if (MeterLink::isHandshakeReply(h.reply))
             return ProbeResult::Found;
         if (++wrongReplies >= profile::kWrongProbeRepeats)
             return ProbeResult::WrongDevice;

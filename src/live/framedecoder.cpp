@@ -169,13 +169,13 @@ constexpr qint64 roundDivEven(qint64 num, qint64 den) {
 // Celsius tenths = nearest((raw - 4680) * 5 / 9); Kelvin tenths = nearest((raw + 234) * 5 / 9)
 // which is the Celsius value + 273.0. The ninths never end in an exact half.
 constexpr qint32 celsiusTenths(quint16 raw) {
-    return static_cast<qint32>(roundDivEven((qint64(raw) - 4680) * 5, 9));
+    return static_cast<qint32>(roundDivEven((qint64(raw) - kWordOfZeroC) * 5, 9));
 }
 constexpr qint32 kelvinTenths(quint16 raw) {
-    return static_cast<qint32>(roundDivEven((qint64(raw) + 234) * 5, 9));
+    return static_cast<qint32>(roundDivEven((qint64(raw) + kKelvinOffsetWords) * 5, 9));
 }
 constexpr qint32 fahrenheitTenths(quint16 raw) {
-    return qint32(raw) - 4360;
+    return qint32(raw) - kWordOfZeroF;
 }
 
 static_assert(celsiusTenths(4680) == 0 && kelvinTenths(4680) == 2730);

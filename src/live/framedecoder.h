@@ -5,6 +5,8 @@
 // Everything here is a pure function over bytes so that the live poll, the memory download
 // and the recorder share one definition of what a frame means.
 
+#include "link/meterprofile.h"
+
 #include <QByteArrayView>
 #include <QChar>
 #include <QString>
@@ -15,7 +17,7 @@
 
 namespace live {
 
-constexpr int kFrameLength = 37;
+constexpr int kFrameLength = serial::profile::kFrameLength;
 
 // 0-based offsets into a frame (the frame's first byte, 02, is offset 0).
 constexpr int kFirstDisplayOffset = 1; // bytes 2..25 carry the LCD image
@@ -29,6 +31,12 @@ constexpr int kDigitCount = 16;
 constexpr int kSegmentCount = 7;
 constexpr int kAnnunciatorCount = 58;
 constexpr int kChannels = 4;
+
+// The meter's temperature words: 4680 is 0 C (32 F), one Celsius tenth is 1.8 words (one
+// Fahrenheit tenth one word), and Kelvin is Celsius + 273.
+constexpr int kWordOfZeroC = 4680;
+constexpr int kWordOfZeroF = 4360;
+constexpr int kKelvinOffsetWords = 234; // 4680 - 273 * 18
 
 // Raw words that stand for "over range" and "under range" instead of a temperature.
 constexpr quint16 kRawOverRange = 65535;

@@ -50,7 +50,7 @@ void sendKey(serial::LinkSession& session, const QByteArray& code) {
 }
 
 QString memoryText(int memoryCount) {
-    return QString::number(memoryCount) + QStringLiteral(" / 16800");
+    return QStringLiteral("%1 / %2").arg(memoryCount).arg(prof::kMemoryCapacity);
 }
 
 LiveState::LiveState(QObject* parent)

@@ -11,8 +11,6 @@ namespace memory {
 
 namespace {
 
-constexpr int kCountOffset = 34; // bytes 35 and 36 of the live frame
-
 // Progress texts change in steps of 0.1 %: only a change is worth a trip to the window.
 class ProgressReporter {
 public:
@@ -41,7 +39,8 @@ std::optional<int> readMemoryCount(serial::MeterLink& link) {
                           serial::profile::kRequestAttempts);
     if (!frame)
         return std::nullopt;
-    return (quint8(frame->at(kCountOffset)) << 8) | quint8(frame->at(kCountOffset + 1));
+    return (quint8(frame->at(live::kMemoryCountOffset)) << 8) |
+           quint8(frame->at(live::kMemoryCountOffset + 1));
 }
 
 Reception receiveRecords(serial::MeterLink& link, int count, const Progress& progress,

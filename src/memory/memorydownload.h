@@ -5,6 +5,7 @@
 // memory save. And the erase. Window and command line run these same functions inside their
 // exclusive exchange.
 
+#include "link/meterprofile.h"
 #include "live/framedecoder.h"
 #include "memory/memoryfile.h"
 #include "recording/datarow.h"
@@ -39,9 +40,9 @@ using Progress = std::function<void(double fraction, const QString& text)>;
 std::optional<int> readMemoryCount(serial::MeterLink& link);
 
 struct Reception {
-    QByteArray bytes;     // at most 19 x count
+    QByteArray bytes;     // at most serial::profile::kRecordLength x count
     bool stalled = false; // the meter stopped sending before the last record
-    int records() const { return int(bytes.size() / 19); }
+    int records() const { return int(bytes.size() / serial::profile::kRecordLength); }
 };
 
 // Flush, "G", 0.02 s, then everything that arrives until 19 x count bytes are in (bytes beyond

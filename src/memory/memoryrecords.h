@@ -5,15 +5,17 @@
 
 #include "recording/datarow.h"
 
+#include "link/meterprofile.h"
 #include <QByteArrayView>
 #include <QChar>
+
 #include <QString>
 
 #include <vector>
 
 namespace memory {
 
-constexpr int kRecordLength = 19;
+constexpr int kRecordLength = serial::profile::kRecordLength;
 // 0-based offsets inside one record.
 constexpr int kClockOffset = 3;     // YY MM DD hh mm ss, BCD
 constexpr int kStatusOffset = 9;    // as the live frame's status byte

@@ -13,6 +13,7 @@
 // when it can. A final file that cannot be written leaves the rows in the working file, moved
 // out of the way of the next recording, and says where.
 
+#include "link/meterprofile.h"
 #include "live/framedecoder.h"
 #include "recording/datarow.h"
 #include "recording/recordwriter.h"
@@ -34,8 +35,8 @@ class LiveState;
 
 namespace recording {
 
-constexpr int kMinSamplingTime = 1;
-constexpr int kMaxSamplingTime = 86400;
+constexpr int kMinSamplingTime = serial::profile::kMinInterval;
+constexpr int kMaxSamplingTime = serial::profile::kMaxInterval;
 
 // What the live display showed last, as the recording needs it.
 struct Sample {

@@ -12,10 +12,9 @@ namespace settings {
 
 namespace {
 
-// Word 4680 is 0 C (32 F); one Celsius tenth is 1.8 words; Kelvin is Celsius + 273.
-constexpr double kWordOfZeroC = 4680;
-constexpr double kWordOfZeroF = 4360;
-constexpr double kKelvinOffsetWords = 234; // 4680 - 273 * 18
+constexpr double kWordOfZeroC = live::kWordOfZeroC;
+constexpr double kWordOfZeroF = live::kWordOfZeroF;
+constexpr double kKelvinOffsetWords = live::kKelvinOffsetWords;
 
 } // namespace
 

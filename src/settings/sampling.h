@@ -4,6 +4,8 @@
 // recording interval. Typed texts, reply bytes and payload bytes are converted here, and the
 // two link jobs run the exchanges on the link thread.
 
+#include "link/meterprofile.h"
+
 #include <QByteArray>
 #include <QString>
 
@@ -15,8 +17,8 @@ struct LinkSession;
 
 namespace settings {
 
-inline constexpr int kMinInterval = 1;     // seconds
-inline constexpr int kMaxInterval = 86400; // one day
+using serial::profile::kMaxInterval;
+using serial::profile::kMinInterval;
 
 // Rounds to a whole number of seconds, halves to the even neighbour, then clamps to
 // 1..86400. Infinities clamp too; NaN gives the lower bound.

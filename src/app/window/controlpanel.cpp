@@ -9,6 +9,7 @@
 #include "app/window/panelkeys.h"
 #include "app/window/windowscale.h"
 #include "link/linkthread.h"
+#include "link/meterprofile.h"
 #include "live/livepoll.h"
 #include "live/readout.h"
 
@@ -241,7 +242,7 @@ void ControlPanel::buildPortList() {
     m_portList->setObjectName(QStringLiteral("TxtCOM"));
     m_portList->setEditable(false);
     m_portList->addItem(QStringLiteral("Auto"));
-    for (int n = 1; n <= 16; ++n)
+    for (int n = 1; n <= serial::profile::kPortSlots; ++n)
         m_portList->addItem(QStringLiteral("COM%1").arg(n));
     m_portList->setPlaceholderText(QStringLiteral("COM Port"));
     m_portList->setCurrentIndex(-1);
@@ -328,7 +329,7 @@ bool ControlPanel::toolTipEvent(QObject* watched, QEvent* event) {
 }
 
 void ControlPanel::setPortDevices(const QStringList& devices) {
-    for (int n = 1; n <= 16; ++n)
+    for (int n = 1; n <= serial::profile::kPortSlots; ++n)
         m_portList->setItemData(n, devices.value(n - 1), Qt::ToolTipRole);
 }
 
