@@ -10,7 +10,7 @@ class TestSamplingPanel : public QObject {
     Q_OBJECT
 private slots:
 
-    void samplingControlsCarryTheirCaptions() {
+    void samplingControlsCarryTheirCaptionsAndOpenOnAFreeLink() {
         Rig rig;
         QVERIFY(!rig.shown(rig.sampling));
         // By this name the window knows to refuse its toolbar while the panel is open.
@@ -23,10 +23,8 @@ private slots:
                  (QStringList{"PC Sampling Rate", "Meter Sampling Rate", "OK", "Cancel", "?"}));
         // The service button's frame sits beyond the right edge of the client area.
         QCOMPARE(rig.find("FrameSamplingTime")->x(), 14280 / 15);
-    }
 
-    void samplingOpeningIsRefusedWhileTheLinkIsBusy() {
-        Rig rig;
+        // Opening is refused while the link is busy.
         QVERIFY(rig.start());
         rig.window->setLinkBusy(true);
         rig.press("Intv");

@@ -209,20 +209,14 @@ private slots:
         QTest::addColumn<bool>("frozen");
         QTest::addColumn<QString>("before");
         QTest::addColumn<QString>("after");
-        QTest::newRow("40: K, 4 channels") << 0x40 << false << "J1"
-                                           << "K4";
-        QTest::newRow("12: R, 1 channel") << 0x12 << false << "K4"
-                                          << "R1";
-        QTest::newRow("27: type kept, 2 channels") << 0x27 << false << "J4"
-                                                   << "J2";
-        QTest::newRow("07 before any type") << 0x07 << false << "-4"
-                                            << "-0";
-        QTest::newRow("bit 3 ignored") << 0x4B << false << "K1"
-                                       << "S4";
-        QTest::newRow("frozen keeps the count") << 0x14 << true << "K4"
-                                                << "T4";
-        QTest::newRow("odd count stored") << 0xF5 << false << "K4"
-                                          << "E15";
+        QTest::newRow("40: K, 4 channels") << 0x40 << false << QString("J1") << QString("K4");
+        QTest::newRow("12: R, 1 channel") << 0x12 << false << QString("K4") << QString("R1");
+        QTest::newRow("27: type kept, 2 channels")
+            << 0x27 << false << QString("J4") << QString("J2");
+        QTest::newRow("07 before any type") << 0x07 << false << QString("-4") << QString("-0");
+        QTest::newRow("bit 3 ignored") << 0x4B << false << QString("K1") << QString("S4");
+        QTest::newRow("frozen keeps the count") << 0x14 << true << QString("K4") << QString("T4");
+        QTest::newRow("odd count stored") << 0xF5 << false << QString("K4") << QString("E15");
     }
 
     void typeByte() {

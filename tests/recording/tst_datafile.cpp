@@ -166,10 +166,6 @@ private slots:
         QTest::newRow("1 channel") << 123 << mixed << 1
                                    << QByteArray("123   \t2024/01/05 10:30:01\tK\t  25.3\t  77.5\t"
                                                  " 298.3\r\n");
-        QTest::newRow("over and under range, 2 channels")
-            << 7 << row("2024/02/29 23:59:59", {kOver, kUnder, kWarm, kWarm}, 'J') << 2
-            << QByteArray("7     \t2024/02/29 23:59:59\tJ\t    OL\t   -OL\t    OL\t   -OL\t    OL\t"
-                          "   -OL\r\n");
         QTest::newRow("whole degrees, type R")
             << 9 << row("2024/01/05 10:30:01", {6480, 4680, kWarm, kWarm}, 'R') << 1
             << QByteArray("9     \t2024/01/05 10:30:01\tR\t   100\t   212\t   373\r\n");

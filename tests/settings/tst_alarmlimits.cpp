@@ -26,11 +26,12 @@ Q_DECLARE_METATYPE(ChannelFlags)
 
 namespace {
 
-LimitTexts texts(std::initializer_list<const char*> list) {
+// T1 high, T1 low, ... T4 low, with '|' between them.
+LimitTexts texts(const char* list) {
     LimitTexts out;
-    int i = 0;
-    for (const char* text : list)
-        out[i++] = QString::fromLatin1(text);
+    const QStringList parts = QString::fromLatin1(list).split(u'|');
+    for (int i = 0; i < kLimitCount; ++i)
+        out[i] = parts.value(i);
     return out;
 }
 
@@ -39,12 +40,12 @@ LimitValues all(double high, double low) {
     return {high, low, high, low, high, low, high, low};
 }
 
-// T1..T4 in C, F, K; only the shown unit's column is filled.
-live::ReadingText readings(TempUnit unit, std::initializer_list<const char*> texts) {
+// T1..T4 in C, F, K; only the shown unit's column is filled, from T1|T2|T3|T4.
+live::ReadingText readings(TempUnit unit, const char* texts) {
     live::ReadingText out;
-    int channel = 0;
-    for (const char* text : texts)
-        out[int(unit) * 4 + channel++] = QString::fromLatin1(text);
+    const QStringList parts = QString::fromLatin1(texts).split(u'|');
+    for (int channel = 0; channel < 4; ++channel)
+        out[int(unit) * 4 + channel] = parts.value(channel);
     return out;
 }
 
@@ -140,38 +141,32 @@ private slots:
         QCOMPARE(limitsRefusal(all(100, -1000), type, unit), std::optional<QString>(message));
     }
 
+    // Type K; the other types' ranges are pinned by their messages above.
     void rangeCheckEdges_data() {
-        QTest::addColumn<QChar>("type");
         QTest::addColumn<TempUnit>("unit");
         QTest::addColumn<LimitTexts>("typed");
         QTest::addColumn<bool>("accepted");
-        const auto row = [](const char* name, char type, TempUnit unit, LimitTexts typed, bool ok) {
-            QTest::newRow(name) << QChar(type) << unit << typed << ok;
+        const auto row = [](const char* name, TempUnit unit, LimitTexts typed, bool ok) {
+            QTest::newRow(name) << unit << typed << ok;
         };
         const TempUnit c = TempUnit::Celsius;
-        row("K C full range", 'K', c,
-            texts({"1375", "-200", "1375", "-200", "1375", "-200", "1375", "-200"}), true);
-        row("K C high 1375.1", 'K', c, texts({"1375.1", "0", "1", "0", "1", "0", "1", "0"}), false);
-        row("K C low -200.1", 'K', c, texts({"1", "-200.1", "1", "0", "1", "0", "1", "0"}), false);
-        row("K C low equal high", 'K', c, texts({"50", "50", "1", "0", "1", "0", "1", "0"}), false);
-        row("1e999 is no limit", 'K', c, texts({"1e999", "-100", "1", "0", "1", "0", "1", "0"}),
-            false);
-        row("T4 alone wrong", 'K', c, texts({"100", "0", "100", "0", "100", "0", "0", "100"}),
-            false);
-        row("leading numbers", 'K', c,
-            texts({" 25.5 C", "-1e1x", "1e3", "+.5", "100", "0", "100", "0"}), true);
-        row("letters in Kelvin read 0", 'K', TempUnit::Kelvin,
-            texts({"1000", "abc", "1000", "100", "1000", "100", "1000", "100"}), false);
-        row("letters in Celsius read 0", 'K', c,
-            texts({"100", "abc", "100", "0", "100", "0", "100", "0"}), true);
+        row("K C full range", c, texts("1375|-200|1375|-200|1375|-200|1375|-200"), true);
+        row("K C high 1375.1", c, texts("1375.1|0|1|0|1|0|1|0"), false);
+        row("K C low -200.1", c, texts("1|-200.1|1|0|1|0|1|0"), false);
+        row("K C low equal high", c, texts("50|50|1|0|1|0|1|0"), false);
+        row("1e999 is no limit", c, texts("1e999|-100|1|0|1|0|1|0"), false);
+        row("T4 alone wrong", c, texts("100|0|100|0|100|0|0|100"), false);
+        row("leading numbers", c, texts(" 25.5 C|-1e1x|1e3|+.5|100|0|100|0"), true);
+        row("letters in Kelvin read 0", TempUnit::Kelvin,
+            texts("1000|abc|1000|100|1000|100|1000|100"), false);
+        row("letters in Celsius read 0", c, texts("100|abc|100|0|100|0|100|0"), true);
     }
 
     void rangeCheckEdges() {
-        QFETCH(QChar, type);
         QFETCH(TempUnit, unit);
         QFETCH(LimitTexts, typed);
         QFETCH(bool, accepted);
-        QCOMPARE(!limitsRefusal(readLimitTexts(typed), type, unit).has_value(), accepted);
+        QCOMPARE(!limitsRefusal(readLimitTexts(typed), u'K', unit).has_value(), accepted);
     }
 
     void absentChannelsShowTheTypesRange_data() {
@@ -181,17 +176,13 @@ private slots:
         QTest::addColumn<LimitTexts>("shown");
         // The meter holds 100 F / 50 F on T1, 0 F / -10 F on every other channel.
         QTest::newRow("2 channels, T in F")
-            << 2 << QChar('T') << TempUnit::Fahrenheit
-            << texts({"100", "50", "0", "-10", "752", "-418", "752", "-418"});
-        QTest::newRow("1 channel, K in C")
-            << 1 << QChar('K') << TempUnit::Celsius
-            << texts({"37.8", "10", "1375", "-200", "1375", "-200", "1375", "-200"});
+            << 2 << QChar('T') << TempUnit::Fahrenheit << texts("100|50|0|-10|752|-418|752|-418");
+        QTest::newRow("1 channel, K in C") << 1 << QChar('K') << TempUnit::Celsius
+                                           << texts("37.8|10|1375|-200|1375|-200|1375|-200");
         QTest::newRow("4 channels keep all")
-            << 4 << QChar('T') << TempUnit::Fahrenheit
-            << texts({"100", "50", "0", "-10", "0", "-10", "0", "-10"});
+            << 4 << QChar('T') << TempUnit::Fahrenheit << texts("100|50|0|-10|0|-10|0|-10");
         QTest::newRow("unknown type keeps all")
-            << 2 << QChar() << TempUnit::Fahrenheit
-            << texts({"100", "50", "0", "-10", "0", "-10", "0", "-10"});
+            << 2 << QChar() << TempUnit::Fahrenheit << texts("100|50|0|-10|0|-10|0|-10");
     }
 
     void absentChannelsShowTheTypesRange() {
@@ -259,35 +250,30 @@ private slots:
         const TempUnit c = TempUnit::Celsius;
         const TempUnit f = TempUnit::Fahrenheit;
         const ChannelFlags on = {true, true, true, true};
+        // The readings T1|T2|T3|T4 in the unit shown (Celsius when none).
         const auto row = [](const char* name, AlarmLimits set, ChannelFlags enabled,
-                            std::optional<TempUnit> shown, live::ReadingText texts,
-                            ChannelFlags alarm) {
-            QTest::newRow(name) << set << enabled << shown << texts << alarm;
+                            std::optional<TempUnit> shown, const char* texts, ChannelFlags alarm) {
+            QTest::newRow(name) << set << enabled << shown
+                                << readings(shown.value_or(TempUnit::Celsius), texts) << alarm;
         };
-        row("at the limits", limits(c), on, c, readings(c, {"100.0", "0.0", "99.9", "0.1"}),
-            {true, true, false, false});
-        row("beyond the limits", limits(c), on, c, readings(c, {"100.1", "-0.1", "50.0", "1375.0"}),
+        row("at the limits", limits(c), on, c, "100.0|0.0|99.9|0.1", {true, true, false, false});
+        row("beyond the limits", limits(c), on, c, "100.1|-0.1|50.0|1375.0",
             {true, true, false, true});
-        row("range marks", limits(c), on, c, readings(c, {"OL", "-OL", "50.0", "50.0"}),
-            {true, true, false, false});
-        row("not numbers", limits(c), on, c, readings(c, {"", "abc", "", ""}), {});
-        row("disabled never", limits(c), {false, true, false, false}, c,
-            readings(c, {"OL", "50.0", "-OL", "100.0"}), {});
-        row("no unit shown", limits(c), on, std::nullopt, readings(c, {"OL", "OL", "OL", "OL"}),
-            {});
+        row("range marks", limits(c), on, c, "OL|-OL|50.0|50.0", {true, true, false, false});
+        row("not numbers", limits(c), on, c, "|abc||", {});
+        row("disabled never", limits(c), {false, true, false, false}, c, "OL|50.0|-OL|100.0", {});
+        row("no unit shown", limits(c), on, std::nullopt, "OL|OL|OL|OL", {});
         // Limits set in C, the meter now shows F: 100 C is 212 F, 0 C is 32 F.
-        row("C limits, F shown", limits(c), on, f, readings(f, {"212.0", "32.0", "211.9", "100.0"}),
+        row("C limits, F shown", limits(c), on, f, "212.0|32.0|211.9|100.0",
             {true, true, false, false});
-        row("F limits, C shown", limits(f), on, c, readings(c, {"37.8", "-17.8", "37.7", "-17.7"}),
+        row("F limits, C shown", limits(f), on, c, "37.8|-17.8|37.7|-17.7",
             {true, true, false, false});
-        row("C limits, K shown", limits(c), on, TempUnit::Kelvin,
-            readings(TempUnit::Kelvin, {"373.0", "273.0", "372.9", "273.1"}),
+        row("C limits, K shown", limits(c), on, TempUnit::Kelvin, "373.0|273.0|372.9|273.1",
             {true, true, false, false});
         // 77.9 F is 25.500000000000004 C in doubles: the reading 25.5 is at the limit all the same.
         AlarmLimits noisy = limits(f);
         noisy.high[0] = 77.9;
-        row("conversion noise", noisy, on, c, readings(c, {"25.5", "25.4", "25.4", "25.4"}),
-            {true, false, false, false});
+        row("conversion noise", noisy, on, c, "25.5|25.4|25.4|25.4", {true, false, false, false});
     }
 
     void channelsInAlarm() {

@@ -8,6 +8,7 @@
 
 #include "sim/framebuilder.h"
 #include "sim/virtualmeter.h"
+#include "support/meterbench.h"
 
 #include <QTest>
 
@@ -18,6 +19,7 @@ using sim::Faults;
 using sim::FrameContent;
 using sim::MeterConfig;
 using sim::VirtualMeter;
+using testsupport::bytes;
 
 Q_DECLARE_METATYPE(sim::Faults)
 
@@ -34,22 +36,11 @@ void send(VirtualMeter& m, char letter, const QByteArray& payload, double at) {
     m.receive(payload, at + 0.002);
 }
 
-QByteArray bytes(std::initializer_list<int> values) {
-    QByteArray out;
-    for (int v : values)
-        out.append(char(v));
-    return out;
-}
-
 int word(const QByteArray& b, int offset) {
     return quint8(b[offset]) * 256 + quint8(b[offset + 1]);
 }
 
-MeterConfig fixedConfig() {
-    MeterConfig c;
-    c.drift = false;
-    return c;
-}
+const MeterConfig kFixed{.drift = false};
 
 // The display frame read back by a decoder of its own.
 
@@ -106,11 +97,7 @@ QString readGroup(const QByteArray& f, int group) {
 }
 
 FrameContent content(char type, char unit) {
-    FrameContent c;
-    c.type = type;
-    c.unit = unit;
-    c.raw = {4680, 4680, 4680, 4680};
-    return c;
+    return {.type = type, .unit = unit, .raw = {4680, 4680, 4680, 4680}};
 }
 
 } // namespace
@@ -132,7 +119,7 @@ private slots:
     void keysChangeTheMeter() {
         QFETCH(QByteArray, code);
         QFETCH(QString, states);
-        VirtualMeter m(fixedConfig());
+        VirtualMeter m(kFixed);
         QStringList got;
         for (int i = 0; i <= states.count(u' '); ++i) {
             m.setReading(1, 5000);
@@ -150,11 +137,10 @@ private slots:
     // REC stores a record at every interval from the press, stamped by the meter's clock, until
     // the memory is full; then REC goes out by itself.
     void recStoresAtTheIntervalUntilFull() {
-        MeterConfig c = fixedConfig();
-        c.intervalSeconds = 10;
-        c.storedRecords = 16800 - 3;
-        c.wirePaced = false;
-        VirtualMeter m(c);
+        VirtualMeter m({.storedRecords = 16800 - 3,
+                        .intervalSeconds = 10,
+                        .drift = false,
+                        .wirePaced = false});
         send(m, 'D', bytes({0x24, 0x03, 0x15, 0x14, 0x05, 0x00}), 0.0);
         send(m, 'I', bytes({0x10, 0, 0, 0}), 1.0);
         m.advance(100.0);
@@ -174,9 +160,7 @@ private slots:
     // At 38400 baud, 10 bits a byte, a full memory takes 83 s to arrive (unpaced, it comes at
     // once: see the full memory above).
     void memoryArrivesAtWireSpeed() {
-        MeterConfig c = fixedConfig();
-        c.storedRecords = 16800;
-        VirtualMeter m(c);
+        VirtualMeter m({.storedRecords = 16800, .drift = false});
         m.receive("G", 1.0);
         const double seconds = 16800 * 19 * 10 / 38400.0;
         const qsizetype early = m.takeOutput(1.0 + seconds * 0.99).size();
@@ -186,9 +170,7 @@ private slots:
     }
 
     void eraseNeedsItsExactPayload() {
-        MeterConfig c = fixedConfig();
-        c.storedRecords = 7;
-        VirtualMeter m(c);
+        VirtualMeter m({.storedRecords = 7, .drift = false});
         send(m, 'E', bytes({0x05, 0, 0, 0}), 1.0);
         QCOMPARE(word(ask(m, "M", 2.0), 34), 7);
         send(m, 'E', bytes({0x04, 0, 0, 0}), 3.0);
@@ -224,7 +206,7 @@ private slots:
         QFETCH(QByteArray, command);
         QFETCH(double, later);
         QFETCH(QByteArray, reply);
-        VirtualMeter m(fixedConfig());
+        VirtualMeter m(kFixed);
         send(m, command[0], command.mid(1), 10.0);
         const char read = command[0] == 'H' ? 'J' : command[0] == 'F' ? 'K' : 'C';
         QCOMPARE(ask(m, QByteArray(1, read), 10.0 + later), reply);
@@ -232,7 +214,7 @@ private slots:
 
     // The payload may come in pieces; one that comes too late or never is not waited for.
     void payloadInPiecesLateOrIncomplete() {
-        VirtualMeter m(fixedConfig());
+        VirtualMeter m(kFixed);
         m.receive("F", 1.0);
         m.receive(bytes({0x00}), 1.002);
         m.receive(bytes({0x00, 0x3C}), 1.003);
@@ -272,7 +254,7 @@ private slots:
         QFETCH(QByteArray, letters);
         QFETCH(QList<int>, sizes);
         QFETCH(QString, framed);
-        VirtualMeter m(fixedConfig(), faults);
+        VirtualMeter m(kFixed, faults);
         for (int i = 0; i < letters.size(); ++i) {
             const QByteArray r = ask(m, letters.mid(i, 1), 1.0 + i);
             QCOMPARE(r.size(), sizes[i]);
@@ -315,7 +297,7 @@ private slots:
         c.raw[size_t(channel - 1)] = quint16(raw);
         const QByteArray f = buildFrame(c);
         QCOMPARE(readGroup(f, channel), shown);
-        QCOMPARE(quint8(f[26 + (channel - 1) * 2]) * 256 + quint8(f[27 + (channel - 1) * 2]), raw);
+        QCOMPARE(word(f, 26 + (channel - 1) * 2), raw);
     }
 
     // The type's mark among the seven letters, the status byte, and the channel marks and
