@@ -36,4 +36,8 @@ public:
     virtual void beep() = 0;
 };
 
+// The file chooser for data files, then the chosen file in the text editor (a message when
+// the editor cannot open it). The chosen path, "" when the user cancelled.
+QString chooseAndOpenInEditor(Platform& platform);
+
 } // namespace base

@@ -14,15 +14,6 @@ namespace memory {
 
 namespace {
 
-QString freeName(const QDir& dir, const QString& name) {
-    const QString stem = QFileInfo(name).completeBaseName();
-    const QString suffix = QFileInfo(name).suffix();
-    QString path = dir.filePath(name);
-    for (int n = 2; QFileInfo::exists(path); ++n)
-        path = dir.filePath(QStringLiteral("%1-%2.%3").arg(stem).arg(n).arg(suffix));
-    return path;
-}
-
 QString workName() {
     return QString::fromLatin1(recording::kWorkFileName);
 }
@@ -46,9 +37,8 @@ QByteArray memoryFileText(std::span<const recording::DataRow> rows, int channelC
     return text;
 }
 
-QString memoryFileName(const QDateTime& time) {
-    return QStringLiteral("memory-") + time.toString(QStringLiteral("yyyyMMddhhmmss")) +
-           QStringLiteral(".txt");
+QString memoryFileStem(const QDateTime& time) {
+    return QStringLiteral("memory-") + time.toString(QStringLiteral("yyyyMMddhhmmss"));
 }
 
 std::optional<QString> refusalWhileRecording(const QString& directory) {
@@ -64,9 +54,11 @@ SaveOutcome saveMemory(std::span<const recording::DataRow> rows, int channelCoun
     SaveOutcome outcome;
     const QDir dir(request.directory);
     const QByteArray text = memoryFileText(rows, channelCount, unit);
-    const QString memoryPath = request.memoryFile.isEmpty()
-                                   ? freeName(dir, memoryFileName(request.time))
-                                   : request.memoryFile;
+    const QString memoryPath =
+        request.memoryFile.isEmpty()
+            ? recording::freeFileName(dir.path(), memoryFileStem(request.time),
+                                      QStringLiteral("txt"))
+            : request.memoryFile;
     QString why;
     if (!recording::writeWholeFile(memoryPath, text, &why)) {
         outcome.error = QStringLiteral("Could not write %1: %2.")

@@ -28,8 +28,8 @@ namespace memory {
 QByteArray memoryFileText(std::span<const recording::DataRow> rows, int channelCount,
                           live::TempUnit unit);
 
-// "memory-20250704130509.txt"
-QString memoryFileName(const QDateTime& time);
+// "memory-20250704130509", the memory file's name before ".txt"
+QString memoryFileStem(const QDateTime& time);
 
 // The message that refuses a download while a recording (in this program or another one)
 // fills the working file in `directory`; nothing when the download may go on.
@@ -37,7 +37,7 @@ std::optional<QString> refusalWhileRecording(const QString& directory);
 
 struct SaveRequest {
     QString directory; // where the working file lies
-    // The memory file; empty for memoryFileName(time) in `directory` (with "-2", "-3", ...
+    // The memory file; empty for memoryFileStem(time) + ".txt" in `directory` (with "-2", ...
     // added rather than replace a file of that name). A path given here is replaced.
     QString memoryFile;
     QDateTime time = QDateTime::currentDateTime();

@@ -1,5 +1,6 @@
 #include "recording/outputfile.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 
@@ -154,6 +155,14 @@ qint64 OutputFile::writeSome(int fd, const char* data, qint64 size) {
 
 int OutputFile::syncData(int fd) {
     return ::fdatasync(fd);
+}
+
+QString freeFileName(const QString& folder, const QString& stem, const QString& suffix) {
+    const QDir dir(folder);
+    QString path = dir.filePath(stem + u'.' + suffix);
+    for (int n = 2; QFileInfo::exists(path); ++n)
+        path = dir.filePath(QStringLiteral("%1-%2.%3").arg(stem).arg(n).arg(suffix));
+    return path;
 }
 
 } // namespace recording

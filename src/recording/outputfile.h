@@ -56,4 +56,8 @@ QString systemErrorText(int error);
 // by a plain file, and a symbolic link is never followed out of the folder the user sees.
 std::optional<QString> unsafeTarget(const QString& path);
 
+// "STEM.SUFFIX" in `folder`, or the first of "STEM-2.SUFFIX", "STEM-3.SUFFIX" ... not taken yet:
+// a file of the same name is never replaced.
+QString freeFileName(const QString& folder, const QString& stem, const QString& suffix);
+
 } // namespace recording

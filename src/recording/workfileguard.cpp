@@ -195,10 +195,7 @@ QString keepUnfinishedWork(const QString& workFilePath, QString* error) {
         return {};
     const QString stem = QStringLiteral("QR512-unfinished-") +
                          work.lastModified().toString(QStringLiteral("yyyyMMddhhmmss"));
-    const QDir dir = work.absoluteDir();
-    QString target = dir.filePath(stem + QStringLiteral(".txt"));
-    for (int n = 2; QFileInfo::exists(target); ++n)
-        target = dir.filePath(stem + QStringLiteral("-%1.txt").arg(n));
+    const QString target = freeFileName(work.absolutePath(), stem, QStringLiteral("txt"));
     if (::rename(QFile::encodeName(workFilePath).constData(),
                  QFile::encodeName(target).constData()) != 0) {
         if (error)

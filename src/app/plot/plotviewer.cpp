@@ -56,15 +56,8 @@ void PlotViewer::openKey(bool recordingRuns) {
         m_platform.message(QStringLiteral("Error! Recording mode !"));
         return;
     }
-    const QString path = m_platform.chooseFile(QStringLiteral("Data Files (*.txt);;All Files (*)"));
-    if (path.isEmpty())
-        return;
-    if (!m_platform.openInEditor(path)) {
-        m_platform.message(QStringLiteral("Could not open %1 in the text editor.")
-                               .arg(QDir::toNativeSeparators(path)),
-                           base::Platform::Icon::Warning);
-    }
-    open(path);
+    if (const QString path = base::chooseAndOpenInEditor(m_platform); !path.isEmpty())
+        open(path);
 }
 
 void attachOpenKey(ControlPanel& window, PlotViewer& viewer, std::function<bool()> recordingRuns) {

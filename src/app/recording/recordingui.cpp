@@ -146,15 +146,7 @@ void RecordingUi::saveKey() {
 }
 
 void RecordingUi::openFile() {
-    const QString path = m_platform.chooseFile(QStringLiteral("Data Files (*.txt);;All Files (*)"));
-    if (path.isEmpty()) {
-        return;
-    }
-    if (!m_platform.openInEditor(path)) {
-        m_platform.message(QStringLiteral("Could not open %1 in the text editor.")
-                               .arg(QDir::toNativeSeparators(path)),
-                           Platform::Icon::Warning);
-    }
+    base::chooseAndOpenInEditor(m_platform);
 }
 
 void RecordingUi::recordingChanged(bool recording) {
