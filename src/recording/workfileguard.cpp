@@ -1,6 +1,7 @@
 #include "recording/workfileguard.h"
 
 #include "recording/outputfile.h"
+#include "recording/replacingfile.h"
 
 #include <QCoreApplication>
 #include <QDir>
@@ -15,6 +16,7 @@
 #include <cerrno>
 #include <csignal>
 #include <cstdio>
+#include <unistd.h>
 
 namespace recording {
 
@@ -81,66 +83,69 @@ WorkFileGuard::WorkFileGuard(const QString& path)
     : m_key(guardKey(path)) {
     GuardRegistry& r = registry();
     QMutexLocker lock(&r.mutex);
-    if (r.held.contains(m_key)) {
+    if (r.held.contains(m_key))
         m_holderPid = QCoreApplication::applicationPid();
-        return;
+    else if (takeLock()) {
+        m_acquired = true;
+        r.held.insert(m_key);
     }
+}
+
+bool WorkFileGuard::takeLock() {
     const QString lockPath = m_key + QStringLiteral(".lock");
     qint64 pid = 0;
     const LockOwner owner = lockOwner(lockPath, &pid);
     if (owner == LockOwner::Living) {
         m_holderPid = pid;
-        return;
+        return false;
     }
-    if (owner == LockOwner::Dead) {
-        // The rows go aside while the dead holder's lock still marks them: if moving fails,
-        // the mark stays and the next attempt tries again.
-        QString why;
-        m_keptUnfinished = keepUnfinishedWork(m_key, &why);
-        if (!why.isEmpty()) {
-            m_refusal = QStringLiteral("%1 holds the rows of an earlier recording that did not "
-                                       "finish, and they could not be moved aside: %2.")
-                            .arg(QString::fromLatin1(kWorkFileName), why);
-            return;
-        }
-        m_previousHolderDied = true;
-        // Only a recording names files so, and it holds this lock until its final file is
-        // under its name: the dead holder was writing these when it died.
-        const QDir folder = QFileInfo(m_key).absoluteDir();
-        static const QRegularExpression finalPart(QStringLiteral("^\\d{14}\\.txt\\.part$"));
-        for (const QString& name : folder.entryList({QStringLiteral("*.txt.part")}, QDir::Files))
-            if (finalPart.match(name).hasMatch())
-                m_cutShort << QDir::toNativeSeparators(folder.filePath(name));
-        // QLockFile calls a lock stale only when its pid has died, never our own.
-        if (pid == QCoreApplication::applicationPid())
-            QFile::remove(lockPath);
-    }
+    if (owner == LockOwner::Dead && !takeOverFromTheDead(lockPath, pid))
+        return false;
     m_lock = std::make_unique<QLockFile>(lockPath);
     // A recording holds its file for days: only a dead holder makes the lock stale, never age.
     m_lock->setStaleLockTime(0);
-    if (!m_lock->tryLock(0)) {
-        const bool raced = m_lock->error() == QLockFile::LockFailedError &&
-                           lockOwner(lockPath, &pid) == LockOwner::Living;
-        m_lock.reset();
-        if (raced) {
-            m_holderPid = pid;
-            return;
-        }
-        // A stale lock that cannot be removed, or no lock file can be made at all: the folder
-        // cannot be written, and that is what the user needs to hear.
-        m_refusal = QStringLiteral("the folder %1 cannot be written")
-                        .arg(QDir::toNativeSeparators(QFileInfo(m_key).absolutePath()));
-        if (owner == LockOwner::None && !QFileInfo::exists(lockPath)) {
-            // Nothing was ever held here (a folder that is gone or read-only): opening the
-            // working file reports the exact reason.
-            m_refusal.clear();
-            m_acquired = true;
-            r.held.insert(m_key);
-        }
-        return;
+    if (m_lock->tryLock(0))
+        return true;
+    const bool raced = m_lock->error() == QLockFile::LockFailedError &&
+                       lockOwner(lockPath, &pid) == LockOwner::Living;
+    m_lock.reset();
+    if (raced) {
+        m_holderPid = pid;
+        return false;
     }
-    m_acquired = true;
-    r.held.insert(m_key);
+    // Nothing was ever held here (a folder that is gone or read-only): opening the working
+    // file reports the exact reason.
+    if (owner == LockOwner::None && !QFileInfo::exists(lockPath))
+        return true;
+    // A stale lock that cannot be removed: the folder cannot be written, and that is what the
+    // user needs to hear.
+    m_refusal = QStringLiteral("the folder %1 cannot be written")
+                    .arg(QDir::toNativeSeparators(QFileInfo(m_key).absolutePath()));
+    return false;
+}
+
+bool WorkFileGuard::takeOverFromTheDead(const QString& lockPath, qint64 pid) {
+    // The rows go aside while the dead holder's lock still marks them: if moving fails, the
+    // mark stays and the next attempt tries again.
+    QString why;
+    m_keptUnfinished = keepUnfinishedWork(m_key, &why);
+    if (!why.isEmpty()) {
+        m_refusal = QStringLiteral("%1 holds the rows of an earlier recording that did not "
+                                   "finish, and they could not be moved aside: %2.")
+                        .arg(QString::fromLatin1(kWorkFileName), why);
+        return false;
+    }
+    // Only a recording names files so, and it holds this lock until its final file is under
+    // its name: the dead holder was writing these when it died.
+    const QDir folder = QFileInfo(m_key).absoluteDir();
+    static const QRegularExpression finalPart(QStringLiteral("^\\d{14}\\.txt\\.part$"));
+    for (const QString& name : folder.entryList({QStringLiteral("*.txt.part")}, QDir::Files))
+        if (finalPart.match(name).hasMatch())
+            m_cutShort << QDir::toNativeSeparators(folder.filePath(name));
+    // QLockFile calls a lock stale only when its pid has died, never our own.
+    if (pid == QCoreApplication::applicationPid())
+        QFile::remove(lockPath);
+    return true;
 }
 
 WorkFileGuard::~WorkFileGuard() {
@@ -173,8 +178,25 @@ void WorkFileGuard::leaveMarked() {
     QMutexLocker lock(&r.mutex);
     r.held.remove(m_key);
     m_acquired = false;
-    // Deliberately never unlocked: QLockFile removes its file when unlocked or destroyed.
-    [[maybe_unused]] QLockFile* kept = m_lock.release();
+    if (!m_lock)
+        return;
+    // QLockFile removes its file when it lets go: a second name keeps the file, with this
+    // process's pid that marks the rows, and gives it back its own name afterwards.
+    const QByteArray lockName = QFile::encodeName(m_key + QStringLiteral(".lock"));
+    const QByteArray keptName = lockName + ".kept";
+    ::unlink(keptName.constData());
+    const bool kept = ::link(lockName.constData(), keptName.constData()) == 0;
+    QByteArray content;
+    if (!kept) { // a file system without hard links: the same content, written anew
+        QFile file(QString::fromLocal8Bit(lockName));
+        if (file.open(QIODevice::ReadOnly))
+            content = file.readAll();
+    }
+    m_lock.reset();
+    if (kept)
+        ::rename(keptName.constData(), lockName.constData());
+    else if (QString lost; !content.isEmpty())
+        writeWholeFile(QString::fromLocal8Bit(lockName), content, &lost); // or the mark is gone
 }
 
 bool WorkFileGuard::isHeld(const QString& path) {

@@ -36,8 +36,6 @@ public:
     // Why the guard was not acquired when no living process holds the file (a folder that
     // cannot be written, unfinished rows that cannot be moved); empty otherwise.
     QString refusal() const { return m_refusal; }
-    // The last holder died without letting go: what it wrote never reached its final file.
-    bool previousHolderDied() const { return m_previousHolderDied; }
     // Where that holder's rows went (empty when it had written none).
     QString keptUnfinished() const { return m_keptUnfinished; }
     // What the user hears of a dead holder taken over (empty when there was none worth a
@@ -54,10 +52,15 @@ public:
     static bool isHeld(const QString& path);
 
 private:
+    // The lock file, unless a living holder has it or it cannot be had (then holderPid() or
+    // refusal() says so).
+    bool takeLock();
+    // A dead holder's rows (and final file cut short) out of the way before its lock is taken.
+    bool takeOverFromTheDead(const QString& lockPath, qint64 pid);
+
     QString m_key;
     std::unique_ptr<QLockFile> m_lock;
     bool m_acquired = false;
-    bool m_previousHolderDied = false;
     qint64 m_holderPid = 0;
     QString m_refusal;
     QString m_keptUnfinished;
