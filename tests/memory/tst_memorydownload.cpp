@@ -291,7 +291,7 @@ private slots:
     // capacity reads the records the memory can hold.
     void unusualCountsAreSaid_data() {
         QTest::addColumn<int>("channels");
-        QTest::addColumn<int>("reported");   // the frame's memory count
+        QTest::addColumn<int>("reported");   // the frame's memory count; < 0: no frame, shown -n
         QTest::addColumn<QString>("notice"); // empty: none
         QTest::addColumn<QByteArray>("header");
         const QByteArray four = "No.s \t      Date Time    \tType\t   T1C\t   T2C\t   T3C\t   T4C";
@@ -306,6 +306,7 @@ private slots:
                                        << "The meter reported 16801 records; its memory holds "
                                           "16800, and those 16800 were read."
                                        << four;
+        QTest::newRow("no fresh count: the shown one") << 4 << -3 << QString() << four;
     }
 
     void unusualCountsAreSaid() {
@@ -321,14 +322,17 @@ private slots:
         frame[34] = char(reported >> 8);
         frame[35] = char(reported & 0xFF);
         frame[36] = '\x0D';
-        const int records = std::min(reported, 16800);
+        const int records = std::min(std::abs(reported), 16800);
         port.responder = [&](const QByteArray& w) {
             if (w == "A")
                 return QByteArray("\x02\x41\x0D", 3);
-            return w == "M" ? frame : w == "G" ? plain(0x40).repeated(records) : QByteArray();
+            if (w == "M")
+                return reported < 0 ? QByteArray("\x02", 1) : frame;
+            return w == "G" ? plain(0x40).repeated(records) : QByteArray();
         };
         QTemporaryDir dir;
         memory::DownloadRequest request;
+        request.shownCount = std::max(-reported, 0);
         request.channelCount = channels;
         request.save.directory = dir.path();
         const memory::DownloadOutcome outcome = memory::downloadMemory(link, request, {});
