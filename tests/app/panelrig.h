@@ -81,7 +81,6 @@ struct Rig : testsupport::LinkRig {
             *window, thread, platform, *clock, [] { return kPcTime; }, {sampling->serviceFrame()},
             serviceShown);
     }
-    ~Rig() { window.reset(); }
 
     // Commands the meter received, without the handshakes and the live polls.
     QList<QByteArray> sent() {

@@ -63,15 +63,6 @@ private slots:
         QCOMPARE(display->text(QAccessible::Description), next);
     }
 
-    void recordingPanelControlsHaveNames() {
-        PanelRig rig;
-        QStringList names;
-        for (const char* control :
-             {"CmdSaveCancel", "ComboYY", "ComboMM", "ComboDD", "Combohh", "Combonn", "Comboss"})
-            names << accessible(rig.find(control))->text(QAccessible::Name);
-        QCOMPARE(names, QStringList({"Close", "Year", "Month", "Day", "Hour", "Minute", "Second"}));
-    }
-
     void closingDuringASearchEndsPromptly() {
         Rig rig({}, 0); // no meter anywhere: the search never ends by itself
         rig.panel->show();
@@ -88,7 +79,7 @@ private slots:
 
     void tabReachesEveryControlInOrder() {
         PanelRig rig;
-        QVERIFY(rig.startAndWaitForFrame());
+        QVERIFY(rig.start());
         QVERIFY(rig.showActive());
         QStringList order;
         for (int i = 0; i < 40; ++i) {
@@ -115,7 +106,7 @@ private slots:
 
     void recordingByRecords() {
         PanelRig rig;
-        QVERIFY(rig.startAndWaitForFrame());
+        QVERIFY(rig.start());
         QVERIFY(rig.showActive());
         rig.find("SaveButton")->setFocus();
         rig.platform.answers = {QStringLiteral("3")};
@@ -144,7 +135,7 @@ private slots:
 
     void samplingChange() {
         PanelRig rig;
-        QVERIFY(rig.startAndWaitForFrame());
+        QVERIFY(rig.start());
         QVERIFY(rig.showActive());
         QWidget* panel = rig.find("PicSampling");
         type(Qt::Key_I, Qt::ControlModifier);
@@ -166,7 +157,7 @@ private slots:
 
     void portChoice() {
         PanelRig rig;
-        QVERIFY(rig.startAndWaitForFrame());
+        QVERIFY(rig.start());
         QVERIFY(rig.showActive());
         auto* ports = rig.find<QComboBox>("TxtCOM");
         type(Qt::Key_P, Qt::ControlModifier);

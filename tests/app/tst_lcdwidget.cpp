@@ -222,7 +222,6 @@ private slots:
         }
         QVERIFY(!lcd.segmentLit(16, 0));
         QVERIFY(!lcd.segmentLit(0, 7));
-        QCOMPARE(lcd.objectName(), QStringLiteral("LCD"));
         QCOMPARE(lcd.findChildren<QLabel*>().size(), live::kAnnunciatorCount);
         for (int i = 0; i < live::kAnnunciatorCount; ++i) {
             const live::AnnunciatorInfo& info = live::kAnnunciators[std::size_t(i)];

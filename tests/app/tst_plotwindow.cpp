@@ -8,11 +8,8 @@
 #include "app/plot/plotwindow.h"
 #include "app/plot/rangepanel.h"
 #include "app/window/controlpanel.h"
-#include "link/linkthread.h"
-#include "live/livepoll.h"
 #include "support/fakeplatform.h"
-#include "support/simport.h"
-#include "support/virtualclock.h"
+#include "support/linkrig.h"
 
 #include <QAction>
 #include <QFile>
@@ -86,14 +83,9 @@ private slots:
     // Through the main window's key: refused while recording, cancelled, a file opened in the
     // editor and the window, a second one replacing that window without PlotShown going false.
     void openKey() {
-        serial::LinkThread link([] {
-            auto clock = std::make_unique<serial::VirtualClock>();
-            auto port = std::make_unique<serial::SimPort>(*clock);
-            return serial::Backend{std::move(port), std::move(clock)};
-        });
-        live::LiveState live;
+        testsupport::LinkRig link({}, {}, 0); // never started
         Rig rig;
-        app::ControlPanel window(link, live, rig.platform, [] { return 0.0; });
+        app::ControlPanel window(link.thread, link.state, rig.platform, [] { return 0.0; });
         QAction* open = window.toolbarAction(QStringLiteral("Open"));
         QVERIFY(!open->isEnabled());
         bool recording = true;

@@ -10,21 +10,8 @@ class TestSamplingPanel : public QObject {
     Q_OBJECT
 private slots:
 
-    void samplingControlsCarryTheirCaptionsAndOpenOnAFreeLink() {
+    void samplingRefusedWhileTheLinkIsBusy() {
         Rig rig;
-        QVERIFY(!rig.shown(rig.sampling));
-        // By this name the window knows to refuse its toolbar while the panel is open.
-        QCOMPARE(rig.sampling->objectName(), QStringLiteral("PicSampling"));
-        QStringList texts;
-        for (const char* name :
-             {"OptPC", "OptMeter", "CmdSamplingOK", "CmdSamplingCancel", "CmdSampling"})
-            texts << rig.find<QAbstractButton>(name)->text();
-        QCOMPARE(texts,
-                 (QStringList{"PC Sampling Rate", "Meter Sampling Rate", "OK", "Cancel", "?"}));
-        // The service button's frame sits beyond the right edge of the client area.
-        QCOMPARE(rig.find("FrameSamplingTime")->x(), 14280 / 15);
-
-        // Opening is refused while the link is busy.
         QVERIFY(rig.start());
         rig.window->setLinkBusy(true);
         rig.press("Intv");
@@ -32,63 +19,38 @@ private slots:
         QVERIFY(rig.thread.polling());
     }
 
-    void samplingPcInterval_data() {
+    // OK with "PC Sampling Rate" asks for the recorder's interval; with "Meter Sampling Rate" it
+    // reads the meter's with "K", asks, and writes it with "F".
+    void samplingInterval_data() {
+        QTest::addColumn<bool>("meter");
         QTest::addColumn<std::optional<QString>>("typed");
-        QTest::addColumn<int>("pcTime");
+        QTest::addColumn<QByteArray>("payload"); // the "F" write's, empty: nothing written
+        QTest::addColumn<int>("interval");       // the PC's or the meter's afterwards
         QTest::addColumn<int>("pcSets");
-        QTest::addColumn<int>("messages");
-        QTest::newRow("60") << answer("60") << 60 << 1 << 0;
-        // The recorder's count restarts even when the interval does not change.
-        QTest::newRow("same interval") << answer("7") << 7 << 1 << 0;
-        QTest::newRow("box cancelled") << std::optional<QString>() << 7 << 0 << 0;
-        QTest::newRow("not a number") << answer("ten") << 7 << 0 << 1;
-    }
-
-    void samplingPcInterval() {
-        QFETCH(std::optional<QString>, typed);
-        QFETCH(int, pcTime);
-        QFETCH(int, pcSets);
-        QFETCH(int, messages);
-        Rig rig;
-        QVERIFY(rig.start());
-        rig.press("Intv");
-        rig.platform.answers = {typed};
-        rig.click("CmdSamplingOK");
-        QCOMPARE(rig.inputs(), (QStringList{kPcPrompt, kTitle, "7"}));
-        QCOMPARE(rig.platform.messages.size(), messages);
-        if (messages) {
-            // The panel stays open for another try; Cancel is the way out.
-            QCOMPARE(rig.platform.messages[0].text,
-                     QStringLiteral("\"ten\" is not a number. The sampling time is unchanged."));
-            QVERIFY(rig.openAndHeld(rig.sampling));
-            rig.click("CmdSamplingCancel");
-        }
-        QVERIFY(rig.closedAndFree(rig.sampling));
-        QCOMPARE(rig.pcTime, pcTime);
-        QCOMPARE(rig.pcSets, pcSets);
-        QVERIFY(rig.commands("KF").isEmpty()); // the meter is not addressed
-    }
-
-    void samplingMeterInterval_data() {
-        QTest::addColumn<std::optional<QString>>("typed");
-        QTest::addColumn<QByteArray>("payload"); // empty: nothing written
-        QTest::addColumn<int>("interval");
-        QTest::addColumn<QString>("caption");
         QTest::addColumn<QString>("message");
-        QTest::newRow("3600") << answer("3600") << bytes({0x00, 0x0E, 0x10}) << 3600 << "3600"
-                              << "";
-        QTest::newRow("box cancelled") << std::optional<QString>() << QByteArray() << 60 << "?"
-                                       << "";
-        QTest::newRow("not a number")
-            << answer("1 minute") << QByteArray() << 60 << "?"
+        const std::optional<QString> cancelled;
+        const QByteArray none;
+        QTest::newRow("PC 60") << false << answer("60") << none << 60 << 1 << "";
+        // The recorder's count restarts even when the interval does not change.
+        QTest::newRow("PC same interval") << false << answer("7") << none << 7 << 1 << "";
+        QTest::newRow("PC box cancelled") << false << cancelled << none << 7 << 0 << "";
+        QTest::newRow("PC not a number")
+            << false << answer("ten") << none << 7 << 0
+            << "\"ten\" is not a number. The sampling time is unchanged.";
+        QTest::newRow("meter 3600")
+            << true << answer("3600") << bytes({0x00, 0x0E, 0x10}) << 3600 << 0 << "";
+        QTest::newRow("meter box cancelled") << true << cancelled << none << 60 << 0 << "";
+        QTest::newRow("meter not a number")
+            << true << answer("1 minute") << none << 60 << 0
             << "\"1 minute\" is not a number. The sampling time is unchanged.";
     }
 
-    void samplingMeterInterval() {
+    void samplingInterval() {
+        QFETCH(bool, meter);
         QFETCH(std::optional<QString>, typed);
         QFETCH(QByteArray, payload);
         QFETCH(int, interval);
-        QFETCH(QString, caption);
+        QFETCH(int, pcSets);
         QFETCH(QString, message);
         Rig rig;
         QVERIFY(rig.start());
@@ -99,7 +61,8 @@ private slots:
             pollingDuringBox = rig.thread.polling();
         };
         rig.press("Intv");
-        rig.click("OptMeter");
+        if (meter)
+            rig.click("OptMeter");
         rig.platform.answers = {typed};
         rig.click("CmdSamplingOK");
         if (!message.isEmpty()) {
@@ -112,17 +75,21 @@ private slots:
         }
         QTRY_VERIFY_WITH_TIMEOUT(rig.closedAndFree(rig.sampling), 10000);
         QCOMPARE(rig.platform.messages.size(), message.isEmpty() ? 0 : 1);
-        QCOMPARE(rig.inputs(), (QStringList{kMeterPrompt, kTitle, "60"})); // read with "K"
-        // The link is free during the box, and the poll is still off.
-        QVERIFY(!busyDuringBox);
+        QCOMPARE(rig.inputs(), (meter ? QStringList{kMeterPrompt, kTitle, "60"}
+                                      : QStringList{kPcPrompt, kTitle, "7"}));
+        // The poll is off during the box; the link is free during the meter's.
         QVERIFY(!pollingDuringBox);
-        QList<QByteArray> wire{QByteArrayLiteral("K")};
+        QVERIFY(!(meter && busyDuringBox));
+        QList<QByteArray> wire;
+        if (meter)
+            wire << QByteArrayLiteral("K");
         if (!payload.isEmpty())
             wire << QByteArrayLiteral("F") + payload;
         QCOMPARE(rig.commands("KF"), wire);
-        QCOMPARE(rig.meterInterval(), interval);
-        QCOMPARE(rig.caption(), caption);
-        QCOMPARE(rig.pcSets, 0);
+        QCOMPARE(meter ? rig.meterInterval() : rig.pcTime, interval);
+        QCOMPARE(rig.caption(),
+                 payload.isEmpty() ? QStringLiteral("?") : QString::number(interval));
+        QCOMPARE(rig.pcSets, pcSets);
     }
 
     void samplingGarbledReadGivesUpWithOneMessage() {

@@ -51,27 +51,18 @@ private slots:
             << QList<QByteArray>{QByteArray("\x02\x41", 2), kOk} << 2 << 0;
         QTest::newRow("silent meter: 100 attempts then the search")
             << QList<QByteArray>{QByteArray()} << 100 << 1;
-        QTest::newRow("silent 98 times then answers") << [] {
-            QList<QByteArray> r(98, QByteArray());
-            r << kOk;
-            return r;
-        }() << 99 << 0;
-        QTest::newRow("an answer to the 100th attempt is not looked at") << [] {
-            QList<QByteArray> r(99, QByteArray());
-            r << kOk;
-            return r;
-        }() << 100 << 1;
+        QTest::newRow("silent 98 times then answers") << (QList<QByteArray>(98) << kOk) << 99 << 0;
+        QTest::newRow("an answer to the 100th attempt is not looked at")
+            << (QList<QByteArray>(99) << kOk) << 100 << 1;
         QTest::newRow("wrong bytes: three series, then the search")
             << QList<QByteArray>{QByteArray("xyz")} << 3 << 1;
         QTest::newRow("wrong middle byte is a wrong reply")
             << QList<QByteArray>{QByteArray("\x02\x42\x0D", 3)} << 3 << 1;
         QTest::newRow("wrong bytes once, then right")
             << QList<QByteArray>{QByteArray("xyz"), kOk} << 2 << 0;
-        QTest::newRow("a silent series after a wrong one still counts 100") << [] {
-            QList<QByteArray> r{QByteArray("\x02\x41\x0A", 3)};
-            r << QList<QByteArray>(120, QByteArray());
-            return r;
-        }() << 1 + 100 << 1;
+        QTest::newRow("a silent series after a wrong one still counts 100")
+            << (QList<QByteArray>{QByteArray("\x02\x41\x0A", 3)} << QList<QByteArray>(120))
+            << 1 + 100 << 1;
     }
 
     void checkMeterCountsAttempts() {

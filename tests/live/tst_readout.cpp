@@ -37,14 +37,10 @@ private slots:
     void symbolSpokenName_data() {
         QTest::addColumn<QString>("name");
         QTest::addColumn<QString>("spoken");
-        QTest::newRow("battery bar") << "ImaBt4"
-                                     << "battery";
-        QTest::newRow("APO") << "ImaAPO"
-                             << "auto power off";
-        QTest::newRow("hold") << "LblHold"
-                              << "hold";
-        QTest::newRow("unit") << "ImaC"
-                              << "°C";
+        QTest::newRow("battery bar") << QString("ImaBt4") << QString("battery");
+        QTest::newRow("APO") << QString("ImaAPO") << QString("auto power off");
+        QTest::newRow("hold") << QString("LblHold") << QString("hold");
+        QTest::newRow("unit") << QString("ImaC") << QString("°C");
         QTest::newRow("unknown") << "ImaX" << QString();
     }
     void symbolSpokenName() {

@@ -55,19 +55,17 @@ private slots:
         QTest::addColumn<int>("channels");
         QTest::addColumn<TempUnit>("unit");
         QTest::addColumn<QList<float>>("values");
-        // Positions 30, 37, 44, ... hold 1.5, 2.5, 3.5, ...
-        QTest::newRow("4 C at 30 37 44 51")
-            << 4 << TempUnit::Celsius << QList<float>{1.5, 2.5, 3.5, 4.5};
-        QTest::newRow("4 F at 58 65 72 79")
-            << 4 << TempUnit::Fahrenheit << QList<float>{5.5, 6.5, 7.5, 8.5};
-        QTest::newRow("4 K at 86 93 100 107")
-            << 4 << TempUnit::Kelvin << QList<float>{9.5, 10.5, 11.5, 12.5};
-        QTest::newRow("2 C at 30 37") << 2 << TempUnit::Celsius << QList<float>{1.5, 2.5};
-        QTest::newRow("2 F at 44 51") << 2 << TempUnit::Fahrenheit << QList<float>{3.5, 4.5};
-        QTest::newRow("2 K at 58 65") << 2 << TempUnit::Kelvin << QList<float>{5.5, 6.5};
-        QTest::newRow("1 C at 30") << 1 << TempUnit::Celsius << QList<float>{1.5};
-        QTest::newRow("1 F at 37") << 1 << TempUnit::Fahrenheit << QList<float>{2.5};
-        QTest::newRow("1 K at 44") << 1 << TempUnit::Kelvin << QList<float>{3.5};
+        // A line holds the C columns, then the F ones, then the K ones, one per channel, from
+        // position 30 on, 7 apart.
+        const TempUnit units[] = {TempUnit::Celsius, TempUnit::Fahrenheit, TempUnit::Kelvin};
+        for (const int channels : {4, 2, 1}) {
+            for (int u = 0; u < 3; ++u) {
+                QList<float> values;
+                for (int c = 0; c < channels; ++c)
+                    values << float(u * channels + c) + 1.5f;
+                QTest::addRow("%d %c", channels, "CFK"[u]) << channels << units[u] << values;
+            }
+        }
     }
 
     void fieldsAtTheirPositions() {

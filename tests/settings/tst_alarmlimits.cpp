@@ -1,8 +1,8 @@
 // Alarm limits: the word <-> value table in the three units both ways, the shortest texts, the
 // ranges and refusal messages of every type and unit, the range check's edges, the boxes of
-// absent channels, the "J" reply and "H" payload bytes, the two link jobs against the virtual
-// meter (bytes on the wire, the read's bound), and the monitor that sounds them: which channels
-// are in alarm for given readings and limits of any unit, one tone per channel and tick.
+// absent channels, the "J" reply and "H" payload bytes (the two link jobs are pinned through the
+// alarm panel in tst_meterpanels), and the monitor that sounds them: which channels are in alarm
+// for given readings and limits of any unit, one tone per channel and tick.
 
 #include "settings/alarmlimits.h"
 #include "settings/alarmmonitor.h"
@@ -17,7 +17,6 @@
 using namespace settings;
 using live::TempUnit;
 using testsupport::bytes;
-using Bench = testsupport::MeterBench;
 
 Q_DECLARE_METATYPE(TempUnit)
 Q_DECLARE_METATYPE(LimitTexts)
@@ -220,25 +219,6 @@ private slots:
                  bytes({0x14, 0x13, 0x12, 0x48, 0x8E, 0xBC, 0x00, 0xB4, 0x19, 0x50, 0x19, 0x4E,
                         0x12, 0x4C, 0x12, 0x46}));
         QCOMPARE(limitPayload(all(-418, -418), TempUnit::Fahrenheit).left(2), bytes({0x00, 0xB4}));
-    }
-
-    void readWriteAndTheReadsBoundAgainstTheMeter() {
-        Bench bench;
-        // The meter starts with 100.0 C / 0.0 C on every channel.
-        QCOMPARE(readLimits(bench.session),
-                 (LimitWords{6480, 4680, 6480, 4680, 6480, 4680, 6480, 4680}));
-
-        const QByteArray payload = limitPayload(all(25.5, -418), TempUnit::Fahrenheit);
-        writeLimits(bench.session, payload);
-        bench.clock.wait(0.05);
-        QCOMPARE(bench.meter.commandLog().last(), QByteArray("H") + payload);
-        QCOMPARE(bench.meter.alarmWords(),
-                 (std::array<quint16, 8>{4615, 180, 4615, 180, 4615, 180, 4615, 180}));
-
-        // Replies A1 J2 A3 J4 ...: every second fixed reply garbled hits every "J" reply.
-        Bench garbling({}, sim::Faults{.garbleEvery = 2});
-        QCOMPARE(readLimits(garbling.session), std::optional<LimitWords>());
-        QCOMPARE(garbling.count("J"), 10);
     }
 
     void channelsInAlarm_data() {

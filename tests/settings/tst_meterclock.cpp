@@ -41,6 +41,9 @@ private slots:
         QFETCH(std::optional<QString>, caption);
         const std::optional<MeterClockBcd> parsed = settings::parseClockReply(reply);
         QCOMPARE(parsed ? std::optional(settings::meterTimeText(*parsed)) : std::nullopt, caption);
+    }
+
+    void pcClockShownWithTwoDigitYear() {
         QCOMPARE(settings::pcTimeText(at(2100, 1, 5, 4, 0, 9)),
                  QStringLiteral("00/01/05 04:00:09"));
     }

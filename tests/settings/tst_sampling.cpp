@@ -1,6 +1,6 @@
-// Sampling intervals: typed texts to seconds, the "K" reply, and the two link jobs against the
-// virtual meter: the read with its bound, and the "F" write with its three bytes. (The prompts
-// and the not-a-number message are pinned through the sampling panel.)
+// Sampling intervals: typed texts to seconds, the "K" reply, and the "F" write with its three
+// bytes against the virtual meter. (The prompts, the not-a-number message and the "K" read with
+// its bound are pinned through the sampling panel.)
 
 #include "settings/sampling.h"
 
@@ -16,7 +16,6 @@ using Bench = testsupport::MeterBench;
 Q_DECLARE_METATYPE(std::optional<QString>)
 Q_DECLARE_METATYPE(std::optional<int>)
 Q_DECLARE_METATYPE(IntervalEntry::Kind)
-Q_DECLARE_METATYPE(sim::Faults)
 
 class TestSampling : public QObject {
     Q_OBJECT
@@ -67,34 +66,6 @@ private slots:
         QFETCH(QByteArray, reply);
         QFETCH(std::optional<int>, seconds);
         QCOMPARE(parseIntervalReply(reply), seconds);
-    }
-
-    // The request/reply's retries are pinned in the link's own test; here the letter, the
-    // reply's length and the bound the read passes on.
-    void readJobEndsAtItsBound_data() {
-        QTest::addColumn<sim::Faults>("faults");
-        QTest::addColumn<std::optional<int>>("seconds");
-        QTest::addColumn<int>("kSent");
-        QTest::newRow("healthy meter") << sim::Faults{} << std::optional<int>(60) << 1;
-        // Replies A1 K2 A3 K4 ...: every second fixed reply garbled hits every "K" reply.
-        QTest::newRow("every K reply garbled")
-            << sim::Faults{.garbleEvery = 2} << std::optional<int>() << 10;
-        QTest::newRow("silent meter") << sim::Faults{.silent = true} << std::optional<int>() << 10;
-    }
-
-    void readJobEndsAtItsBound() {
-        QFETCH(sim::Faults, faults);
-        QFETCH(std::optional<int>, seconds);
-        QFETCH(int, kSent);
-        Bench bench({.intervalSeconds = 60}, faults);
-        std::optional<int> read;
-        try {
-            read = readMeterInterval(bench.session);
-        } catch (const serial::Cancelled&) {
-            QFAIL("the read did not end by itself");
-        }
-        QCOMPARE(read, seconds);
-        QCOMPARE(bench.count("K"), kSent);
     }
 
     void writeJobSendsFAndThreeBytes_data() {

@@ -17,10 +17,11 @@
 
 namespace testsupport {
 
-// The link thread in virtual time with one meter on COM1 and the live state its poll feeds. The
-// meter sits behind a port that spoils the replies to one command letter while `spoil` is set, or
-// behind the test's own port. A panel's test builds the main window on it (and drops the window
-// before this stops the thread).
+// The link thread in virtual time with one meter in a slot (COM1 unless told; none for slot 0)
+// and the live state its poll feeds. The meter sits behind a port that spoils the replies to one
+// command letter while `spoil` is set, or behind the test's own port, or the plain in-memory
+// one. A window's test builds the window on it (and drops the window before this stops the
+// thread).
 struct LinkRig {
     // Makes the port on the link thread, with the thread's clock.
     using PortFactory = std::function<std::unique_ptr<serial::SimPort>(serial::Clock&)>;
@@ -29,13 +30,16 @@ struct LinkRig {
         : LinkRig(config, [this, spoiledLetter](serial::Clock& clock) {
             return std::make_unique<SpoilingPort>(clock, spoiledLetter, spoil);
         }) {}
-    LinkRig(sim::MeterConfig config, PortFactory makePort)
+    explicit LinkRig(sim::MeterConfig config = {}, PortFactory makePort = {}, int slot = 1)
         : meter(config)
-        , thread([this, makePort] {
+        , thread([this, makePort, slot] {
             auto clock = std::make_unique<serial::VirtualClock>();
-            std::unique_ptr<serial::SimPort> port = makePort(*clock);
-            port->attach(1, &meter);
-            clock->onAdvance([this](double t) { meter.advance(t); });
+            std::unique_ptr<serial::SimPort> port =
+                makePort ? makePort(*clock) : std::make_unique<serial::SimPort>(*clock);
+            if (slot > 0) {
+                port->attach(slot, &meter);
+                clock->onAdvance([this](double t) { meter.advance(t); });
+            }
             return serial::Backend{std::move(port), std::move(clock)};
         }) {
         live::attachLivePoll(thread, state);
