@@ -4,14 +4,14 @@
 //
 //   bench_download [RECORDS] [--pace none]     (RECORDS 1..16800, default 16800)
 
-#include "link/linkthread.h"
-#include "link/meterprofile.h"
-#include "link/portcatalog.h"
-#include "link/serialport.h"
 #include "live/livepoll.h"
 #include "memory/memorydownload.h"
 #include "memory/memoryrecords.h"
 #include "plot/plotdata.h"
+#include "serial/linkthread.h"
+#include "serial/meterprofile.h"
+#include "serial/portcatalog.h"
+#include "serial/serialport.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -55,10 +55,9 @@ bool generate(const QString& path) {
 long peakKibOfSelf() {
     QFile status(QStringLiteral("/proc/self/status"));
     if (status.open(QIODevice::ReadOnly)) {
-        for (const QByteArray& line : status.readAll().split('\n')) {
+        for (const QByteArray& line : status.readAll().split('\n'))
             if (line.startsWith("VmHWM:"))
                 return line.mid(6).trimmed().split(' ').first().toLong();
-        }
     }
     rusage usage{};
     getrusage(RUSAGE_SELF, &usage);

@@ -18,13 +18,11 @@ namespace {
 
 double residentMegabytes() {
     QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly)) {
+    if (!statm.open(QIODevice::ReadOnly))
         return -1;
-    }
     const QList<QByteArray> fields = statm.readAll().split(' ');
-    if (fields.size() < 2) {
+    if (fields.size() < 2)
         return -1;
-    }
     return double(fields.at(1).toLongLong()) * double(sysconf(_SC_PAGESIZE)) / (1024.0 * 1024.0);
 }
 

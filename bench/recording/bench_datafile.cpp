@@ -22,9 +22,8 @@ namespace {
 // Resident set size in bytes, 0 when /proc is not there.
 qint64 residentBytes() {
     QFile statm(QStringLiteral("/proc/self/statm"));
-    if (!statm.open(QIODevice::ReadOnly)) {
+    if (!statm.open(QIODevice::ReadOnly))
         return 0;
-    }
     const QList<QByteArray> fields = statm.readAll().simplified().split(' ');
     return fields.size() > 1 ? fields[1].toLongLong() * sysconf(_SC_PAGESIZE) : 0;
 }

@@ -6,9 +6,9 @@
 //
 //   build/bench/recovery/bench_recovery [OUTAGES] [OUTAGE_SECONDS]
 
-#include "link/linkthread.h"
-#include "link/serialport.h"
 #include "live/livepoll.h"
+#include "serial/linkthread.h"
+#include "serial/serialport.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

@@ -106,11 +106,9 @@ constexpr std::array<AnnunciatorInfo, kAnnunciatorCount> kAnnunciators = {{
 namespace {
 
 constexpr bool isSegmentByte(int byte) {
-    for (const DigitSource& src : kDigitSources) {
-        if (src.byte == byte) {
+    for (const DigitSource& src : kDigitSources)
+        if (src.byte == byte)
             return true;
-        }
-    }
     return false;
 }
 
@@ -119,17 +117,13 @@ constexpr bool annunciatorBitsAreSound() {
     for (std::size_t i = 0; i < kAnnunciators.size(); ++i) {
         const AnnunciatorInfo& info = kAnnunciators[i];
         if (info.byte < kFirstDisplayOffset + 1 || info.byte > kLastDisplayOffset + 1 ||
-            info.bit < 0 || info.bit > 7) {
+            info.bit < 0 || info.bit > 7)
             return false;
-        }
-        if (isSegmentByte(info.byte) && info.bit != 7) {
+        if (isSegmentByte(info.byte) && info.bit != 7)
             return false;
-        }
-        for (std::size_t j = i + 1; j < kAnnunciators.size(); ++j) {
-            if (kAnnunciators[j].byte == info.byte && kAnnunciators[j].bit == info.bit) {
+        for (std::size_t j = i + 1; j < kAnnunciators.size(); ++j)
+            if (kAnnunciators[j].byte == info.byte && kAnnunciators[j].bit == info.bit)
                 return false;
-            }
-        }
     }
     return true;
 }
@@ -138,9 +132,8 @@ static_assert(annunciatorBitsAreSound());
 constexpr int indexOf(const char* name) {
     for (std::size_t i = 0; i < kAnnunciators.size(); ++i) {
         std::string_view candidate = kAnnunciators[i].name;
-        if (candidate == name) {
+        if (candidate == name)
             return static_cast<int>(i);
-        }
     }
     return -1;
 }
@@ -160,9 +153,8 @@ constexpr qint64 roundDivEven(qint64 num, qint64 den) {
         --q;
         r += den;
     }
-    if (2 * r > den || (2 * r == den && (q & 1) != 0)) {
+    if (2 * r > den || (2 * r == den && (q & 1) != 0))
         ++q;
-    }
     return q;
 }
 
@@ -199,20 +191,17 @@ QString formatFixed(qint32 value, bool oneDecimal) {
         magnitude /= 10;
     } while (magnitude != 0);
     // value is an integer, so a zero is never negative: no "-0" or "-0.0".
-    if (negative) {
+    if (negative)
         buf[--pos] = u'-';
-    }
     return QString(reinterpret_cast<const QChar*>(buf + pos), 16 - pos);
 }
 
 } // namespace
 
 int annunciatorIndex(QStringView name) {
-    for (std::size_t i = 0; i < kAnnunciators.size(); ++i) {
-        if (name == QLatin1StringView(kAnnunciators[i].name)) {
+    for (std::size_t i = 0; i < kAnnunciators.size(); ++i)
+        if (name == QLatin1StringView(kAnnunciators[i].name))
             return static_cast<int>(i);
-        }
-    }
     return -1;
 }
 
@@ -223,22 +212,19 @@ bool DisplayState::shown(QStringView annunciatorName) const {
 
 DisplayState decodeDisplay(QByteArrayView frame) {
     DisplayState state;
-    if (frame.size() < kFrameLength) {
+    if (frame.size() < kFrameLength)
         return state;
-    }
     const auto byteAt = [&frame](int byteNumber) { return quint8(frame[byteNumber - 1]); };
 
     for (std::size_t digit = 0; digit < kDigitSources.size(); ++digit) {
         const DigitSource& src = kDigitSources[digit];
         const quint8 value = byteAt(src.byte);
         const auto& order = src.order == SegmentOrder::A ? kOrderASegments : kOrderBSegments;
-        for (int bit = 0; bit < kSegmentCount; ++bit) {
+        for (int bit = 0; bit < kSegmentCount; ++bit)
             state.segments[digit][std::size_t(order[std::size_t(bit)])] = ((value >> bit) & 1) != 0;
-        }
     }
-    for (std::size_t i = 0; i < kAnnunciators.size(); ++i) {
+    for (std::size_t i = 0; i < kAnnunciators.size(); ++i)
         state.annunciators[i] = ((byteAt(kAnnunciators[i].byte) >> kAnnunciators[i].bit) & 1) != 0;
-    }
     state.unitIsCelsius = state.annunciators[kIndexImaC];
     state.unitIsFahrenheit = state.annunciators[kIndexImaF];
     state.unitIsKelvin = state.annunciators[kIndexImaK];
@@ -246,20 +232,17 @@ DisplayState decodeDisplay(QByteArrayView frame) {
 }
 
 QChar typeLetterForCode(int code) {
-    if (code < 0 || code >= int(kTypeLetters.size())) {
+    if (code < 0 || code >= int(kTypeLetters.size()))
         return QChar();
-    }
     return QChar::fromLatin1(kTypeLetters[std::size_t(code)]);
 }
 
 void decodeTypeByte(quint8 status, QChar& typeLetter, int& channelCount, bool channelCountFrozen) {
     const QChar letter = typeLetterForCode(status % 8);
-    if (!letter.isNull()) {
+    if (!letter.isNull())
         typeLetter = letter;
-    }
-    if (!channelCountFrozen) {
+    if (!channelCountFrozen)
         channelCount = status / 16;
-    }
 }
 
 bool isWholeDegreeType(QChar typeLetter) {
@@ -281,23 +264,19 @@ qint32 readingTenths(quint16 raw, TempUnit unit, QChar typeLetter) {
     }
     // Whole-degree types round the already rounded tenths once more, halves to even,
     // exactly as the meter's own readings are rounded.
-    if (isWholeDegreeType(typeLetter)) {
+    if (isWholeDegreeType(typeLetter))
         tenths = static_cast<qint32>(roundDivEven(tenths, 10) * 10);
-    }
     return tenths;
 }
 
 QString formatReading(quint16 raw, TempUnit unit, QChar typeLetter) {
-    if (raw == kRawOverRange) {
+    if (raw == kRawOverRange)
         return QStringLiteral("OL");
-    }
-    if (raw == kRawUnderRange) {
+    if (raw == kRawUnderRange)
         return QStringLiteral("-OL");
-    }
     const qint32 tenths = readingTenths(raw, unit, typeLetter);
-    if (isWholeDegreeType(typeLetter)) {
+    if (isWholeDegreeType(typeLetter))
         return formatFixed(tenths / 10, false);
-    }
     return formatFixed(tenths, true);
 }
 
@@ -305,9 +284,8 @@ ReadingText decodeReadings(QByteArrayView eightBytes, QChar typeLetter) {
     ReadingText text;
     for (int channel = 0; channel < kChannels; ++channel) {
         const qsizetype high = 2 * channel;
-        if (high + 1 >= eightBytes.size()) {
+        if (high + 1 >= eightBytes.size())
             break;
-        }
         const auto raw = quint16((quint8(eightBytes[high]) << 8) | quint8(eightBytes[high + 1]));
         text[std::size_t(channel)] = formatReading(raw, TempUnit::Celsius, typeLetter);
         text[std::size_t(kChannels + channel)] =
@@ -319,12 +297,10 @@ ReadingText decodeReadings(QByteArrayView eightBytes, QChar typeLetter) {
 }
 
 qint32 celsiusKey(quint16 raw, QChar typeLetter) {
-    if (raw == kRawOverRange) {
+    if (raw == kRawOverRange)
         return std::numeric_limits<qint32>::max();
-    }
-    if (raw == kRawUnderRange) {
+    if (raw == kRawUnderRange)
         return std::numeric_limits<qint32>::min();
-    }
     return readingTenths(raw, TempUnit::Celsius, typeLetter);
 }
 

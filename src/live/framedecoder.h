@@ -5,7 +5,7 @@
 // Everything here is a pure function over bytes so that the live poll, the memory download
 // and the recorder share one definition of what a frame means.
 
-#include "link/meterprofile.h"
+#include "serial/meterprofile.h"
 
 #include <QByteArrayView>
 #include <QChar>

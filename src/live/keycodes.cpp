@@ -21,11 +21,9 @@ constexpr std::array<KeyInfo, kKeyCount> kKeys = {{
 
 namespace {
 constexpr bool tableFollowsEnum() {
-    for (std::size_t i = 0; i < kKeys.size(); ++i) {
-        if (static_cast<std::size_t>(kKeys[i].key) != i) {
+    for (std::size_t i = 0; i < kKeys.size(); ++i)
+        if (static_cast<std::size_t>(kKeys[i].key) != i)
             return false;
-        }
-    }
     return true;
 }
 static_assert(tableFollowsEnum(), "kKeys must be indexable by Key");

@@ -1,7 +1,7 @@
 #include "live/livepoll.h"
 
-#include "link/handover.h"
-#include "link/meterprofile.h"
+#include "serial/handover.h"
+#include "serial/meterprofile.h"
 
 #include <exception>
 

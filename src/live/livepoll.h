@@ -1,7 +1,7 @@
 #pragma once
 
-#include "link/linkthread.h"
 #include "live/framedecoder.h"
+#include "serial/linkthread.h"
 
 #include <QByteArray>
 #include <QObject>

@@ -74,10 +74,9 @@ constexpr Spoken kSpoken[] = {
 };
 
 const Spoken* spokenOf(QStringView name) {
-    for (const Spoken& entry : kSpoken) {
+    for (const Spoken& entry : kSpoken)
         if (name == QLatin1StringView(entry.name))
             return &entry;
-    }
     return nullptr;
 }
 

@@ -1,8 +1,8 @@
 #include "memory/bytepanel.h"
 
 #include "base/numbers.h"
-#include "link/linkthread.h"
-#include "link/meterprofile.h"
+#include "serial/linkthread.h"
+#include "serial/meterprofile.h"
 
 namespace memory {
 

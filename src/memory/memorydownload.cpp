@@ -1,9 +1,9 @@
 #include "memory/memorydownload.h"
 
-#include "link/meterlink.h"
-#include "link/meterprofile.h"
 #include "memory/memoryrecords.h"
 #include "recording/datafile.h"
+#include "serial/meterlink.h"
+#include "serial/meterprofile.h"
 
 #include <algorithm>
 

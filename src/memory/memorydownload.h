@@ -5,10 +5,10 @@
 // memory save. And the erase. Window and command line run these same functions inside their
 // exclusive exchange.
 
-#include "link/meterprofile.h"
 #include "live/framedecoder.h"
 #include "memory/memoryfile.h"
 #include "recording/datarow.h"
+#include "serial/meterprofile.h"
 
 #include <QByteArray>
 #include <QChar>

@@ -5,7 +5,7 @@
 
 #include "recording/datarow.h"
 
-#include "link/meterprofile.h"
+#include "serial/meterprofile.h"
 #include <QByteArrayView>
 #include <QChar>
 

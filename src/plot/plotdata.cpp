@@ -46,10 +46,9 @@ public:
                    rest[std::size_t(got - 1)] != '\n') {
             }
         }
-        while (kept > 0 && (m_buffer[std::size_t(kept - 1)] == '\n' ||
-                            m_buffer[std::size_t(kept - 1)] == '\r')) {
+        while (kept > 0 &&
+               (m_buffer[std::size_t(kept - 1)] == '\n' || m_buffer[std::size_t(kept - 1)] == '\r'))
             --kept;
-        }
         line = QByteArrayView(m_buffer.data(), kept);
         ++m_number;
         return true;
@@ -127,10 +126,9 @@ bool parseDataLine(QByteArrayView line, int channels, live::TempUnit unit, float
         kFirstValueStart - 1 + kValueStep * (columns - 1) + recording::kValueWidth;
     if (line.size() < end || line[6] != '\t' || line[26] != '\t' || line[kTypePosition] != '\t')
         return false;
-    for (int column = 0; column + 1 < columns; ++column) {
+    for (int column = 0; column + 1 < columns; ++column)
         if (line[kFirstValueStart - 1 + kValueStep * column + recording::kValueWidth] != '\t')
             return false;
-    }
     for (int channel = 0; channel < channels; ++channel) {
         const int column = int(unit) * channels + channel;
         const qsizetype start = kFirstValueStart - 1 + kValueStep * column;

@@ -29,11 +29,9 @@ int channelsPresent(int channelCount) {
 template <typename Fn> void forEachValueColumn(int channelCount, Fn&& fn) {
     const int channels = channelsPresent(channelCount);
     for (live::TempUnit unit :
-         {live::TempUnit::Celsius, live::TempUnit::Fahrenheit, live::TempUnit::Kelvin}) {
-        for (int channel = 0; channel < channels; ++channel) {
+         {live::TempUnit::Celsius, live::TempUnit::Fahrenheit, live::TempUnit::Kelvin})
+        for (int channel = 0; channel < channels; ++channel)
             fn(ValueColumn{channel, unit});
-        }
-    }
 }
 
 char unitLetter(live::TempUnit unit) {
@@ -112,17 +110,15 @@ private:
     using Table = std::unique_ptr<Slot[], Free>;
 
     Slot* table(char type) {
-        if (m_lastTable != nullptr && m_lastType == type) {
+        if (m_lastTable != nullptr && m_lastType == type)
             return m_lastTable;
-        }
         auto found = std::find_if(m_tables.begin(), m_tables.end(),
                                   [type](const auto& entry) { return entry.first == type; });
         if (found == m_tables.end()) {
             auto* cells =
                 static_cast<Slot*>(std::calloc(std::size_t(3 * kRawValues), sizeof(Slot)));
-            if (cells == nullptr) {
+            if (cells == nullptr)
                 throw std::bad_alloc();
-            }
             m_tables.emplace_back(type, Table(cells));
             found = m_tables.end() - 1;
         }
@@ -147,15 +143,12 @@ char* writeRecordNumber(char* at, int recordNumber) {
         n /= 10;
     } while (n > 0);
     const int width = length + (negative ? 1 : 0);
-    if (negative) {
+    if (negative)
         *at++ = '-';
-    }
-    while (length > 0) {
+    while (length > 0)
         *at++ = reversed[--length];
-    }
-    for (int pad = width; pad < kRecordNumberWidth; ++pad) {
+    for (int pad = width; pad < kRecordNumberWidth; ++pad)
         *at++ = ' ';
-    }
     return at;
 }
 
@@ -198,9 +191,8 @@ QByteArray countLine(qint64 n) {
 }
 
 QByteArray headerLine(int channelCount) {
-    if (!isSupportedChannelCount(channelCount)) {
+    if (!isSupportedChannelCount(channelCount))
         return {};
-    }
     QByteArray line("No.s \t      Date Time    \tType");
     forEachValueColumn(channelCount, [&](ValueColumn column) {
         line.append("\t   T");
@@ -225,16 +217,14 @@ QByteArray separatorRun(int channelCount) {
 }
 
 QByteArray separatorLine(int channelCount) {
-    if (!isSupportedChannelCount(channelCount)) {
+    if (!isSupportedChannelCount(channelCount))
         return {};
-    }
     return separatorRun(channelCount) + kCrLf;
 }
 
 void appendDataLine(QByteArray& out, int recordNumber, const DataRow& row, int channelCount) {
-    if (!isSupportedChannelCount(channelCount)) {
+    if (!isSupportedChannelCount(channelCount))
         return;
-    }
     DirectFields fields;
     char line[kMaxLineLength];
     const char* end = writeLine(line, recordNumber, row, channelCount, fields);
@@ -251,9 +241,8 @@ QByteArray trailerText(std::span<const DataRow> rows, int channelCount, live::Te
                        TrailerLayout layout) {
     constexpr int kTopN = 5;
     QByteArray text = topMaxText(kTopN, rows, channelCount, unit);
-    if (layout == TrailerLayout::Recording) {
+    if (layout == TrailerLayout::Recording)
         text.append(kCrLf, 2);
-    }
     text.append(topMinText(kTopN, rows, channelCount, unit));
     text.append(kCrLf, 2);
     return text;
@@ -261,9 +250,8 @@ QByteArray trailerText(std::span<const DataRow> rows, int channelCount, live::Te
 
 void appendDataLines(QByteArray& out, std::span<const DataRow> rows, int channelCount,
                      int firstNumber) {
-    if (!isSupportedChannelCount(channelCount) || rows.empty()) {
+    if (!isSupportedChannelCount(channelCount) || rows.empty())
         return;
-    }
     // Lines are written straight into the buffer; it is sized for the usual line length and
     // grows only if values turn out wider.
     const qsizetype usualLine = 30 + 7 * valueColumnCount(channelCount);
@@ -272,9 +260,8 @@ void appendDataLines(QByteArray& out, std::span<const DataRow> rows, int channel
     CachedFields fields;
     int recordNumber = firstNumber;
     for (const DataRow& row : rows) {
-        if (out.size() - used < kMaxLineLength) {
+        if (out.size() - used < kMaxLineLength)
             out.resize(out.size() + out.size() / 2 + kMaxLineLength);
-        }
         char* const start = out.data() + used;
         used += writeLine(start, recordNumber++, row, channelCount, fields) - start;
     }

@@ -56,9 +56,8 @@ void putTwo(char* at, int value) {
 int readTwo(QByteArrayView text, int at) {
     const char hi = text[at];
     const char lo = text[at + 1];
-    if (hi < '0' || hi > '9' || lo < '0' || lo > '9') {
+    if (hi < '0' || hi > '9' || lo < '0' || lo > '9')
         return -1;
-    }
     return (hi - '0') * 10 + (lo - '0');
 }
 
@@ -78,9 +77,8 @@ qint64 stampFromDateTime(const QDateTime& dateTime) {
 }
 
 qint64 stampFromCivil(const QDate& date, const QTime& time) {
-    if (!date.isValid() || !time.isValid()) {
+    if (!date.isValid() || !time.isValid())
         return 0;
-    }
     return daysFromCivil(date.year(), date.month(), date.day()) * kSecondsPerDay +
            time.msecsSinceStartOfDay() / 1000;
 }
@@ -153,9 +151,8 @@ void appendRowStamp(QByteArray& out, const DataRow& row) {
 
 std::optional<qint64> stampFromText(QByteArrayView text) {
     if (text.size() != kStampLength || text[4] != '/' || text[7] != '/' || text[10] != ' ' ||
-        text[13] != ':' || text[16] != ':') {
+        text[13] != ':' || text[16] != ':')
         return std::nullopt;
-    }
     const int century = readTwo(text, 0);
     const int yy = readTwo(text, 2);
     const int month = readTwo(text, 5);
@@ -164,13 +161,11 @@ std::optional<qint64> stampFromText(QByteArrayView text) {
     const int minute = readTwo(text, 14);
     const int second = readTwo(text, 17);
     if (century < 0 || yy < 0 || month < 1 || month > 12 || day < 1 || hour < 0 || hour > 23 ||
-        minute < 0 || minute > 59 || second < 0 || second > 59) {
+        minute < 0 || minute > 59 || second < 0 || second > 59)
         return std::nullopt;
-    }
     const int year = century * 100 + yy;
-    if (day > daysInMonth(year, month)) {
+    if (day > daysInMonth(year, month))
         return std::nullopt;
-    }
     return daysFromCivil(year, month, day) * kSecondsPerDay + hour * 3600 + minute * 60 + second;
 }
 

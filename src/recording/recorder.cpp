@@ -97,17 +97,15 @@ QString Recorder::workFilePath() const {
 }
 
 bool Recorder::startByRecords(qint64 target) {
-    if (m_recording) {
+    if (m_recording)
         return false;
-    }
     m_recordTarget = std::max<qint64>(1, target);
     return start(StopMode::Records);
 }
 
 bool Recorder::startByTime(const QDate& date, const QTime& time) {
-    if (m_recording) {
+    if (m_recording)
         return false;
-    }
     m_stopAt = stampFromCivil(date, time);
     return start(StopMode::Time);
 }
@@ -153,9 +151,8 @@ bool Recorder::start(StopMode mode) {
     m_workTroubleSaid = false;
     m_paused = false;
     m_rows.clear();
-    if (mode == StopMode::Records) {
+    if (mode == StopMode::Records)
         m_rows.reserve(std::size_t(std::min<qint64>(m_recordTarget, kMaxRecords)));
-    }
     m_recording = true;
     m_sampleStamp = stampFromDateTime(now);
     m_sampleCounter = 0;
@@ -191,12 +188,10 @@ void Recorder::tick() {
 }
 
 bool Recorder::endsBeforeThisSample() const {
-    if (m_recordCount >= kMaxRecords) {
+    if (m_recordCount >= kMaxRecords)
         return true;
-    }
-    if (m_stopMode == StopMode::Records) {
+    if (m_stopMode == StopMode::Records)
         return m_recordCount >= m_recordTarget;
-    }
     // Equal is not later: the sample at the stop time itself is still recorded.
     return m_sampleStamp > m_stopAt;
 }
@@ -249,9 +244,8 @@ void Recorder::finishRecording() {
 }
 
 void Recorder::finish() {
-    if (!m_recording) {
+    if (!m_recording)
         return;
-    }
     m_recording = false;
     // The working file is the fallback should the final file fail: as complete as it can be.
     // The guard stays until the rows are safe, so no other writer slips in between.
@@ -290,11 +284,10 @@ void Recorder::finish() {
     std::vector<DataRow>().swap(m_rows);
     m_guard.reset();
 
-    if (saved) {
+    if (saved)
         emit finished(finalFilePath(), records);
-    } else {
+    else
         emit errorOccurred(message);
-    }
 }
 
 QString Recorder::keptRowsText(const QString& workError, const QString& workPath) const {

@@ -13,11 +13,11 @@
 // when it can. A final file that cannot be written leaves the rows in the working file, moved
 // out of the way of the next recording, and says where.
 
-#include "link/meterprofile.h"
 #include "live/framedecoder.h"
 #include "recording/datarow.h"
 #include "recording/recordwriter.h"
 #include "recording/workfileguard.h"
+#include "serial/meterprofile.h"
 
 #include <QDateTime>
 #include <QObject>

@@ -28,9 +28,8 @@ Entry entryOf(std::span<const DataRow> rows, std::size_t index, int channel) {
 // (an under-range one in a Min list), which is what puts the newest of them first.
 bool beats(Ranking ranking, const Entry& x, const Entry& y) {
     const bool numbers = !x.over && !x.under && !y.over && !y.under;
-    if (ranking == Ranking::Max) {
+    if (ranking == Ranking::Max)
         return x.over || y.under || (numbers && x.key > y.key);
-    }
     return x.under || y.over || (numbers && x.key < y.key);
 }
 
@@ -48,14 +47,12 @@ const char* unitName(live::TempUnit unit) {
 
 QByteArray blockText(Ranking ranking, int topN, std::span<const DataRow> rows, int channelCount,
                      live::TempUnit unit) {
-    if (!isSupportedChannelCount(channelCount)) {
+    if (!isSupportedChannelCount(channelCount))
         return {};
-    }
     QByteArray text = separatorRun(channelCount);
     text.append("\r\n");
-    if (rows.size() < std::size_t(std::max(topN, 0))) {
+    if (rows.size() < std::size_t(std::max(topN, 0)))
         return text;
-    }
     for (int channel = 0; channel < channelCount; ++channel) {
         text.append(ranking == Ranking::Max ? "Top 5 Max T" : "Top 5 Min T");
         text.append(char('1' + channel));
@@ -79,32 +76,27 @@ QByteArray blockText(Ranking ranking, int topN, std::span<const DataRow> rows, i
 
 std::vector<std::size_t> topRecords(Ranking ranking, int topN, std::span<const DataRow> rows,
                                     int channel) {
-    if (topN < 0 || rows.size() < std::size_t(topN) || channel < 0 || channel >= live::kChannels) {
+    if (topN < 0 || rows.size() < std::size_t(topN) || channel < 0 || channel >= live::kChannels)
         return {};
-    }
     const auto listed = std::size_t(topN);
     std::vector<Entry> list;
     list.reserve(listed);
-    for (std::size_t i = 0; i < listed; ++i) {
+    for (std::size_t i = 0; i < listed; ++i)
         list.push_back(entryOf(rows, i, channel));
-    }
 
     // Exchange pass over every (i, j) pair; with the predicate above it leaves the best first.
     for (std::size_t i = 0; i < listed; ++i) {
-        for (std::size_t j = 0; j < listed; ++j) {
-            if (beats(ranking, list[i], list[j])) {
+        for (std::size_t j = 0; j < listed; ++j)
+            if (beats(ranking, list[i], list[j]))
                 std::swap(list[i], list[j]);
-            }
-        }
     }
 
     for (std::size_t i = listed; i < rows.size(); ++i) {
         const Entry candidate = entryOf(rows, i, channel);
         for (std::size_t j = 0; j < listed; ++j) {
             if (beats(ranking, candidate, list[j])) {
-                for (std::size_t k = listed - 1; k > j; --k) {
+                for (std::size_t k = listed - 1; k > j; --k)
                     list[k] = list[k - 1];
-                }
                 list[j] = candidate;
                 break;
             }
@@ -113,9 +105,8 @@ std::vector<std::size_t> topRecords(Ranking ranking, int topN, std::span<const D
 
     std::vector<std::size_t> indices;
     indices.reserve(listed);
-    for (const Entry& entry : list) {
+    for (const Entry& entry : list)
         indices.push_back(entry.index);
-    }
     return indices;
 }
 

@@ -1,6 +1,6 @@
 #include "session/exchange.h"
 
-#include "link/handover.h"
+#include "serial/handover.h"
 
 #include <QCoreApplication>
 #include <QPointer>
@@ -88,13 +88,15 @@ bool Exchange::run(Work work, Done done) {
     const QPointer<Exchange> self(this);
     const bool toTitle = m_options.progressInTitle;
     auto report = [self, toTitle](double fraction, const QString& text) {
-        serial::postTo(QCoreApplication::instance(), [self, fraction, text, toTitle] {
-            if (!self || !self->m_running)
-                return;
-            if (toTitle)
-                self->m_host.setTitle(text);
-            emit self->progress(fraction, text);
-        });
+        serial::postTo(
+            QCoreApplication::instance(),
+            [self, fraction, text, toTitle] {
+                if (!self || !self->m_running)
+                    return;
+                if (toTitle)
+                    self->m_host.setTitle(text);
+                emit self->progress(fraction, text);
+            });
     };
     m_link.post(
         [work = std::move(work), notice, report, cancel = m_cancel](serial::LinkSession& session) {

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/linkthread.h"
+#include "serial/linkthread.h"
 
 #include <QObject>
 #include <QString>

@@ -1,7 +1,7 @@
 #include "settings/meterclock.h"
 
-#include "link/linkthread.h"
-#include "link/meterprofile.h"
+#include "serial/linkthread.h"
+#include "serial/meterprofile.h"
 
 namespace settings {
 

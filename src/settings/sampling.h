@@ -4,7 +4,7 @@
 // recording interval. Typed texts, reply bytes and payload bytes are converted here, and the
 // two link jobs run the exchanges on the link thread.
 
-#include "link/meterprofile.h"
+#include "serial/meterprofile.h"
 
 #include <QByteArray>
 #include <QString>

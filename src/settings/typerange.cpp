@@ -27,10 +27,9 @@ std::optional<TypeRange> typeRange(QChar type, live::TempUnit unit) {
     if (letter == 0)
         return std::nullopt;
     for (const Row& row : kRows) {
-        for (const char t : row.types) {
+        for (const char t : row.types)
             if (t == letter)
                 return row.ranges[std::size_t(unit)];
-        }
     }
     return std::nullopt;
 }

@@ -159,10 +159,9 @@ void drawGroup(QByteArray& frame, const Group& group, const DisplayValue& dv) {
 
 int typeCode(char type) {
     static constexpr char kOrder[] = "KNRSTEJ";
-    for (int i = 0; i < 7; ++i) {
+    for (int i = 0; i < 7; ++i)
         if (kOrder[i] == type)
             return i;
-    }
     return -1;
 }
 
@@ -175,10 +174,9 @@ quint8 encodeGlyph(char glyph, SegmentOrder order) {
     const auto& map = order == SegmentOrder::A ? kOrderA : kOrderB;
     const int segments = glyphSegments(glyph);
     quint8 byte = 0;
-    for (size_t s = 0; s < 7; ++s) {
+    for (size_t s = 0; s < 7; ++s)
         if (segments & (1 << s))
             byte |= quint8(1u << map[s]);
-    }
     return byte;
 }
 

@@ -97,10 +97,9 @@ void PtyHost::close() {
     // only then let go of the descriptors the notifiers watch.
     for (QObject* o :
          {static_cast<QObject*>(m_readNotifier), static_cast<QObject*>(m_writeNotifier),
-          static_cast<QObject*>(m_deliveryTimer), static_cast<QObject*>(m_retryTimer)}) {
+          static_cast<QObject*>(m_deliveryTimer), static_cast<QObject*>(m_retryTimer)})
         if (o)
             o->deleteLater();
-    }
     if (m_readNotifier)
         m_readNotifier->setEnabled(false);
     if (m_writeNotifier)

@@ -66,8 +66,8 @@ public:
 struct Rig : testsupport::LinkRig {
     explicit Rig(sim::MeterConfig config = kMeter, char spoiled = 'K', bool serviceShown = false)
         : LinkRig(config, spoiled) {
-        window =
-            std::make_unique<app::ControlPanel>(thread, state, platform, [] { return 1000.0; });
+        window = std::make_unique<app::ControlPanel>(
+            thread, state, platform, [] { return 1000.0; });
         sampling = app::attachSamplingPanel(
             *window, thread, platform, [this] { return pcTime; },
             [this](int seconds) {
@@ -76,7 +76,8 @@ struct Rig : testsupport::LinkRig {
             });
         alarm = app::attachAlarmPanel(*window, thread, state, platform);
         monitor = window->findChild<settings::AlarmMonitor*>();
-        clock = app::attachClockPanel(*window, thread, [] { return kPcTime; });
+        clock = app::attachClockPanel(
+            *window, thread, [] { return kPcTime; });
         service = app::attachServicePanel(
             *window, thread, platform, *clock, [] { return kPcTime; }, {sampling->serviceFrame()},
             serviceShown);

@@ -74,8 +74,9 @@ private slots:
         // Connected after the window's own handlers, so each entry is what the window showed.
         QStringList shown;
         QList<bool> indicatorDuringSearch;
-        connect(&rig.thread, &serial::LinkThread::statusText, rig.panel.get(),
-                [&] { shown.append(connection->text()); });
+        connect(
+            &rig.thread, &serial::LinkThread::statusText, rig.panel.get(),
+            [&] { shown.append(connection->text()); });
         connect(&rig.thread, &serial::LinkThread::searchStarted, rig.panel.get(),
                 [&] { indicatorDuringSearch.append(!rig.find("ShapeStart")->isHidden()); });
         rig.panel->toolbar()->setEnabled(false);

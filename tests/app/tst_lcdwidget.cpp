@@ -48,10 +48,9 @@ int darkPixelsIn(QWidget& widget, QRect logical) {
     int dark = 0;
     const QRect device(logical.topLeft() * dpr, logical.size() * dpr);
     for (int y = device.top(); y <= device.bottom(); ++y) {
-        for (int x = device.left(); x <= device.right(); ++x) {
+        for (int x = device.left(); x <= device.right(); ++x)
             if (qGray(image.pixel(x, y)) < 100)
                 ++dark;
-        }
     }
     return dark;
 }
@@ -71,7 +70,7 @@ protected:
 
 } // namespace
 
-class TstLcd : public QObject {
+class TestLcd : public QObject {
     Q_OBJECT
 private slots:
 
@@ -216,10 +215,9 @@ private slots:
 
     void everyAnnunciatorIsAChildFoundByNameAndLitAtFirst() {
         LcdWidget lcd;
-        for (int d = 0; d < live::kDigitCount; ++d) {
+        for (int d = 0; d < live::kDigitCount; ++d)
             for (int s = 0; s < live::kSegmentCount; ++s)
                 QVERIFY(lcd.segmentLit(d, s));
-        }
         QVERIFY(!lcd.segmentLit(16, 0));
         QVERIFY(!lcd.segmentLit(0, 7));
         QCOMPARE(lcd.findChildren<QLabel*>().size(), live::kAnnunciatorCount);
@@ -296,10 +294,9 @@ private slots:
         // Pixel places keep the twips layout: only the colon and its "l" share one.
         int shared = 0;
         for (int i = 0; i < labels.size(); ++i) {
-            for (int j = i + 1; j < labels.size(); ++j) {
+            for (int j = i + 1; j < labels.size(); ++j)
                 if (labels[i]->geometry().intersects(labels[j]->geometry()))
                     ++shared;
-            }
         }
         QCOMPARE(shared, 2);
     }
@@ -328,5 +325,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TstLcd)
+QTEST_MAIN(TestLcd)
 #include "tst_lcdwidget.moc"

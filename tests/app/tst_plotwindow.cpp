@@ -75,7 +75,7 @@ struct Rig {
 
 } // namespace
 
-class TstPlotWindow : public QObject {
+class TestPlotWindow : public QObject {
     Q_OBJECT
 
 private slots:
@@ -290,5 +290,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TstPlotWindow)
+QTEST_MAIN(TestPlotWindow)
 #include "tst_plotwindow.moc"

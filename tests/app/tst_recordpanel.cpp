@@ -35,7 +35,8 @@ const char* const kLists[] = {"ComboYY", "ComboMM", "ComboDD", "Combohh", "Combo
 struct Rig : testsupport::LinkRig {
     explicit Rig(bool withReadings = true, bool handTicks = true)
         : LinkRig({}, {}, 0) {
-        window = std::make_unique<app::ControlPanel>(thread, state, platform, [] { return 0.0; });
+        window = std::make_unique<app::ControlPanel>(
+            thread, state, platform, [] { return 0.0; });
         ui = std::make_unique<app::RecordingUi>(*window, state, platform, [this] { return now; });
         ui->recorder().setWorkingDirectory(dir.path());
         if (handTicks) // the tests tick by hand unless they test the timer

@@ -38,8 +38,8 @@ namespace windowrig {
 struct Rig : testsupport::LinkRig {
     explicit Rig(sim::MeterConfig config = {}, int slot = 2)
         : LinkRig(config, {}, slot) {
-        panel =
-            std::make_unique<app::ControlPanel>(thread, state, platform, [this] { return now; });
+        panel = std::make_unique<app::ControlPanel>(
+            thread, state, platform, [this] { return now; });
     }
 
     template <typename T = QWidget> T* find(const char* name) const {

@@ -55,10 +55,9 @@ bool startLongRecording(QProcess& p, const QString& dir, int rows) {
     if (!p.waitForStarted())
         return false;
     const QString work = QDir(dir).filePath(QStringLiteral("QR512.temp"));
-    for (QDeadlineTimer deadline(30000); !deadline.hasExpired(); QTest::qWait(100)) {
+    for (QDeadlineTimer deadline(30000); !deadline.hasExpired(); QTest::qWait(100))
         if (readAll(work).count("\r\n") >= 2 + rows) // header, separator
             return true;
-    }
     return false;
 }
 

@@ -1,8 +1,8 @@
 // Any bytes as a live frame reply: the frame check (late handshake replies skipped) and the whole
 // decoding of the display, the type byte, the readings and the memory count.
 
-#include "link/meterlink.h"
 #include "live/livepoll.h"
+#include "serial/meterlink.h"
 
 #include <cstddef>
 #include <cstdint>

@@ -33,20 +33,18 @@ QByteArray frameWith(int byteNumber, quint8 value) {
 QStringList litSegments(const DisplayState& state) {
     QStringList lit;
     for (int d = 0; d < kDigitCount; ++d) {
-        for (int seg = 0; seg < kSegmentCount; ++seg) {
+        for (int seg = 0; seg < kSegmentCount; ++seg)
             if (state.segments[std::size_t(d)][std::size_t(seg)])
                 lit << QString::number(d) + QChar(u'a' + seg);
-        }
     }
     return lit;
 }
 
 QStringList shownNames(const DisplayState& state) {
     QStringList names;
-    for (std::size_t i = 0; i < kAnnunciators.size(); ++i) {
+    for (std::size_t i = 0; i < kAnnunciators.size(); ++i)
         if (state.annunciators[i])
             names << QString::fromLatin1(kAnnunciators[i].name);
-    }
     return names;
 }
 
@@ -76,9 +74,8 @@ QString referenceText(quint16 raw, TempUnit unit, QChar type) {
         value = std::nearbyint((r + 234) / 9 / 10 * 50) / 10;
         break;
     }
-    if (whole) {
+    if (whole)
         value = std::nearbyint(value);
-    }
     value += 0.0; // a negative zero prints as "0"
     return QString::number(value, 'f', whole ? 0 : 1);
 }

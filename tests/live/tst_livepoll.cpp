@@ -3,10 +3,10 @@
 // makes of a frame (memory count text, frozen channel count, old readings while the meter is
 // lost), also through the link thread.
 
-#include "link/linkthread.h"
-#include "link/meterlink.h"
-#include "link/portdetector.h"
 #include "live/livepoll.h"
+#include "serial/linkthread.h"
+#include "serial/meterlink.h"
+#include "serial/portdetector.h"
 #include "support/linkrig.h"
 #include "support/scriptport.h"
 #include "support/virtualclock.h"

@@ -64,10 +64,12 @@ struct Rig : testsupport::MeterBench {
     }
 
     memory::DownloadOutcome download() {
-        return memory::downloadMemory(link, request, [this](double fraction, const QString& text) {
-            fractions << fraction;
-            texts << text;
-        });
+        return memory::downloadMemory(
+            link, request,
+            [this](double fraction, const QString& text) {
+                fractions << fraction;
+                texts << text;
+            });
     }
     // When "G" went on the wire; -1: never.
     double gTime() const {

@@ -35,7 +35,7 @@ QByteArray file(int count, int channels, int lines, char type = 'K') {
 
 } // namespace
 
-class TstPlotData : public QObject {
+class TestPlotData : public QObject {
     Q_OBJECT
 
 private:
@@ -193,5 +193,5 @@ private slots:
     }
 };
 
-QTEST_APPLESS_MAIN(TstPlotData)
+QTEST_APPLESS_MAIN(TestPlotData)
 #include "tst_plotdata.moc"

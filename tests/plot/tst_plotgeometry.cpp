@@ -13,7 +13,7 @@ using namespace plot;
 
 constexpr float kOL = std::numeric_limits<float>::infinity();
 
-class TstPlotGeometry : public QObject {
+class TestPlotGeometry : public QObject {
     Q_OBJECT
 
 private slots:
@@ -178,5 +178,5 @@ private slots:
     }
 };
 
-QTEST_APPLESS_MAIN(TstPlotGeometry)
+QTEST_APPLESS_MAIN(TestPlotGeometry)
 #include "tst_plotgeometry.moc"

@@ -40,10 +40,9 @@ QImage draw(const PlotData& data, const PlotView& view) {
 // Whether a pixel of `colour` lies in x0..x1, y0..y1.
 bool colourIn(const QImage& image, QRgb colour, int x0, int y0, int x1, int y1) {
     for (int x = x0; x <= x1; ++x) {
-        for (int y = y0; y <= y1; ++y) {
+        for (int y = y0; y <= y1; ++y)
             if (image.pixel(x, y) == colour)
                 return true;
-        }
     }
     return false;
 }
@@ -56,7 +55,7 @@ constexpr QRgb kWhite = 0xffffffff;
 
 } // namespace
 
-class TstPlotPainter : public QObject {
+class TestPlotPainter : public QObject {
     Q_OBJECT
 
 private slots:
@@ -117,5 +116,5 @@ private slots:
     }
 };
 
-QTEST_MAIN(TstPlotPainter)
+QTEST_MAIN(TestPlotPainter)
 #include "tst_plotpainter.moc"

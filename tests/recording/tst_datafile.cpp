@@ -38,9 +38,8 @@ DataRow row(const char* stamp, std::array<quint16, 4> raw, char type = 'K') {
 // Record i (from 1) reads readings[i-1] on every channel and is stamped kStart + i seconds.
 std::vector<DataRow> channelOne(const std::vector<quint16>& readings) {
     std::vector<DataRow> rows;
-    for (quint16 raw : readings) {
+    for (quint16 raw : readings)
         rows.push_back({kStart + qint64(rows.size()) + 1, {raw, raw, raw, raw}, 'K'});
-    }
     return rows;
 }
 
@@ -52,7 +51,7 @@ const QByteArray kHeader1 = "No.s \t      Date Time    \tType\t   T1C\t   T1F\t 
 
 } // namespace
 
-class TstDataFile : public QObject {
+class TestDataFile : public QObject {
     Q_OBJECT
 
 private slots:
@@ -295,9 +294,8 @@ private slots:
         QFETCH(std::vector<std::size_t>, records);
 
         std::vector<std::size_t> got = recording::topRecords(ranking, 5, channelOne(readings), 0);
-        for (std::size_t& index : got) {
+        for (std::size_t& index : got)
             ++index;
-        }
         QCOMPARE(got, records);
     }
 
@@ -317,9 +315,8 @@ private slots:
 
     void fourChannelBlockHasFourHeadings() {
         std::vector<DataRow> rows;
-        for (int i = 1; i <= 5; ++i) {
+        for (int i = 1; i <= 5; ++i)
             rows.push_back({kStart + i, {rawForCelsius(i), kOver, kUnder, rawForCelsius(-i)}, 'K'});
-        }
         const QByteArray text = topMaxText(5, rows, 4, live::TempUnit::Celsius);
         const QList<QByteArray> lines = text.split('\n');
         QCOMPARE(lines.size(), 1 + 4 * 6 + 1);
@@ -358,5 +355,5 @@ private slots:
     }
 };
 
-QTEST_APPLESS_MAIN(TstDataFile)
+QTEST_APPLESS_MAIN(TestDataFile)
 #include "tst_datafile.moc"

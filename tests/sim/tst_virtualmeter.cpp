@@ -50,10 +50,9 @@ const char* const kBitsB = "afbgecd";
 
 char glyphOf(quint8 byte, const char* bits) {
     QByteArray lit;
-    for (int b = 0; b < 7; ++b) {
+    for (int b = 0; b < 7; ++b)
         if (byte & (1 << b))
             lit.append(bits[b]);
-    }
     std::sort(lit.begin(), lit.end());
     static const QHash<QByteArray, char> glyphs = {
         {"", ' '},       {"abcdef", '0'}, {"bc", '1'},     {"abdeg", '2'}, {"abcdg", '3'},

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "link/linkthread.h"
 #include "live/livepoll.h"
+#include "serial/linkthread.h"
 #include "sim/virtualmeter.h"
 #include "support/meterbench.h"
 #include "support/virtualclock.h"

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/linkthread.h"
+#include "serial/linkthread.h"
 #include "sim/virtualmeter.h"
 #include "support/simport.h"
 #include "support/virtualclock.h"

@@ -3,7 +3,7 @@
 // A port whose replies the test scripts write by write: exact control over every byte the
 // link sees, and a log of every write and read with its (virtual) time.
 
-#include "link/port.h"
+#include "serial/port.h"
 
 #include <QList>
 #include <functional>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/port.h"
+#include "serial/port.h"
 
 #include <QList>
 #include <map>

@@ -1,7 +1,7 @@
 #include "app/cli/clicommon.h"
 
 #include "app/cli/silencetimer.h"
-#include "link/serialport.h"
+#include "serial/serialport.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>

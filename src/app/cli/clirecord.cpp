@@ -138,8 +138,8 @@ int runRecord(QCoreApplication& app, const QStringList& args) {
     // Neither stops the recording nor changes the exit status: the final file decides.
     for (const auto signal :
          {&recording::Recorder::noticeOccurred, &recording::Recorder::warningOccurred})
-        QObject::connect(&recorder, signal, &app,
-                         [lead](const QString& message) { printErr(lead + message); });
+        QObject::connect(
+            &recorder, signal, &app, [lead](const QString& message) { printErr(lead + message); });
     QObject::connect(&recorder, &recording::Recorder::pauseChanged, &app,
                      [lead](bool, const QString& message) { printErr(lead + message); });
     QObject::connect(&recorder, &recording::Recorder::finished, &app,

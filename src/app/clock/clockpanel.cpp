@@ -1,7 +1,7 @@
 #include "app/clock/clockpanel.h"
 
 #include "app/window/controlpanel.h"
-#include "link/linkthread.h"
+#include "serial/linkthread.h"
 
 #include <QApplication>
 #include <QGroupBox>

@@ -109,7 +109,8 @@ MemoryUi* attachMemory(ControlPanel& window, live::LiveState& live, Platform& pl
                        std::function<void(const QString& path)> showPlot) {
     auto* ui = new MemoryUi(window, live, platform,
                             MemoryUi::Host{std::move(directory), std::move(showPlot)}, &window);
-    window.setToolbarHandler(QStringLiteral("Memory"), [ui] { ui->download(); });
+    window.setToolbarHandler(
+        QStringLiteral("Memory"), [ui] { ui->download(); });
     window.setToolbarHandler(QStringLiteral("Erase"), [ui] { ui->erase(); });
     return ui;
 }

@@ -61,8 +61,8 @@ void PlotViewer::openKey(bool recordingRuns) {
 }
 
 void attachOpenKey(ControlPanel& window, PlotViewer& viewer, std::function<bool()> recordingRuns) {
-    window.setToolbarHandler(QStringLiteral("Open"),
-                             [&viewer, recordingRuns] { viewer.openKey(recordingRuns()); });
+    window.setToolbarHandler(
+        QStringLiteral("Open"), [&viewer, recordingRuns] { viewer.openKey(recordingRuns()); });
 }
 
 } // namespace app

@@ -67,9 +67,8 @@ RecordingUi::RecordingUi(ControlPanel& window, live::LiveState& live, Platform& 
     window.hostPanel(m_stopTimePanel);
     window.hostPanel(m_recordPanel);
 
-    if (QAction* save = window.toolbarAction(QStringLiteral("Save"))) {
+    if (QAction* save = window.toolbarAction(QStringLiteral("Save")))
         m_saveIcon = save->icon();
-    }
     m_stopIcon = stopRecordingIcon();
     window.setToolbarHandler(QStringLiteral("Save"), [this] { saveKey(); });
 
@@ -158,9 +157,8 @@ void RecordingUi::recordingChanged(bool recording) {
         save->setToolTip(tip);
     }
     if (recording) {
-        if (auto* rec = m_window.findChild<QWidget*>(QStringLiteral("LblRec"))) {
+        if (auto* rec = m_window.findChild<QWidget*>(QStringLiteral("LblRec")))
             rec->setVisible(true);
-        }
     }
 }
 

@@ -26,9 +26,8 @@ QString twoDigits(int value) {
 
 void fillNumbers(QComboBox* list, int first, int last, int width) {
     QStringList items;
-    for (int n = first; n <= last; ++n) {
+    for (int n = first; n <= last; ++n)
         items.append(QStringLiteral("%1").arg(n, width, 10, QLatin1Char('0')));
-    }
     list->addItems(items);
 }
 
@@ -105,15 +104,12 @@ int StopTimePanel::daysInMonth(const QString& month, const QString& year) {
     static const QStringList kShort = {"04", "06", "09", "11"};
     static const QStringList kLeap = {"2020", "2024", "2028", "2032",
                                       "2036", "2040", "2044", "2048"};
-    if (kLong.contains(month)) {
+    if (kLong.contains(month))
         return 31;
-    }
-    if (kShort.contains(month)) {
+    if (kShort.contains(month))
         return 30;
-    }
-    if (month == QLatin1String("02")) {
+    if (month == QLatin1String("02"))
         return kLeap.contains(year) ? 29 : 28;
-    }
     return 0;
 }
 
@@ -121,9 +117,8 @@ void StopTimePanel::fill() {
     const QDateTime now = m_now();
     const QDate date = now.date();
     const QTime time = now.time();
-    for (QComboBox* list : {m_year, m_month, m_day, m_hour, m_minute, m_second}) {
+    for (QComboBox* list : {m_year, m_month, m_day, m_hour, m_minute, m_second})
         list->clear();
-    }
     fillNumbers(m_year, kFirstYear, kLastYear, 4);
     showValue(m_year, QStringLiteral("%1").arg(date.year(), 4, 10, QLatin1Char('0')));
     fillNumbers(m_month, 1, 12, 2);
@@ -149,9 +144,8 @@ void StopTimePanel::monthChosen() {
 }
 
 void StopTimePanel::yearChosen() {
-    if (m_month->currentText() == QLatin1String("02")) {
+    if (m_month->currentText() == QLatin1String("02"))
         fillDays(m_month->currentText(), m_year->currentText());
-    }
 }
 
 void StopTimePanel::confirm() {
@@ -219,9 +213,8 @@ void RecordPanel::byRecords() {
     const std::optional<QString> answer =
         m_platform.input(QStringLiteral("Enter the Records to record\r\n(1 <= Records  ) "),
                          QStringLiteral("Input Records"), QStringLiteral("10"));
-    if (!answer || answer->trimmed().isEmpty()) {
+    if (!answer || answer->trimmed().isEmpty())
         return;
-    }
     const std::optional<qint64> target = recording::parseRecordCount(*answer);
     if (!target) {
         m_platform.message(

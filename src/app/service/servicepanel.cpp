@@ -2,8 +2,8 @@
 
 #include "app/clock/clockpanel.h"
 #include "app/window/controlpanel.h"
-#include "link/linkthread.h"
 #include "memory/bytepanel.h"
+#include "serial/linkthread.h"
 #include "settings/meterclock.h"
 
 #include <QLabel>

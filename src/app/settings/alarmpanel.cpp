@@ -1,8 +1,8 @@
 #include "app/settings/alarmpanel.h"
 
 #include "app/window/controlpanel.h"
-#include "link/linkthread.h"
 #include "live/livepoll.h"
+#include "serial/linkthread.h"
 #include "settings/alarmmonitor.h"
 
 #include <QApplication>

@@ -2,7 +2,7 @@
 
 #include "app/window/controlpanel.h"
 #include "app/window/desktopplatform.h"
-#include "link/linkthread.h"
+#include "serial/linkthread.h"
 #include "settings/sampling.h"
 
 #include <QCoreApplication>
@@ -58,7 +58,8 @@ SamplingPanel::SamplingPanel(serial::LinkThread& link, session::ExchangeHost& ex
     setGeometry(24, 250, 257, 150);
     hide();
 
-    connect(m_optPc, &QRadioButton::clicked, this, [this] { m_usePcSampling = true; });
+    connect(
+        m_optPc, &QRadioButton::clicked, this, [this] { m_usePcSampling = true; });
     connect(m_optMeter, &QRadioButton::clicked, this, [this] { m_usePcSampling = false; });
     connect(m_ok, &QPushButton::clicked, this, &SamplingPanel::confirm);
     connect(m_cancel, &QPushButton::clicked, this, &SamplingPanel::cancel);

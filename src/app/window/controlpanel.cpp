@@ -8,10 +8,10 @@
 #include "app/window/listkeys.h"
 #include "app/window/panelkeys.h"
 #include "app/window/windowscale.h"
-#include "link/linkthread.h"
-#include "link/meterprofile.h"
 #include "live/livepoll.h"
 #include "live/readout.h"
+#include "serial/linkthread.h"
+#include "serial/meterprofile.h"
 
 #include <QAction>
 #include <QActionGroup>
@@ -115,15 +115,17 @@ ControlPanel::ControlPanel(serial::LinkThread& link, live::LiveState& live, Plat
     connect(&m_link, &serial::LinkThread::statusText, this,
             [this](const QString& text) { m_panels[3]->setText(text); });
     connect(&m_link, &serial::LinkThread::searchStarted, m_shapeStart, &QWidget::show);
-    connect(&m_link, &serial::LinkThread::connected, this, [this](int, const QString& device) {
-        // The meter found again frees a link left busy, never one an exchange still holds: it
-        // gives the link (and the toolbar) back itself, and a second holder would share it.
-        if (!exchangeHolds()) {
-            m_toolbar->setEnabled(true);
-            setLinkBusy(false);
-        }
-        m_panels[3]->setToolTip(device);
-    });
+    connect(
+        &m_link, &serial::LinkThread::connected, this,
+        [this](int, const QString& device) {
+            // The meter found again frees a link left busy, never one an exchange still holds: it
+            // gives the link (and the toolbar) back itself, and a second holder would share it.
+            if (!exchangeHolds()) {
+                m_toolbar->setEnabled(true);
+                setLinkBusy(false);
+            }
+            m_panels[3]->setToolTip(device);
+        });
     connect(&m_link, &serial::LinkThread::fixedPortFailed, this, [this](const QString& detail) {
         m_platform.message(QStringLiteral("No device found, try again!"), Platform::Icon::Critical,
                            detail);

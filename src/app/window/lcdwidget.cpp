@@ -268,16 +268,14 @@ bool LcdWidget::isLost() const {
 
 void LcdWidget::setDisplay(const live::DisplayState& state) {
     QRegion dirty;
-    for (int d = 0; d < live::kDigitCount; ++d) {
+    for (int d = 0; d < live::kDigitCount; ++d)
         if (state.segments[std::size_t(d)] != m_state.segments[std::size_t(d)])
             dirty += digitPixels(d);
-    }
     // Compared with what is shown, not with the last frame: a label someone else showed (REC
     // at the start of a PC recording) follows the meter again with the next frame.
-    for (std::size_t i = 0; i < m_labels.size(); ++i) {
+    for (std::size_t i = 0; i < m_labels.size(); ++i)
         if (m_labels[i]->isHidden() == state.annunciators[i])
             m_labels[i]->setVisible(state.annunciators[i]);
-    }
     m_state = state;
     if (!dirty.isEmpty())
         update(dirty);

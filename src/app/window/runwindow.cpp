@@ -9,11 +9,11 @@
 #include "app/settings/samplingpanel.h"
 #include "app/window/controlpanel.h"
 #include "app/window/desktopplatform.h"
-#include "link/linkthread.h"
-#include "link/portcatalog.h"
-#include "link/serialport.h"
 #include "live/livepoll.h"
 #include "recording/recorder.h"
+#include "serial/linkthread.h"
+#include "serial/portcatalog.h"
+#include "serial/serialport.h"
 #include "session/simulation.h"
 
 #include <QApplication>

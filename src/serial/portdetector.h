@@ -1,6 +1,6 @@
 #pragma once
 
-#include "link/meterlink.h"
+#include "serial/meterlink.h"
 
 #include <QString>
 

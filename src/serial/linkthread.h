@@ -1,9 +1,9 @@
 #pragma once
 
-#include "link/handover.h"
-#include "link/meterlink.h"
-#include "link/portdetector.h"
-#include "link/waker.h"
+#include "serial/handover.h"
+#include "serial/meterlink.h"
+#include "serial/portdetector.h"
+#include "serial/waker.h"
 
 #include <QObject>
 #include <QThread>
@@ -118,7 +118,8 @@ public:
 private:
     // Emits the owner's `signal` on the owner's thread, the hand-over marked (handover.h).
     template <typename Signal, typename... Args> void tell(Signal signal, Args... args) {
-        postTo(m_owner, [owner = m_owner, signal, args...] { (owner->*signal)(args...); });
+        postTo(
+            m_owner, [owner = m_owner, signal, args...] { (owner->*signal)(args...); });
     }
 
     LinkState& m_state;

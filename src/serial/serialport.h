@@ -1,7 +1,7 @@
 #pragma once
 
-#include "link/port.h"
-#include "link/portcatalog.h"
+#include "serial/port.h"
+#include "serial/portcatalog.h"
 
 #include <QElapsedTimer>
 #include <memory>

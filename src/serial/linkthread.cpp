@@ -1,4 +1,4 @@
-#include "link/linkthread.h"
+#include "serial/linkthread.h"
 
 #include <QTimer>
 

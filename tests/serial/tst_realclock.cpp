@@ -1,8 +1,8 @@
 // The real clock's waits on a pseudo-terminal: what ends them (bytes, a wake-up, the deadline)
 // and what does not. The bounds below only catch a wait that never ends.
 
-#include "link/serialport.h"
-#include "link/waker.h"
+#include "serial/serialport.h"
+#include "serial/waker.h"
 
 #include <QElapsedTimer>
 #include <QTest>

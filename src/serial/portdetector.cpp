@@ -1,6 +1,6 @@
-#include "link/portdetector.h"
+#include "serial/portdetector.h"
 
-#include "link/meterprofile.h"
+#include "serial/meterprofile.h"
 
 namespace serial {
 

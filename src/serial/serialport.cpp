@@ -1,7 +1,7 @@
-#include "link/serialport.h"
+#include "serial/serialport.h"
 
-#include "link/meterprofile.h"
-#include "link/waker.h"
+#include "serial/meterprofile.h"
+#include "serial/waker.h"
 
 #include <QCoreApplication>
 #include <QDir>

@@ -1,6 +1,6 @@
-#include "link/meterlink.h"
+#include "serial/meterlink.h"
 
-#include "link/meterprofile.h"
+#include "serial/meterprofile.h"
 
 namespace serial {
 

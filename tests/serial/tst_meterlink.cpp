@@ -1,8 +1,8 @@
 // The link's exchanges against scripted replies: the bytes it sends, how often it tries, the
 // minimum waits it keeps, when it gives up and hands over to the port search.
 
-#include "link/meterlink.h"
-#include "link/portdetector.h"
+#include "serial/meterlink.h"
+#include "serial/portdetector.h"
 #include "support/scriptport.h"
 #include "support/virtualclock.h"
 
@@ -28,10 +28,9 @@ struct Rig {
 // The shortest time from a write of `bytes` to whatever the link did next on the port.
 double shortestGapAfter(const ScriptPort& port, const QByteArray& bytes) {
     double gap = 1e9;
-    for (qsizetype i = 0; i + 1 < port.events.size(); ++i) {
+    for (qsizetype i = 0; i + 1 < port.events.size(); ++i)
         if (port.events[i].kind == 'w' && port.events[i].bytes == bytes)
             gap = std::min(gap, port.events[i + 1].time - port.events[i].time);
-    }
     return gap;
 }
 } // namespace

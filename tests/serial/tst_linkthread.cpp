@@ -1,8 +1,8 @@
 // The link thread: the search it starts by itself, the live poll it runs once connected, a
 // new port choice ending a running search, and stopping promptly in the middle of one.
 
-#include "link/linkthread.h"
-#include "link/serialport.h"
+#include "serial/linkthread.h"
+#include "serial/serialport.h"
 #include "sim/virtualmeter.h"
 #include "support/simport.h"
 #include "support/virtualclock.h"

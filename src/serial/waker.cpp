@@ -1,4 +1,4 @@
-#include "link/waker.h"
+#include "serial/waker.h"
 
 #include <QtGlobal>
 

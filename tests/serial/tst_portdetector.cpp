@@ -2,9 +2,9 @@
 // recovery that the handshake starts when the meter falls silent, on virtual meters with
 // virtual time; and the texts that say why a serial device could not be opened.
 
-#include "link/meterlink.h"
-#include "link/portdetector.h"
-#include "link/serialport.h"
+#include "serial/meterlink.h"
+#include "serial/portdetector.h"
+#include "serial/serialport.h"
 #include "sim/virtualmeter.h"
 #include "support/scriptport.h"
 #include "support/simport.h"

@@ -1,6 +1,6 @@
-#include "link/portcatalog.h"
+#include "serial/portcatalog.h"
 
-#include "link/meterprofile.h"
+#include "serial/meterprofile.h"
 
 #include <QDir>
 #include <QSerialPortInfo>
@@ -32,10 +32,9 @@ PortCatalog::PortCatalog(QStringList explicitDevices, bool withSystemPorts)
 #ifndef Q_OS_WIN
     // A name without a slash is a file in the working directory, as everywhere else on the
     // command line; the serial port alone would look for it under /dev.
-    for (QString& device : m_explicit) {
+    for (QString& device : m_explicit)
         if (!device.contains(u'/'))
             device = QDir::current().absoluteFilePath(device);
-    }
 #endif
     refresh();
 }
