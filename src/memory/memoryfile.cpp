@@ -60,7 +60,7 @@ SaveOutcome saveMemory(std::span<const recording::DataRow> rows, int channelCoun
                                       QStringLiteral("txt"))
             : request.memoryFile;
     QString why;
-    if (!recording::writeWholeFile(memoryPath, text, &why)) {
+    if (!recording::writeWholeFile(memoryPath, text, &why, request.open)) {
         outcome.error = QStringLiteral("Could not write %1: %2.")
                             .arg(QDir::toNativeSeparators(memoryPath), why);
         return outcome;
@@ -86,7 +86,7 @@ SaveOutcome saveMemory(std::span<const recording::DataRow> rows, int channelCoun
         outcome.notices << notice;
     // Written the same safe way as the memory file: a link named QR512.temp is replaced, never
     // followed out of the folder.
-    if (recording::writeWholeFile(workPath, text, &why))
+    if (recording::writeWholeFile(workPath, text, &why, request.open))
         outcome.workFile = workPath;
     else
         outcome.notices << QStringLiteral("Could not write %1: %2.").arg(workName(), why);

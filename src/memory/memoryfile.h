@@ -11,6 +11,7 @@
 
 #include "live/framedecoder.h"
 #include "recording/datarow.h"
+#include "recording/replacingfile.h"
 
 #include <QByteArray>
 #include <QDateTime>
@@ -41,6 +42,8 @@ struct SaveRequest {
     // added rather than replace a file of that name). A path given here is replaced.
     QString memoryFile;
     QDateTime time = QDateTime::currentDateTime();
+    // Opens the files beside their names; the real disk unless a test stands in for one.
+    recording::ReplacingFile::Opener open;
 };
 
 struct SaveOutcome {

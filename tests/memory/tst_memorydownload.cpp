@@ -11,6 +11,7 @@
 
 #include "support/meterbench.h"
 #include "support/scriptport.h"
+#include "support/smalldisk.h"
 #include "support/virtualclock.h"
 
 #include <QCoreApplication>
@@ -221,6 +222,35 @@ private slots:
         QCOMPARE(readAll(keptAt), rows);
         QCOMPARE(outcome.workFile.isEmpty(), living);
         QCOMPARE(readAll(outcome.memoryFile), fileText(plain(0x40), 4));
+    }
+
+    // A disk that fills up during the memory file: the reason, the older file of that name as
+    // it was, and the working file not touched either.
+    void fullDiskKeepsTheOlderFile_data() {
+        QTest::addColumn<qint64>("room");
+        QTest::newRow("full from the start") << qint64(0);
+        QTest::newRow("full part-way") << qint64(100);
+    }
+
+    void fullDiskKeepsTheOlderFile() {
+        QFETCH(qint64, room);
+        QTemporaryDir dir;
+        const QString path = dir.filePath("mem.txt");
+        QFile older(path);
+        QVERIFY(older.open(QIODevice::WriteOnly) && older.write("older") == 5);
+        older.close();
+        auto disk = std::make_shared<qint64>(room);
+        memory::SaveRequest request;
+        request.directory = dir.path();
+        request.memoryFile = path;
+        request.open = [disk](const QString& p) { return std::make_unique<DiskFile>(p, disk); };
+        const memory::SaveOutcome outcome = memory::saveMemory(
+            memory::decodeRecords(plain(0x40), 1, u'K'), 4, live::TempUnit::Celsius, request);
+        QVERIFY(!outcome.ok());
+        QCOMPARE(outcome.error, "Could not write " + path + ": No space left on device.");
+        QVERIFY(outcome.memoryFile.isEmpty() && outcome.workFile.isEmpty());
+        QCOMPARE(readAll(path), QByteArray("older"));
+        QCOMPARE(QDir(dir.path()).entryList(QDir::Files), QStringList{"mem.txt"});
     }
 
     void receptionWaitsForEveryByte_data() {

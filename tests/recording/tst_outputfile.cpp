@@ -4,7 +4,7 @@
 
 #include "recording/recordwriter.h"
 #include "recording/replacingfile.h"
-#include "smalldisk.h"
+#include "support/smalldisk.h"
 
 #include <QDir>
 #include <QFile>
