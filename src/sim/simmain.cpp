@@ -72,7 +72,11 @@ int main(int argc, char* argv[]) {
         std::fprintf(stderr, "qr512-sim: cannot open a pseudo-terminal: %s\n", qPrintable(error));
         return 1;
     }
-    QObject::connect(&host, &sim::PtyHost::unplugged, &app, [] {
+    // An unplugged adapter's device node goes away; so does the link to the closed terminal,
+    // which would otherwise lead to whichever pseudo-terminal takes its number next.
+    QObject::connect(&host, &sim::PtyHost::unplugged, &app, [&options] {
+        if (!options.linkPath.isEmpty())
+            QFile::remove(options.linkPath);
         std::fprintf(stderr, "qr512-sim: the meter is unplugged; stop with Ctrl+C\n");
     });
 

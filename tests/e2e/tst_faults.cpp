@@ -138,7 +138,8 @@ private slots:
         // with room for a loaded machine whose disk syncs take seconds).
         const testsupport::Run run = testsupport::runQr512(command, dir.path());
         QVERIFY(back);
-        QCOMPARE(run.exitCode, status);
+        QVERIFY2(run.exitCode == status,
+                 qPrintable(QString::number(run.exitCode) + ": " + run.err + run.out));
         QVERIFY2(run.err.contains(says), qPrintable(run.err));
         QVERIFY2(run.err.count("meter not answering, searching…") == losses, qPrintable(run.err));
         QCOMPARE(run.err.count("meter answering again"), says.contains("again") ? 1 : 0);
