@@ -1,64 +1,38 @@
 #include "app/cli/clicommon.h"
 
 #include "app/cli/silencetimer.h"
+#include "base/signalwatcher.h"
 #include "serial/serialport.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSocketNotifier>
 #include <QTimer>
 
 #include <cerrno>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <sys/socket.h>
 #include <unistd.h>
 
 namespace app {
 
 namespace {
 
-int g_signalPipe[2] = {-1, -1};
 int g_outputError = 0; // errno of the first line that did not reach standard output
-volatile std::sig_atomic_t g_signalCount = 0;
-volatile std::sig_atomic_t g_handOver = 1; // the command watches signalReadFd()
-
-// Async-signal-safe only: the first signal is handed to the event loop; a second one ends the
-// program at once (every recorded row is already on disk). A command that does not watch for
-// signals (it draws or beeps and ends by itself) stops at the first.
-void onSignal(int) {
-    g_signalCount = g_signalCount + 1;
-    if (!g_handOver) {
-        static const char kStopped[] = "qr512: stopped\n";
-        [[maybe_unused]] const auto n = ::write(STDERR_FILENO, kStopped, sizeof kStopped - 1);
-        ::_exit(130);
-    }
-    if (g_signalCount >= 2)
-        ::_exit(130);
-    const char byte = 1;
-    [[maybe_unused]] const auto n = ::write(g_signalPipe[1], &byte, 1);
-}
 
 } // namespace
 
-int signalReadFd() {
-    return g_signalPipe[0];
-}
-
 bool installSignalHandlers(bool handOver) {
-    g_handOver = handOver ? 1 : 0;
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0)
-        return false;
-    struct sigaction action = {};
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    return ::sigaction(SIGINT, &action, nullptr) == 0 &&
-           ::sigaction(SIGTERM, &action, nullptr) == 0;
+    static constexpr char kStopped[] = "qr512: stopped\n";
+    // A second signal ends the program at once: every recorded row is already on disk. A
+    // command that does not watch for signals (it draws or beeps and ends by itself) stops at
+    // the first.
+    base::SignalPolicy policy;
+    policy.exitFrom = handOver ? 2 : 1;
+    policy.exitMessage = handOver ? nullptr : kStopped;
+    return base::installSignalHandlers(policy);
 }
 
 void printErr(const QString& text) {
@@ -266,12 +240,7 @@ int runConnected(QCoreApplication& app, Connection& connection, const Common& co
         timeout.start(common.timeoutMs);
         onFrame();
     });
-    QSocketNotifier signalNotifier(g_signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [&] {
-        char byte;
-        [[maybe_unused]] const auto n = ::read(g_signalPipe[0], &byte, 1);
-        onSignal();
-    });
+    const base::SignalWatcher signalWatcher(onSignal);
     connection.thread().start();
     timeout.start(common.timeoutMs);
     const int loop = app.exec();

@@ -28,12 +28,10 @@ void printOut(const QString& text);
 // with the system's reason and status 1.
 int finishOutput(int status);
 
-// SIGINT and SIGTERM: the first one is handed to the event loop (see runConnected), a second
-// one ends the program at once with status 130. Without `handOver` (a command that does not
-// watch signalReadFd()) the first one ends it at once, with a message.
+// SIGINT and SIGTERM: the first one is handed to the event loop (a base::SignalWatcher there),
+// a second one ends the program at once with status 130. Without `handOver` (a command that
+// watches for none) the first one ends it at once, with a message.
 bool installSignalHandlers(bool handOver);
-// Readable once a first signal came (one byte per signal).
-int signalReadFd();
 
 struct Common {
     QStringList ports;

@@ -1,12 +1,10 @@
 #include "app/cli/cliexchange.h"
 
 #include "app/cli/silencetimer.h"
+#include "base/signalwatcher.h"
 
 #include <QCoreApplication>
-#include <QSocketNotifier>
 #include <QTimer>
-
-#include <unistd.h>
 
 namespace app {
 
@@ -62,10 +60,7 @@ int runMeterExchange(QCoreApplication& app, Connection& connection, const Common
         status = kFailure;
         app.quit();
     });
-    QSocketNotifier signalNotifier(signalReadFd(), QSocketNotifier::Read);
-    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [&] {
-        char byte;
-        [[maybe_unused]] const auto n = ::read(signalReadFd(), &byte, 1);
+    const base::SignalWatcher signalWatcher([&] {
         if (exchange.jobRunning()) {
             exchange.cancel();
             grace.start(kSignalGraceMs);
