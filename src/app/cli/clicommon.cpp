@@ -1,6 +1,5 @@
 #include "app/cli/clicommon.h"
 
-#include "app/cli/silencetimer.h"
 #include "base/signalwatcher.h"
 #include "serial/serialport.h"
 
@@ -8,13 +7,11 @@
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QTimer>
 
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
-#include <unistd.h>
 
 namespace app {
 
@@ -116,25 +113,6 @@ std::optional<int> positiveInt(const QCommandLineParser& parser, const QString& 
     return value;
 }
 
-std::optional<int> parseSubcommand(QCommandLineParser& parser, const QStringList& args,
-                                   const QString& name) {
-    parser.addPositionalArgument(name, QStringLiteral("The command."));
-    const auto usage = [&name](const QString& text) {
-        printErr(QStringLiteral("qr512 %1: %2").arg(name, text));
-        return int(kUsage);
-    };
-    if (!parser.parse(args))
-        return usage(parser.errorText());
-    if (parser.isSet(QStringLiteral("help"))) {
-        printOut(parser.helpText());
-        return int(kDone);
-    }
-    if (parser.positionalArguments().size() > 1)
-        return usage(
-            QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().at(1)));
-    return std::nullopt;
-}
-
 bool parseCommon(const QCommandLineParser& parser, Common* common, QString* error) {
     common->ports = parser.values(QStringLiteral("port"));
     common->simulate = parser.isSet(QStringLiteral("simulate"));
@@ -195,56 +173,6 @@ QString silenceText(bool answered, qint64 ms) {
                                 "seconds)")
                      .arg(secondsText(ms))
                : QStringLiteral("qr512: no meter answered within %1 seconds").arg(secondsText(ms));
-}
-
-int runConnected(QCoreApplication& app, Connection& connection, const Common& common,
-                 const std::function<void()>& onFrame, const std::function<void()>& onSignal,
-                 const std::function<void()>& onLost) {
-    int exitCode = kDone;
-    bool answered = false;
-    bool away = false;
-    QString handshakeFrom; // a device that answered the handshake, before any valid frame
-    // A progress line may stand unfinished on a terminal: the message goes below it.
-    const QString lead = ::isatty(STDERR_FILENO) == 1 ? QStringLiteral("\n") : QString();
-    SilenceTimer timeout([&] {
-        exitCode = kNoMeter;
-        if (!answered) {
-            if (!handshakeFrom.isEmpty())
-                printErr(QStringLiteral("qr512: the meter on %1 answered, but sent only "
-                                        "damaged frames for %2 seconds")
-                             .arg(handshakeFrom, secondsText(common.timeoutMs)));
-            else
-                printErr(silenceText(false, common.timeoutMs));
-            app.quit();
-            return;
-        }
-        printErr(lead + silenceText(true, common.timeoutMs));
-        onLost();
-    });
-    QObject::connect(&connection.thread(), &serial::LinkThread::connected, &app,
-                     [&](int, const QString& device) { handshakeFrom = device; });
-    // Once per loss and once when it is back: the link says "No COM" when it starts searching.
-    QObject::connect(&connection.thread(), &serial::LinkThread::statusText, &app,
-                     [&](const QString& text) {
-                         if (!answered || away || text.trimmed() != QLatin1String("No COM"))
-                             return;
-                         away = true;
-                         printErr(lead + QStringLiteral("qr512: meter not answering, searching…"));
-                     });
-    QObject::connect(&connection.state(), &live::LiveState::frameDecoded, &app, [&] {
-        answered = true;
-        if (away) {
-            away = false;
-            printErr(QStringLiteral("qr512: meter answering again"));
-        }
-        timeout.start(common.timeoutMs);
-        onFrame();
-    });
-    const base::SignalWatcher signalWatcher(onSignal);
-    connection.thread().start();
-    timeout.start(common.timeoutMs);
-    const int loop = app.exec();
-    return exitCode != kDone ? exitCode : loop;
 }
 
 } // namespace app
