@@ -68,7 +68,6 @@ protected:
 
     QCoreApplication& app() const { return *m_app; }
     const QCommandLineParser& parser() const { return m_parser; }
-    const Common& common() const { return m_common; }
     Connection& connection() const { return *m_connection; }
 
     // runConnected() on this command's link.
