@@ -1,5 +1,6 @@
 // qr512-sim: the virtual meter alone, on a pseudo-terminal.
 
+#include "base/signalwatcher.h"
 #include "sim/ptyhost.h"
 #include "sim/simoptions.h"
 #include "sim/virtualmeter.h"
@@ -7,36 +8,9 @@
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFile>
-#include <QSocketNotifier>
 #include <QTimer>
 
-#include <csignal>
 #include <cstdio>
-#include <sys/socket.h>
-#include <unistd.h>
-
-namespace {
-
-int g_signalPipe[2] = {-1, -1};
-
-// Only async-signal-safe work here: one byte into the pipe, the event loop does the rest.
-void onSignal(int) {
-    const char byte = 1;
-    [[maybe_unused]] const auto n = ::write(g_signalPipe[1], &byte, 1);
-}
-
-bool installSignalHandlers() {
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0)
-        return false;
-    struct sigaction action {};
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    return ::sigaction(SIGINT, &action, nullptr) == 0 &&
-           ::sigaction(SIGTERM, &action, nullptr) == 0;
-}
-
-} // namespace
 
 int main(int argc, char* argv[]) {
     QCoreApplication app(argc, argv);
@@ -55,16 +29,12 @@ int main(int argc, char* argv[]) {
     if (options.helpRequested)
         parser.showHelp(0);
 
-    if (!installSignalHandlers()) {
+    // Every signal is handed to the event loop, which ends: the link is removed on the way out.
+    if (!base::installSignalHandlers({})) {
         std::perror("qr512-sim: signal handlers");
         return 1;
     }
-    QSocketNotifier signalNotifier(g_signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [&] {
-        char byte = 0;
-        [[maybe_unused]] const auto n = ::read(g_signalPipe[0], &byte, 1);
-        QCoreApplication::quit();
-    });
+    const base::SignalWatcher stopOnSignal([] { QCoreApplication::quit(); });
 
     sim::VirtualMeter meter(options.config, options.faults);
     sim::PtyHost host(&meter);

@@ -1,6 +1,6 @@
 #include "app/cli/cli.h"
 
-#include "app/cli/clicommon.h"
+#include "app/cli/clisubcommand.h"
 
 #include <QCoreApplication>
 #include <QGuiApplication>
@@ -11,27 +11,17 @@ namespace app {
 
 namespace {
 
-using Subcommand = int (*)(QCoreApplication&, const QStringList&);
 struct Entry {
     const char* name;
-    Subcommand run;
+    int (*run)(QCoreApplication&, const QStringList&);
     // Draws pictures: text and images need a GUI application, run offscreen (no display).
     bool draws = false;
-    // Watches for SIGINT/SIGTERM in its event loop; the others end by themselves and stop at
-    // the first signal.
-    bool watchesSignals = true;
 };
 // One line per subcommand; each lives in its own file.
 constexpr Entry kSubcommands[] = {
-    {"live", runLive},
-    {"record", runRecord},
-    {"limits", runLimits},
-    {"beep", runBeep, false, false},
-    {"plot", runPlot, true, false},
-    {"clock", runClock},
-    {"send", runSend},
-    {"download", runDownload},
-    {"erase", runErase},
+    {"live", runLive}, {"record", runRecord},     {"limits", runLimits},
+    {"beep", runBeep}, {"plot", runPlot, true},   {"clock", runClock},
+    {"send", runSend}, {"download", runDownload}, {"erase", runErase},
 };
 
 const Entry* find(const QString& name) {
@@ -61,12 +51,7 @@ int runCli(int argc, char** argv) {
     QCoreApplication& app = *application;
     QCoreApplication::setApplicationName(QStringLiteral("qr512"));
     QCoreApplication::setApplicationVersion(QStringLiteral(QR512_VERSION));
-    if (!installSignalHandlers(entry->watchesSignals)) {
-        printErr(QStringLiteral("qr512: cannot install the signal handlers"));
-        return kFailure;
-    }
-    const QStringList args = QCoreApplication::arguments();
-    return finishOutput(entry->run(app, args));
+    return entry->run(app, QCoreApplication::arguments());
 }
 
 } // namespace app

@@ -1,64 +1,35 @@
 #include "app/cli/clicommon.h"
 
-#include "app/cli/silencetimer.h"
+#include "base/signalwatcher.h"
 #include "serial/serialport.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
 #include <QFileInfo>
 #include <QRegularExpression>
-#include <QSocketNotifier>
-#include <QTimer>
 
 #include <cerrno>
 #include <cmath>
-#include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <sys/socket.h>
-#include <unistd.h>
 
 namespace app {
 
 namespace {
 
-int g_signalPipe[2] = {-1, -1};
 int g_outputError = 0; // errno of the first line that did not reach standard output
-volatile std::sig_atomic_t g_signalCount = 0;
-volatile std::sig_atomic_t g_handOver = 1; // the command watches signalReadFd()
-
-// Async-signal-safe only: the first signal is handed to the event loop; a second one ends the
-// program at once (every recorded row is already on disk). A command that does not watch for
-// signals (it draws or beeps and ends by itself) stops at the first.
-void onSignal(int) {
-    g_signalCount = g_signalCount + 1;
-    if (!g_handOver) {
-        static const char kStopped[] = "qr512: stopped\n";
-        [[maybe_unused]] const auto n = ::write(STDERR_FILENO, kStopped, sizeof kStopped - 1);
-        ::_exit(130);
-    }
-    if (g_signalCount >= 2)
-        ::_exit(130);
-    const char byte = 1;
-    [[maybe_unused]] const auto n = ::write(g_signalPipe[1], &byte, 1);
-}
 
 } // namespace
 
-int signalReadFd() {
-    return g_signalPipe[0];
-}
-
 bool installSignalHandlers(bool handOver) {
-    g_handOver = handOver ? 1 : 0;
-    if (::socketpair(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0, g_signalPipe) != 0)
-        return false;
-    struct sigaction action = {};
-    action.sa_handler = onSignal;
-    sigemptyset(&action.sa_mask);
-    action.sa_flags = SA_RESTART;
-    return ::sigaction(SIGINT, &action, nullptr) == 0 &&
-           ::sigaction(SIGTERM, &action, nullptr) == 0;
+    static constexpr char kStopped[] = "qr512: stopped\n";
+    // A second signal ends the program at once: every recorded row is already on disk. A
+    // command that does not watch for signals (it draws or beeps and ends by itself) stops at
+    // the first.
+    base::SignalPolicy policy;
+    policy.exitFrom = handOver ? 2 : 1;
+    policy.exitMessage = handOver ? nullptr : kStopped;
+    return base::installSignalHandlers(policy);
 }
 
 void printErr(const QString& text) {
@@ -142,25 +113,6 @@ std::optional<int> positiveInt(const QCommandLineParser& parser, const QString& 
     return value;
 }
 
-std::optional<int> parseSubcommand(QCommandLineParser& parser, const QStringList& args,
-                                   const QString& name) {
-    parser.addPositionalArgument(name, QStringLiteral("The command."));
-    const auto usage = [&name](const QString& text) {
-        printErr(QStringLiteral("qr512 %1: %2").arg(name, text));
-        return int(kUsage);
-    };
-    if (!parser.parse(args))
-        return usage(parser.errorText());
-    if (parser.isSet(QStringLiteral("help"))) {
-        printOut(parser.helpText());
-        return int(kDone);
-    }
-    if (parser.positionalArguments().size() > 1)
-        return usage(
-            QStringLiteral("unexpected argument: %1").arg(parser.positionalArguments().at(1)));
-    return std::nullopt;
-}
-
 bool parseCommon(const QCommandLineParser& parser, Common* common, QString* error) {
     common->ports = parser.values(QStringLiteral("port"));
     common->simulate = parser.isSet(QStringLiteral("simulate"));
@@ -221,61 +173,6 @@ QString silenceText(bool answered, qint64 ms) {
                                 "seconds)")
                      .arg(secondsText(ms))
                : QStringLiteral("qr512: no meter answered within %1 seconds").arg(secondsText(ms));
-}
-
-int runConnected(QCoreApplication& app, Connection& connection, const Common& common,
-                 const std::function<void()>& onFrame, const std::function<void()>& onSignal,
-                 const std::function<void()>& onLost) {
-    int exitCode = kDone;
-    bool answered = false;
-    bool away = false;
-    QString handshakeFrom; // a device that answered the handshake, before any valid frame
-    // A progress line may stand unfinished on a terminal: the message goes below it.
-    const QString lead = ::isatty(STDERR_FILENO) == 1 ? QStringLiteral("\n") : QString();
-    SilenceTimer timeout([&] {
-        exitCode = kNoMeter;
-        if (!answered) {
-            if (!handshakeFrom.isEmpty())
-                printErr(QStringLiteral("qr512: the meter on %1 answered, but sent only "
-                                        "damaged frames for %2 seconds")
-                             .arg(handshakeFrom, secondsText(common.timeoutMs)));
-            else
-                printErr(silenceText(false, common.timeoutMs));
-            app.quit();
-            return;
-        }
-        printErr(lead + silenceText(true, common.timeoutMs));
-        onLost();
-    });
-    QObject::connect(&connection.thread(), &serial::LinkThread::connected, &app,
-                     [&](int, const QString& device) { handshakeFrom = device; });
-    // Once per loss and once when it is back: the link says "No COM" when it starts searching.
-    QObject::connect(&connection.thread(), &serial::LinkThread::statusText, &app,
-                     [&](const QString& text) {
-                         if (!answered || away || text.trimmed() != QLatin1String("No COM"))
-                             return;
-                         away = true;
-                         printErr(lead + QStringLiteral("qr512: meter not answering, searching…"));
-                     });
-    QObject::connect(&connection.state(), &live::LiveState::frameDecoded, &app, [&] {
-        answered = true;
-        if (away) {
-            away = false;
-            printErr(QStringLiteral("qr512: meter answering again"));
-        }
-        timeout.start(common.timeoutMs);
-        onFrame();
-    });
-    QSocketNotifier signalNotifier(g_signalPipe[0], QSocketNotifier::Read);
-    QObject::connect(&signalNotifier, &QSocketNotifier::activated, &app, [&] {
-        char byte;
-        [[maybe_unused]] const auto n = ::read(g_signalPipe[0], &byte, 1);
-        onSignal();
-    });
-    connection.thread().start();
-    timeout.start(common.timeoutMs);
-    const int loop = app.exec();
-    return exitCode != kDone ? exitCode : loop;
 }
 
 } // namespace app

@@ -7,17 +7,15 @@
 #include <QString>
 #include <QStringList>
 
-#include <functional>
 #include <memory>
 #include <optional>
 
 class QCommandLineParser;
-class QCoreApplication;
 
 namespace app {
 
 // What every headless subcommand shares: exit statuses, output, signal handling, the common
-// options, the connection to the meter and the wait for its frames.
+// options and the connection to the meter.
 
 enum Exit { kDone = 0, kFailure = 1, kUsage = 2, kNoMeter = 3 };
 
@@ -28,12 +26,10 @@ void printOut(const QString& text);
 // with the system's reason and status 1.
 int finishOutput(int status);
 
-// SIGINT and SIGTERM: the first one is handed to the event loop (see runConnected), a second
-// one ends the program at once with status 130. Without `handOver` (a command that does not
-// watch signalReadFd()) the first one ends it at once, with a message.
+// SIGINT and SIGTERM: the first one is handed to the event loop (a base::SignalWatcher there),
+// a second one ends the program at once with status 130. Without `handOver` (a command that
+// watches for none) the first one ends it at once, with a message.
 bool installSignalHandlers(bool handOver);
-// Readable once a first signal came (one byte per signal).
-int signalReadFd();
 
 struct Common {
     QStringList ports;
@@ -52,12 +48,6 @@ std::optional<qint64> durationMs(const QCommandLineParser& parser, const QString
 // Milliseconds as the seconds the user typed: "2", "0.5".
 QString secondsText(qint64 ms);
 
-// Parses `args` for subcommand `name` (which takes no further positional argument) and answers
-// --help. Returns an exit status when the command is already done (help printed, usage error
-// reported), nothing when it should go on.
-std::optional<int> parseSubcommand(QCommandLineParser& parser, const QStringList& args,
-                                   const QString& name);
-
 // The link thread, the live state and the optional virtual meter of one headless run.
 class Connection {
 public:
@@ -74,24 +64,5 @@ private:
 
 // The time-out's message: no meter ever answered, or the one that did fell silent.
 QString silenceText(bool answered, qint64 ms);
-
-// Waits for the first frame within the time-out, and for every later one as well: a meter that
-// is unplugged for good would otherwise leave a script waiting for ever. The caller's
-// `onFrame` runs for each frame; `onLost` (after the message) when the meter has gone.
-int runConnected(QCoreApplication& app, Connection& connection, const Common& common,
-                 const std::function<void()>& onFrame, const std::function<void()>& onSignal,
-                 const std::function<void()>& onLost);
-
-// The subcommands, one file each.
-int runLive(QCoreApplication& app, const QStringList& args);
-int runRecord(QCoreApplication& app, const QStringList& args);
-int runLimits(QCoreApplication& app, const QStringList& args);
-int runBeep(QCoreApplication& app, const QStringList& args);
-// Runs under a QGuiApplication (offscreen): it draws text.
-int runPlot(QCoreApplication& app, const QStringList& args);
-int runClock(QCoreApplication& app, const QStringList& args);
-int runSend(QCoreApplication& app, const QStringList& args);
-int runDownload(QCoreApplication& app, const QStringList& args);
-int runErase(QCoreApplication& app, const QStringList& args);
 
 } // namespace app

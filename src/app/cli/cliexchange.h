@@ -5,6 +5,8 @@
 
 #include <functional>
 
+class QCoreApplication;
+
 namespace app {
 
 // The headless form of a panel's exchange: the same Exchange class the window uses, on a host

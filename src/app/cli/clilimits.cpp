@@ -1,7 +1,7 @@
 // qr512 limits: prints the meter's alarm limits as the alarm panel shows them, or changes some
 // of them under the panel's rules.
 
-#include "app/cli/cliexchange.h"
+#include "app/cli/clisubcommand.h"
 #include "base/numbers.h"
 #include "settings/alarmlimits.h"
 
@@ -47,99 +47,105 @@ struct Outcome {
     std::optional<QString> refusal;
 };
 
+// Reads the limits and, when some are replaced, checks all eight and writes them: on the link
+// thread, so everything it needs is copied in.
+void exchangeLimits(session::Exchange::Job& job, Outcome& outcome,
+                    const std::optional<Replacements>& replacements, live::TempUnit unit,
+                    QChar type, int channels) {
+    const std::optional<settings::LimitWords> words = settings::readLimits(job.session);
+    if (!words)
+        return;
+    outcome.read = true;
+    outcome.texts = settings::limitTexts(*words, unit, type, channels);
+    if (!replacements)
+        return;
+    for (int i = 0; i < settings::kLimitCount; ++i)
+        if ((*replacements)[i])
+            outcome.texts[i] = settings::limitText(*(*replacements)[i]);
+    const settings::LimitValues values = settings::readLimitTexts(outcome.texts);
+    outcome.refusal = settings::limitsRefusal(values, type, unit);
+    if (!outcome.refusal)
+        settings::writeLimits(job.session, settings::limitPayload(values, unit));
+}
+
+class LimitsCommand : public Subcommand {
+public:
+    LimitsCommand()
+        : Subcommand(
+              QStringLiteral("limits"), Needs::Meter,
+              QStringLiteral("Prints the meter's eight alarm limits in the unit it displays, one "
+                             "per line (T1H, T1L, ... T4L), then the unit. With --set, changes "
+                             "the named limits, checks all eight against the thermocouple type's "
+                             "range and writes them to the meter (exit status 2 when out of "
+                             "range)."),
+              {{QStringLiteral("set"),
+                QStringLiteral("Change one limit, for example T1H=150 (repeatable)."),
+                QStringLiteral("NAME=VALUE")}}) {}
+
+private:
+    bool checkFirst(QString* error) override {
+        Replacements replacements;
+        if (!parseSet(parser().values(QStringLiteral("set")), &replacements, error))
+            return false;
+        if (parser().isSet(QStringLiteral("set")))
+            m_replacements = replacements;
+        return true;
+    }
+    int execute() override {
+        MeterExchange exchange;
+        exchange.prepare = [this](int* status) { return prepare(status); };
+        exchange.finish = [this](session::Exchange::End end, const QString& failure) {
+            if (const auto status =
+                    unfinished(end, failure,
+                               {QStringLiteral("interrupted"),
+                                QStringLiteral("the meter was lost during the exchange")}))
+                return *status;
+            return report();
+        };
+        return runExchange(exchange);
+    }
+    session::Exchange::Work prepare(int* status);
+    int report() const;
+
+    std::optional<Replacements> m_replacements; // with --set only
+    std::shared_ptr<Outcome> m_outcome = std::make_shared<Outcome>();
+    live::TempUnit m_unit = live::TempUnit::Celsius;
+};
+
+session::Exchange::Work LimitsCommand::prepare(int* status) {
+    const live::LiveState& state = connection().state();
+    const std::optional<live::TempUnit> shown = settings::shownUnit(state.display());
+    if (!shown) {
+        say(QStringLiteral("the meter's display shows no unit, so its limits cannot be given "
+                           "in one"));
+        *status = kFailure;
+        return {};
+    }
+    m_unit = *shown;
+    return
+        [outcome = m_outcome, replacements = m_replacements, unit = m_unit,
+         type = state.typeLetter(), channels = state.channelCount()](session::Exchange::Job& job) {
+            exchangeLimits(job, *outcome, replacements, unit, type, channels);
+        };
+}
+
+int LimitsCommand::report() const {
+    if (!m_outcome->read) {
+        say(QStringLiteral("the meter did not answer the request for its alarm limits"));
+        return kFailure;
+    }
+    if (m_outcome->refusal)
+        return usage(*m_outcome->refusal);
+    for (int i = 0; i < settings::kLimitCount; ++i)
+        printOut(settings::limitName(i) + u' ' + m_outcome->texts[i]);
+    printOut(QStringLiteral("unit ") + QStringLiteral("CFK").at(int(m_unit)));
+    return kDone;
+}
+
 } // namespace
 
 int runLimits(QCoreApplication& app, const QStringList& args) {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Prints the meter's eight alarm limits in the unit it displays, one per "
-                       "line (T1H, T1L, ... T4L), then the unit. With --set, changes the named "
-                       "limits, checks all eight against the thermocouple type's range and "
-                       "writes them to the meter (exit status 2 when out of range)."));
-    parser.addHelpOption();
-    addCommonOptions(parser);
-    parser.addOption({QStringLiteral("set"),
-                      QStringLiteral("Change one limit, for example T1H=150 (repeatable)."),
-                      QStringLiteral("NAME=VALUE")});
-    const QString command = QStringLiteral("limits");
-    if (const auto done = parseSubcommand(parser, args, command))
-        return *done;
-    Common common;
-    QString error;
-    Replacements replacements;
-    const bool writing = parser.isSet(QStringLiteral("set"));
-    if (!parseSet(parser.values(QStringLiteral("set")), &replacements, &error) ||
-        !parseCommon(parser, &common, &error)) {
-        printErr(QStringLiteral("qr512 limits: ") + error);
-        return kUsage;
-    }
-    Connection connection;
-    if (!connection.open(common, &error)) {
-        printErr(QStringLiteral("qr512 limits: ") + error);
-        return kFailure;
-    }
-
-    auto outcome = std::make_shared<Outcome>();
-    live::TempUnit unit = live::TempUnit::Celsius;
-    MeterExchange exchange;
-    exchange.prepare = [&](int* status) -> session::Exchange::Work {
-        const live::LiveState& state = connection.state();
-        const std::optional<live::TempUnit> shown = settings::shownUnit(state.display());
-        if (!shown) {
-            printErr(QStringLiteral("qr512 limits: the meter's display shows no unit, so its "
-                                    "limits cannot be given in one"));
-            *status = kFailure;
-            return {};
-        }
-        unit = *shown;
-        const QChar type = state.typeLetter();
-        const int channels = state.channelCount();
-        return [=](session::Exchange::Job& job) {
-            const std::optional<settings::LimitWords> words = settings::readLimits(job.session);
-            if (!words)
-                return;
-            outcome->read = true;
-            outcome->texts = settings::limitTexts(*words, unit, type, channels);
-            if (!writing)
-                return;
-            for (int i = 0; i < settings::kLimitCount; ++i)
-                if (replacements[i])
-                    outcome->texts[i] = settings::limitText(*replacements[i]);
-            const settings::LimitValues values = settings::readLimitTexts(outcome->texts);
-            outcome->refusal = settings::limitsRefusal(values, type, unit);
-            if (!outcome->refusal)
-                settings::writeLimits(job.session, settings::limitPayload(values, unit));
-        };
-    };
-    exchange.finish = [&](session::Exchange::End end, const QString& failure) {
-        switch (end) {
-        case session::Exchange::End::Done:
-            break;
-        case session::Exchange::End::Superseded:
-            printErr(QStringLiteral("qr512 limits: the meter was lost during the exchange"));
-            return int(kNoMeter);
-        case session::Exchange::End::Cancelled:
-            printErr(QStringLiteral("qr512 limits: interrupted"));
-            return int(kFailure);
-        case session::Exchange::End::Failed:
-            printErr(QStringLiteral("qr512 limits: ") + failure);
-            return int(kFailure);
-        }
-        if (!outcome->read) {
-            printErr(QStringLiteral("qr512 limits: the meter did not answer the request for its "
-                                    "alarm limits"));
-            return int(kFailure);
-        }
-        if (outcome->refusal) {
-            printErr(QStringLiteral("qr512 limits: ") + *outcome->refusal);
-            return int(kUsage);
-        }
-        for (int i = 0; i < settings::kLimitCount; ++i)
-            printOut(settings::limitName(i) + u' ' + outcome->texts[i]);
-        printOut(QStringLiteral("unit ") + QStringLiteral("CFK").at(int(unit)));
-        return int(kDone);
-    };
-    return runMeterExchange(app, connection, common, exchange);
+    return LimitsCommand().run(app, args);
 }
 
 } // namespace app

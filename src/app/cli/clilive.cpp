@@ -1,6 +1,6 @@
 // qr512 live: one line per display frame.
 
-#include "app/cli/clicommon.h"
+#include "app/cli/clisubcommand.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -40,48 +40,43 @@ QString liveLine(const live::LiveState& state) {
     return line;
 }
 
+// The readings of every frame until --count of them or a signal, or until the meter is lost.
+class LiveCommand : public Subcommand {
+public:
+    LiveCommand()
+        : Subcommand(QStringLiteral("live"), Needs::Meter,
+                     QStringLiteral("Prints one line per display frame of the meter: time, type, "
+                                    "channel count, unit, the readings of the present channels, "
+                                    "memory count."),
+                     {{QStringLiteral("count"),
+                       QStringLiteral("Stop after N frames (default: until Ctrl+C)."),
+                       QStringLiteral("N")}}) {}
+
+private:
+    bool checkFirst(QString* error) override {
+        if (!parser().isSet(QStringLiteral("count")))
+            return true;
+        m_count = positiveInt(parser(), QStringLiteral("count"), 1, INT_MAX, error);
+        return m_count.has_value();
+    }
+    int execute() override {
+        int printed = 0;
+        return watchFrames(
+            [&] {
+                printOut(liveLine(connection().state()));
+                if (m_count && ++printed >= *m_count)
+                    QCoreApplication::quit();
+            },
+            [] { QCoreApplication::quit(); }, [] { QCoreApplication::quit(); });
+    }
+
+    std::optional<int> m_count;
+};
+
 } // namespace
 
 int runLive(QCoreApplication& app, const QStringList& args) {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(
-        QStringLiteral("Prints one line per display frame of the meter: time, type, channel "
-                       "count, unit, the readings of the present channels, memory count."));
-    parser.addHelpOption();
-    addCommonOptions(parser);
-    parser.addOption({QStringLiteral("count"),
-                      QStringLiteral("Stop after N frames (default: until Ctrl+C)."),
-                      QStringLiteral("N")});
-    if (const auto done = parseSubcommand(parser, args, QStringLiteral("live")))
-        return *done;
-    Common common;
-    QString error;
-    std::optional<int> count;
-    if (parser.isSet(QStringLiteral("count"))) {
-        count = positiveInt(parser, QStringLiteral("count"), 1, INT_MAX, &error);
-        if (!count) {
-            printErr(QStringLiteral("qr512 live: ") + error);
-            return kUsage;
-        }
-    }
-    if (!parseCommon(parser, &common, &error)) {
-        printErr(QStringLiteral("qr512 live: ") + error);
-        return kUsage;
-    }
-    Connection connection;
-    if (!connection.open(common, &error)) {
-        printErr(QStringLiteral("qr512 live: ") + error);
-        return kFailure;
-    }
-    int printed = 0;
-    return runConnected(
-        app, connection, common,
-        [&] {
-            printOut(liveLine(connection.state()));
-            if (count && ++printed >= *count)
-                app.quit();
-        },
-        [&] { app.quit(); }, [&] { app.quit(); });
+    return LiveCommand().run(app, args);
 }
 
 } // namespace app

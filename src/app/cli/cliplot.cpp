@@ -2,7 +2,7 @@
 // [--size WxH]": the plot window's picture of a data file, drawn without a display. Exit
 // status: 0 done, 2 bad file or option, 1 the image could not be written.
 
-#include "app/cli/clicommon.h"
+#include "app/cli/clisubcommand.h"
 
 #include "plot/plotdata.h"
 #include "plot/plotexport.h"
@@ -21,10 +21,6 @@ namespace {
 
 // The largest picture: 8000 × 8000 pixels are 256 MB of image.
 constexpr int kMaxSide = 8000;
-
-void complain(const QString& text) {
-    printErr(QStringLiteral("qr512 plot: ") + text);
-}
 
 // "A:B" as two numbers; nothing unless both halves are numbers.
 std::optional<std::pair<double, double>> numberPair(const QString& text, QChar separator,
@@ -55,110 +51,128 @@ std::optional<live::TempUnit> unitOf(const QString& text) {
     return std::nullopt;
 }
 
-} // namespace
+QList<QCommandLineOption> plotOptions() {
+    return {
+        {{QStringLiteral("o"), QStringLiteral("output")},
+         QStringLiteral("The picture: a name ending in .png, .svg or .pdf."),
+         QStringLiteral("OUT")},
+        {QStringLiteral("unit"), QStringLiteral("The columns drawn: C, F or K (default C)."),
+         QStringLiteral("UNIT"), QStringLiteral("C")},
+        {QStringLiteral("records"),
+         QStringLiteral("First and last record drawn, 1 <= R1 < R2 <= the count."),
+         QStringLiteral("R1:R2")},
+        {QStringLiteral("range"),
+         QStringLiteral("Values at the bottom and the top, within the type's range."),
+         QStringLiteral("LOW:HIGH")},
+        {QStringLiteral("size"), QStringLiteral("Picture size in pixels (default 1000x600)."),
+         QStringLiteral("WxH"), QStringLiteral("1000x600")},
+    };
+}
 
-int runPlot(QCoreApplication&, const QStringList& args) {
-    QCommandLineParser parser;
-    parser.setApplicationDescription(QStringLiteral(
-        "Draws a data file as the plot window does and writes the picture to a PNG, SVG or PDF "
-        "file. The window opens on the whole file over the thermocouple type's range."));
-    parser.addHelpOption();
-    parser.addPositionalArgument(QStringLiteral("plot"), QStringLiteral("The command."));
-    parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The data file."));
-    parser.addOption({{QStringLiteral("o"), QStringLiteral("output")},
-                      QStringLiteral("The picture: a name ending in .png, .svg or .pdf."),
-                      QStringLiteral("OUT")});
-    parser.addOption({QStringLiteral("unit"),
-                      QStringLiteral("The columns drawn: C, F or K (default C)."),
-                      QStringLiteral("UNIT"), QStringLiteral("C")});
-    parser.addOption({QStringLiteral("records"),
-                      QStringLiteral("First and last record drawn, 1 <= R1 < R2 <= the count."),
-                      QStringLiteral("R1:R2")});
-    parser.addOption({QStringLiteral("range"),
-                      QStringLiteral("Values at the bottom and the top, within the type's range."),
-                      QStringLiteral("LOW:HIGH")});
-    parser.addOption({QStringLiteral("size"),
-                      QStringLiteral("Picture size in pixels (default 1000x600)."),
-                      QStringLiteral("WxH"), QStringLiteral("1000x600")});
-    if (!parser.parse(args)) {
-        complain(parser.errorText());
-        return kUsage;
+class PlotCommand : public Subcommand {
+public:
+    PlotCommand()
+        : Subcommand(QStringLiteral("plot"), Needs::Nothing,
+                     QStringLiteral("Draws a data file as the plot window does and writes the "
+                                    "picture to a PNG, SVG or PDF file. The window opens on the "
+                                    "whole file over the thermocouple type's range."),
+                     plotOptions(), 1) {}
+
+private:
+    void addArguments(QCommandLineParser& parser) override {
+        parser.addPositionalArgument(QStringLiteral("FILE"), QStringLiteral("The data file."));
     }
-    if (parser.isSet(QStringLiteral("help"))) {
-        printOut(parser.helpText());
-        return kDone;
-    }
-    const QStringList positional = parser.positionalArguments();
-    if (positional.size() != 2) {
-        complain(positional.size() < 2
-                     ? QStringLiteral("which data file? (qr512 plot FILE -o OUT)")
-                     : QStringLiteral("unexpected argument: %1").arg(positional.at(2)));
-        return kUsage;
-    }
-    const QString output = parser.value(QStringLiteral("output"));
-    if (output.isEmpty() || !plot::imageFormatOf(output)) {
-        complain(QStringLiteral("-o: give a picture name ending in .png, .svg or .pdf"));
-        return kUsage;
-    }
-    if (const std::optional<QString> refusal = recording::unsafeTarget(output)) {
-        complain(QStringLiteral("-o: cannot write \"%1\": %2").arg(output, *refusal));
-        return kUsage;
-    }
-    const std::optional<live::TempUnit> unit = unitOf(parser.value(QStringLiteral("unit")));
-    if (!unit) {
-        complain(QStringLiteral("--unit: \"%1\" is not C, F or K")
-                     .arg(parser.value(QStringLiteral("unit"))));
-        return kUsage;
-    }
-    const auto size = numberPair(parser.value(QStringLiteral("size")), u'x', true);
+    bool check(QString* error) override;
+    bool checkSize(QString* error);
+    int execute() override;
+    // --records and --range, which are checked against the file's contents.
+    bool narrow(const plot::PlotData& data, plot::PlotView* view, QString* error) const;
+
+    QString m_output;
+    live::TempUnit m_unit = live::TempUnit::Celsius;
+    QSize m_size;
+};
+
+bool PlotCommand::check(QString* error) {
+    if (parser().positionalArguments().isEmpty())
+        return refuse(error, QStringLiteral("which data file? (qr512 plot FILE -o OUT)"));
+    m_output = parser().value(QStringLiteral("output"));
+    if (m_output.isEmpty() || !plot::imageFormatOf(m_output))
+        return refuse(error,
+                      QStringLiteral("-o: give a picture name ending in .png, .svg or .pdf"));
+    if (const std::optional<QString> refusal = recording::unsafeTarget(m_output))
+        return refuse(error, QStringLiteral("-o: cannot write \"%1\": %2").arg(m_output, *refusal));
+    const std::optional<live::TempUnit> unit = unitOf(parser().value(QStringLiteral("unit")));
+    if (!unit)
+        return refuse(error, QStringLiteral("--unit: \"%1\" is not C, F or K")
+                                 .arg(parser().value(QStringLiteral("unit"))));
+    m_unit = *unit;
+    return checkSize(error);
+}
+
+bool PlotCommand::checkSize(QString* error) {
+    const QString text = parser().value(QStringLiteral("size"));
+    const auto size = numberPair(text, u'x', true);
     if (!size || size->first < plot::kMinimumWindowWidth || size->first > kMaxSide ||
-        size->second < plot::kMinimumWindowHeight || size->second > kMaxSide) {
-        complain(QStringLiteral("--size: \"%1\" is not WxH with W from %2 and H from %3 to %4")
-                     .arg(parser.value(QStringLiteral("size")))
-                     .arg(plot::kMinimumWindowWidth)
-                     .arg(plot::kMinimumWindowHeight)
-                     .arg(kMaxSide));
-        return kUsage;
-    }
+        size->second < plot::kMinimumWindowHeight || size->second > kMaxSide)
+        return refuse(error,
+                      QStringLiteral("--size: \"%1\" is not WxH with W from %2 and H from %3 to %4")
+                          .arg(text)
+                          .arg(plot::kMinimumWindowWidth)
+                          .arg(plot::kMinimumWindowHeight)
+                          .arg(kMaxSide));
+    m_size = QSize(int(size->first), int(size->second));
+    return true;
+}
 
-    const plot::PlotLoad load = plot::loadPlotData(positional.at(1), *unit);
-    if (!load.ok()) {
-        complain(load.error);
-        return kUsage;
-    }
+int PlotCommand::execute() {
+    const plot::PlotLoad load = plot::loadPlotData(parser().positionalArguments().at(0), m_unit);
+    if (!load.ok())
+        return usage(load.error);
     if (!load.warning.isEmpty())
-        complain(load.warning);
-    const plot::PlotData& data = load.data;
-    plot::PlotView view = plot::initialView(data);
-    if (parser.isSet(QStringLiteral("records"))) {
-        const auto records = numberPair(parser.value(QStringLiteral("records")), u':', true);
-        if (!records || !plot::recordRangeAccepted(records->first, records->second, data)) {
-            complain(QStringLiteral("--records: \"%1\" is not R1:R2 with 1 <= R1 < R2 <= %2")
-                         .arg(parser.value(QStringLiteral("records")))
-                         .arg(data.count));
-            return kUsage;
-        }
-        view.r1 = qint64(records->first);
-        view.r2 = qint64(records->second);
-    }
-    if (parser.isSet(QStringLiteral("range"))) {
-        const auto range = numberPair(parser.value(QStringLiteral("range")), u':', false);
-        if (!range || !plot::valueRangeAccepted(range->first, range->second, data)) {
-            complain(QStringLiteral("--range: \"%1\" is not LOW:HIGH with %2 <= LOW < HIGH <= %3")
-                         .arg(parser.value(QStringLiteral("range")))
-                         .arg(data.typeMin)
-                         .arg(data.typeMax));
-            return kUsage;
-        }
-        view.low = range->first;
-        view.high = range->second;
-    }
+        say(load.warning);
+    plot::PlotView view = plot::initialView(load.data);
     QString error;
-    if (!plot::exportPlot(data, view, QSize(int(size->first), int(size->second)), output, &error)) {
-        complain(error);
+    if (!narrow(load.data, &view, &error))
+        return usage(error);
+    if (!plot::exportPlot(load.data, view, m_size, m_output, &error)) {
+        say(error);
         return kFailure;
     }
     return kDone;
+}
+
+bool PlotCommand::narrow(const plot::PlotData& data, plot::PlotView* view, QString* error) const {
+    if (parser().isSet(QStringLiteral("records"))) {
+        const QString text = parser().value(QStringLiteral("records"));
+        const auto records = numberPair(text, u':', true);
+        if (!records || !plot::recordRangeAccepted(records->first, records->second, data))
+            return refuse(error,
+                          QStringLiteral("--records: \"%1\" is not R1:R2 with 1 <= R1 < R2 <= %2")
+                              .arg(text)
+                              .arg(data.count));
+        view->r1 = qint64(records->first);
+        view->r2 = qint64(records->second);
+    }
+    if (parser().isSet(QStringLiteral("range"))) {
+        const QString text = parser().value(QStringLiteral("range"));
+        const auto range = numberPair(text, u':', false);
+        if (!range || !plot::valueRangeAccepted(range->first, range->second, data))
+            return refuse(
+                error, QStringLiteral("--range: \"%1\" is not LOW:HIGH with %2 <= LOW < HIGH <= %3")
+                           .arg(text)
+                           .arg(data.typeMin)
+                           .arg(data.typeMax));
+        view->low = range->first;
+        view->high = range->second;
+    }
+    return true;
+}
+
+} // namespace
+
+int runPlot(QCoreApplication& app, const QStringList& args) {
+    return PlotCommand().run(app, args);
 }
 
 } // namespace app
