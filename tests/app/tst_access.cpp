@@ -1,6 +1,7 @@
 // The window for a user without a mouse or without sight: what a screen reader finds (the
 // readings, and that they are old while the meter is lost), and the window driven by keyboard
-// events alone (the Tab chain, a recording, a sampling change, a port).
+// events alone (the Tab chain, Tab and Escape in an open panel, a recording, a sampling change,
+// a port).
 
 #include "windowrig.h"
 
@@ -153,6 +154,42 @@ private slots:
         type(Qt::Key_Space);
         QCOMPARE(rig.ui->recorder().samplingTime(), 7);
         QVERIFY(panel->isHidden());
+    }
+
+    // Tab and Shift+Tab go round the open panel's fields, however many times; Escape closes it
+    // from wherever in the window the focus is (a click can put it on the toolbar).
+    void tabStaysInTheOpenPanel_data() {
+        QTest::addColumn<int>("shortcut");
+        QTest::addColumn<QString>("panelName");
+        QTest::newRow("sampling") << int(Qt::Key_I) << "PicSampling";
+        QTest::newRow("record") << int(Qt::Key_S) << "PicRec";
+    }
+
+    void tabStaysInTheOpenPanel() {
+        QFETCH(int, shortcut);
+        QFETCH(QString, panelName);
+        PanelRig rig;
+        QVERIFY(rig.start());
+        QVERIFY(rig.showActive());
+        QWidget* panel = rig.find(panelName.toLatin1());
+        type(Qt::Key(shortcut), Qt::ControlModifier);
+        QTRY_VERIFY(panel->isAncestorOf(QApplication::focusWidget()));
+        for (const Qt::KeyboardModifier shift : {Qt::NoModifier, Qt::ShiftModifier}) {
+            QStringList seen;
+            for (int i = 0; i < 12; ++i) {
+                type(Qt::Key_Tab, shift);
+                QVERIFY2(panel->isAncestorOf(QApplication::focusWidget()), qPrintable(focused()));
+                seen << focused();
+            }
+            QVERIFY2(seen.removeDuplicates() < 11, qPrintable(seen.join(' '))); // it moves
+        }
+        rig.find("ViewButton")->setFocus(Qt::MouseFocusReason);
+        type(Qt::Key_Tab);
+        QVERIFY2(panel->isAncestorOf(QApplication::focusWidget()), qPrintable(focused()));
+        rig.find("ViewButton")->setFocus(Qt::MouseFocusReason);
+        type(Qt::Key_Escape);
+        QVERIFY(panel->isHidden());
+        QVERIFY(!rig.panel->linkBusy());
     }
 
     void portChoice() {

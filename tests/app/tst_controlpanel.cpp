@@ -360,6 +360,11 @@ private slots:
         QCOMPARE(rig.platform.messages.first().text, QStringLiteral("No device found, try again!"));
         QCOMPARE(rig.platform.messages.first().icon, app::Platform::Icon::Critical);
         QVERIFY(!rig.thread.polling());
+        // The search is over: the status bar says so and the searching dot is off.
+        QCOMPARE(rig.statusPanel(4)->text(), QStringLiteral(" No COM"));
+        QVERIFY(rig.find("ShapeStart")->isHidden());
+        QCOMPARE(accessible(rig.find("ShapeStart"))->text(QAccessible::Name),
+                 QStringLiteral("Searching for the meter"));
     }
 
     void statusTextsFit_data() {

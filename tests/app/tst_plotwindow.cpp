@@ -142,8 +142,8 @@ private slots:
         QVERIFY(rig.platform.messages[1].text.contains(QStringLiteral("cut.txt")));
     }
 
-    // "Range" fills the boxes from the view and toggles the panel; Escape closes it and gives
-    // the focus back to the plot.
+    // "Range" fills the boxes from the view and toggles the panel; Tab stays in it; Escape
+    // closes it and gives the focus back to the plot.
     void rangeKeyAndEscape() {
         Rig rig;
         app::PlotWindow* window = rig.openWindow(11);
@@ -158,6 +158,10 @@ private slots:
         QVERIFY(panel->isHidden());
         range->trigger();
         QLineEdit* r1 = rig.find("TxtR1");
+        QCOMPARE(QApplication::focusWidget(), r1);
+        // Tab goes round the boxes and OK, never out to the toolbar.
+        for (int i = 0; i < 5; ++i)
+            QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), r1);
         QTest::keyClick(r1, Qt::Key_Escape);
         QVERIFY(panel->isHidden());

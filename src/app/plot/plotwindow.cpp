@@ -2,6 +2,7 @@
 
 #include "app/plot/plotcanvas.h"
 #include "app/plot/rangepanel.h"
+#include "app/window/panelkeys.h"
 #include "plot/plotexport.h"
 #include "plot/rangecheck.h"
 
@@ -75,6 +76,7 @@ PlotWindow::PlotWindow(std::shared_ptr<const plot::PlotData> plotData, base::Pla
     m_canvas = new PlotCanvas(m_data, this);
     setCentralWidget(m_canvas);
     m_range = new RangePanel(m_canvas);
+    PanelKeys::attach(m_range);
     connect(m_range, &RangePanel::accepted, this, &PlotWindow::applyRange);
     connect(m_range, &RangePanel::dismissed, m_range, &RangePanel::close);
 

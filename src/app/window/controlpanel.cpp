@@ -103,6 +103,7 @@ ControlPanel::ControlPanel(serial::LinkThread& link, live::LiveState& live, Plat
     m_shapeStart = new KeyShape(KeyShape::Form::Ellipse, QColor(255, 192, 0), this);
     m_shapeStart->setObjectName(QStringLiteral("ShapeStart"));
     m_shapeStart->setToolTip(tr("Searching for the meter"));
+    m_shapeStart->setAccessibleName(m_shapeStart->toolTip());
     m_shapeStart->setGeometry(128, 52, 14, 14);
     m_shapeStart->hide();
 
@@ -115,18 +116,20 @@ ControlPanel::ControlPanel(serial::LinkThread& link, live::LiveState& live, Plat
     connect(&m_link, &serial::LinkThread::statusText, this,
             [this](const QString& text) { m_panels[3]->setText(text); });
     connect(&m_link, &serial::LinkThread::searchStarted, m_shapeStart, &QWidget::show);
-    connect(
-        &m_link, &serial::LinkThread::connected, this,
-        [this](int, const QString& device) {
-            // The meter found again frees a link left busy, never one an exchange still holds: it
-            // gives the link (and the toolbar) back itself, and a second holder would share it.
-            if (!exchangeHolds()) {
-                m_toolbar->setEnabled(true);
-                setLinkBusy(false);
-            }
-            m_panels[3]->setToolTip(device);
-        });
+    connect(&m_link, &serial::LinkThread::connected, this, [this](int, const QString& device) {
+        // The meter found again frees a link left busy, never one an exchange still holds: it
+        // gives the link (and the toolbar) back itself, and a second holder would share it.
+        if (!exchangeHolds()) {
+            m_toolbar->setEnabled(true);
+            setLinkBusy(false);
+        }
+        m_panels[3]->setToolTip(device);
+    });
     connect(&m_link, &serial::LinkThread::fixedPortFailed, this, [this](const QString& detail) {
+        // The search has ended: the bar shows it before the message waits for the user.
+        m_panels[3]->setText(QStringLiteral(" No COM"));
+        m_panels[3]->setToolTip(QString());
+        m_shapeStart->hide();
         m_platform.message(QStringLiteral("No device found, try again!"), Platform::Icon::Critical,
                            detail);
     });

@@ -42,27 +42,72 @@ void PanelKeys::attach(QWidget* panel) {
 
 bool PanelKeys::eventFilter(QObject* watched, QEvent* event) {
     if (watched != m_panel)
-        return false;
+        return event->type() == QEvent::KeyPress &&
+               windowKey(watched, static_cast<QKeyEvent*>(event));
     switch (event->type()) {
     case QEvent::Show:
+        // Keys go to the focus widget, wherever it is in the window: only the application sees
+        // them all before they are used.
+        qApp->installEventFilter(this);
         shown();
         break;
     case QEvent::Hide:
+        qApp->removeEventFilter(this);
         hidden();
         break;
     case QEvent::KeyPress:
         // Reaches the panel when the field with the focus has no use for Escape.
-        if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape) {
-            if (QAbstractButton* button = wayOut(m_panel); button && button->isEnabled()) {
-                button->click();
-                return true;
-            }
-        }
+        if (static_cast<QKeyEvent*>(event)->key() == Qt::Key_Escape)
+            return escape();
         break;
     default:
         break;
     }
     return false;
+}
+
+bool PanelKeys::escape() {
+    QAbstractButton* button = wayOut(m_panel);
+    if (!button || !button->isEnabled())
+        return false;
+    button->click();
+    return true;
+}
+
+bool PanelKeys::windowKey(QObject* watched, const QKeyEvent* key) {
+    auto* focus = qobject_cast<QWidget*>(watched);
+    // Once per key: a key the focus widget leaves passes its parents on the way up.
+    if (!focus || focus != QApplication::focusWidget() || focus->window() != m_panel->window() ||
+        !m_panel->isVisible())
+        return false;
+    if (key->key() == Qt::Key_Escape)
+        return !within(focus, m_panel) && escape();
+    // The keys QWidget itself takes for the focus chain, which would lead out of the panel.
+    const bool backtab = key->key() == Qt::Key_Backtab ||
+                         (key->key() == Qt::Key_Tab && (key->modifiers() & Qt::ShiftModifier));
+    if ((key->key() != Qt::Key_Tab && !backtab) ||
+        (key->modifiers() & (Qt::ControlModifier | Qt::AltModifier)))
+        return false;
+    const QList<QWidget*> chain = fields();
+    if (chain.isEmpty())
+        return false;
+    const qsizetype at = chain.indexOf(focus);
+    const qsizetype size = chain.size();
+    // From outside the panel (a click put the focus there) Tab comes back to its first field.
+    const qsizetype next =
+        at < 0 ? (backtab ? size - 1 : 0) : (at + (backtab ? size - 1 : 1)) % size;
+    chain[next]->setFocus(backtab ? Qt::BacktabFocusReason : Qt::TabFocusReason);
+    return true;
+}
+
+QList<QWidget*> PanelKeys::fields() const {
+    QList<QWidget*> out;
+    for (QWidget* next = m_panel->nextInFocusChain(); next && next != m_panel;
+         next = next->nextInFocusChain())
+        if (within(next, m_panel) && next->isVisible() && next->isEnabled() &&
+            (next->focusPolicy() & Qt::TabFocus) && !next->focusProxy())
+            out.append(next);
+    return out;
 }
 
 void PanelKeys::shown() {
@@ -82,15 +127,8 @@ void PanelKeys::shown() {
     QTimer::singleShot(0, m_panel, [this] {
         if (!m_panel->isVisible() || within(QApplication::focusWidget(), m_panel))
             return;
-        QWidget* next = m_panel->nextInFocusChain();
-        while (next && next != m_panel) {
-            if (within(next, m_panel) && next->isVisible() && next->isEnabled() &&
-                (next->focusPolicy() & Qt::TabFocus)) {
-                next->setFocus(Qt::TabFocusReason);
-                return;
-            }
-            next = next->nextInFocusChain();
-        }
+        if (const QList<QWidget*> chain = fields(); !chain.isEmpty())
+            chain.first()->setFocus(Qt::TabFocusReason);
     });
 }
 
