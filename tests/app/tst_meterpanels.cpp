@@ -34,11 +34,18 @@ private slots:
         QTest::addColumn<QString>("texts"); // T1 high, T1 low, ... T4 low
         QTest::addColumn<int>("panelWidth");
         QTest::addColumn<int>("frameWidth");
+        QTest::addColumn<int>("percent");
         // The meter starts with 100 C / 0 C on every channel.
-        QTest::newRow("4 K C") << 4 << 'K' << 'C' << "100 0 100 0 100 0 100 0" << 273 << 257;
-        QTest::newRow("2 T F") << 2 << 'T' << 'F' << "212 32 212 32 752 -418 752 -418" << 145
-                               << 129;
-        QTest::newRow("1 S C") << 1 << 'S' << 'C' << "100 0 1770 0 1770 0 1770 0" << 81 << 65;
+        QTest::newRow("4 K C") << 4 << 'K' << 'C' << "100 0 100 0 100 0 100 0" << 273 << 257 << 100;
+        QTest::newRow("2 T F") << 2 << 'T' << 'F' << "212 32 212 32 752 -418 752 -418" << 145 << 129
+                               << 100;
+        QTest::newRow("1 S C") << 1 << 'S' << 'C' << "100 0 1770 0 1770 0 1770 0" << 81 << 65
+                               << 100;
+        // Laid out when opened, at the window's size then.
+        QTest::newRow("4 at 150 %")
+            << 4 << 'K' << 'C' << "100 0 100 0 100 0 100 0" << 410 << 386 << 150;
+        QTest::newRow("1 at 200 %")
+            << 1 << 'S' << 'C' << "100 0 1770 0 1770 0 1770 0" << 162 << 130 << 200;
     }
 
     void alarmOpeningShowsTheMetersLimits() {
@@ -48,7 +55,9 @@ private slots:
         QFETCH(QString, texts);
         QFETCH(int, panelWidth);
         QFETCH(int, frameWidth);
+        QFETCH(int, percent);
         Rig rig({.channels = channels, .type = type, .unit = unit, .drift = false});
+        rig.window->setScalePercent(percent);
         QVERIFY(rig.start());
         QVERIFY(rig.openAlarm());
         QVERIFY(rig.openAndHeld(rig.alarm));
@@ -58,6 +67,10 @@ private slots:
         QCOMPARE(shown.join(' '), texts);
         QCOMPARE(rig.alarm->width(), panelWidth);
         QCOMPARE(rig.find("FrmAlarm")->width(), frameWidth);
+        const QRect inside = rig.alarm->rect();
+        QVERIFY(inside.contains(rig.find("CmdAlarmCancel")->geometry()));
+        QVERIFY(
+            rig.find("FrmAlarm")->rect().contains(rig.find(kBoxes[2 * channels - 1])->geometry()));
         // Absent channels are out of sight and out of the Tab order.
         QCOMPARE(rig.find("TxtT2H")->isVisibleTo(rig.alarm), channels >= 2);
         QCOMPARE(rig.find("CkAlm3")->isVisibleTo(rig.alarm), channels == 4);

@@ -1,6 +1,7 @@
 #include "app/settings/alarmpanel.h"
 
 #include "app/window/controlpanel.h"
+#include "app/window/windowscale.h"
 #include "live/livepoll.h"
 #include "serial/linkthread.h"
 #include "settings/alarmmonitor.h"
@@ -117,7 +118,8 @@ void AlarmPanel::fitChannels(int channels) {
     for (const Widths& w : kWidths) {
         if (w.channels != channels)
             continue;
-        m_frame->setGeometry(kInset, kInset, w.frameTwips / kTwipsPerPixel, kFrameHeight);
+        WindowScale::place(m_frame,
+                           QRect(kInset, kInset, w.frameTwips / kTwipsPerPixel, kFrameHeight));
         for (int i = 0; i < settings::kLimitCount; ++i) {
             // Absent channels keep their texts (OK checks and writes all four) but are out of
             // sight and out of the Tab order.
@@ -128,13 +130,14 @@ void AlarmPanel::fitChannels(int channels) {
             m_enable[c]->setVisible(c < channels);
         // With one channel the panel is too narrow for two buttons side by side.
         const int buttonWidth = channels == 1 ? 65 : 60;
-        m_ok->setGeometry(kInset, kButtonTop, buttonWidth, kButtonHeight);
-        if (channels == 1)
-            m_cancel->setGeometry(kInset, kButtonTop + kButtonHeight + 4, buttonWidth,
-                                  kButtonHeight);
-        else
-            m_cancel->setGeometry(kInset + buttonWidth + 8, kButtonTop, buttonWidth, kButtonHeight);
-        resize(w.panelTwips / kTwipsPerPixel, m_cancel->geometry().bottom() + 1 + kInset);
+        const QRect ok(kInset, kButtonTop, buttonWidth, kButtonHeight);
+        const QRect cancel =
+            channels == 1 ? ok.translated(0, kButtonHeight + 4) : ok.translated(buttonWidth + 8, 0);
+        WindowScale::place(m_ok, ok);
+        WindowScale::place(m_cancel, cancel);
+        WindowScale::place(
+            this, QRect(WindowScale::basePos(this),
+                        QSize(w.panelTwips / kTwipsPerPixel, cancel.bottom() + 1 + kInset)));
         return;
     }
 }

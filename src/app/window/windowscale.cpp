@@ -68,6 +68,13 @@ QPoint WindowScale::basePos(const QWidget* widget) {
     return base.isValid() ? base.toRect().topLeft() : widget->pos();
 }
 
+void WindowScale::place(QWidget* widget, const QRect& baseRect) {
+    const auto* scale =
+        widget->window()->findChild<WindowScale*>(QString(), Qt::FindDirectChildrenOnly);
+    widget->setProperty(kBaseGeometry, baseRect);
+    widget->setGeometry(scaled(baseRect, scale ? scale->m_factor : 1.0));
+}
+
 void WindowScale::scaleChildren(QWidget* parent, double factor) {
     // The window's own layout holds only the toolbar and the status bar; every other child of
     // the window, and of a panel without a layout, is placed by hand.

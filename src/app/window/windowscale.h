@@ -23,6 +23,10 @@ public:
     void move(QWidget* widget, const QPoint& basePos);
     // Where a hand-placed widget lies in the unscaled layout.
     static QPoint basePos(const QWidget* widget);
+    // Gives a hand-placed widget new unscaled bounds, shown at its window's present scale:
+    // panels that lay themselves out again when opened (after the window was enlarged) use
+    // this instead of setGeometry, which would put them back at 100 %.
+    static void place(QWidget* widget, const QRect& baseRect);
 
 private:
     void scaleChildren(QWidget* parent, double factor);
