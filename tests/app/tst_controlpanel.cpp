@@ -435,22 +435,39 @@ private slots:
 
     void viewScaleIsKeptForTheNextRun_data() {
         QTest::addColumn<QString>("kept");
+        QTest::addColumn<QSize>("room"); // the screen without its panels
         QTest::addColumn<int>("opensAt");
-        QTest::newRow("150") << "150" << 150;
-        QTest::newRow("a size not offered") << "175" << 100;
+        QTest::addColumn<QString>("offered");
+        const QSize big(2560, 1440);
+        QTest::newRow("150") << "150" << big << 150 << "100 150 200";
+        QTest::newRow("a size not offered") << "175" << big << 100 << "100 150 200";
+        // 610 x 1300 and 458 x 975, each with a 32-pixel title bar.
+        QTest::newRow("200 on 1280x1024") << "200" << QSize(1280, 1024) << 150 << "100 150";
+        QTest::newRow("200 on 1920x1080") << "200" << QSize(1920, 1080) << 150 << "100 150";
+        QTest::newRow("150 on 1024x768") << "150" << QSize(1024, 768) << 100 << "100";
     }
 
     void viewScaleIsKeptForTheNextRun() {
         QFETCH(QString, kept);
+        QFETCH(QSize, room);
         QFETCH(int, opensAt);
+        QFETCH(QString, offered);
         QTemporaryDir dir;
-        QSettings settings(dir.filePath("qr512.conf"), QSettings::IniFormat);
+        QSettings settings(dir.filePath("qr512.ini"), QSettings::IniFormat);
         settings.setValue("view/scale", kept);
         Rig rig;
+        rig.panel->setScreenRoom([room] { return room; });
         rig.panel->rememberScale(settings);
         QCOMPARE(rig.panel->scalePercent(), opensAt);
-        rig.panel->findChild<QAction*>(QStringLiteral("View200"))->trigger();
-        QCOMPARE(settings.value("view/scale").toString(), QStringLiteral("200"));
+        QStringList enabled;
+        for (const char* percent : {"100", "150", "200"})
+            if (rig.panel->findChild<QAction*>(QStringLiteral("View") + percent)->isEnabled())
+                enabled << percent;
+        QCOMPARE(enabled.join(' '), offered);
+        // Opened smaller for this screen, the kept size still waits for a larger one.
+        QCOMPARE(settings.value("view/scale").toString(), kept);
+        rig.panel->findChild<QAction*>(QStringLiteral("View") + enabled.last())->trigger();
+        QCOMPARE(settings.value("view/scale").toString(), enabled.last());
     }
 
     void typeKeyChangesTheLiveDisplay() {

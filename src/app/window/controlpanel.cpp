@@ -282,8 +282,21 @@ void ControlPanel::buildViewMenu() {
         group->addAction(action);
         connect(action, &QAction::triggered, this, [this, percent] { setScalePercent(percent); });
     }
+    connect(menu, &QMenu::aboutToShow, this, &ControlPanel::offerFittingSizes);
     button->setMenu(menu);
     m_toolButtons.append(button);
+}
+
+void ControlPanel::offerFittingSizes() {
+    // 100 % is the designed size, offered on any screen.
+    for (const int percent : {150, 200})
+        findChild<QAction*>(QStringLiteral("View%1").arg(percent))
+            ->setEnabled(m_scale->fits(percent / 100.0));
+}
+
+void ControlPanel::setScreenRoom(std::function<QSize()> room) {
+    m_scale->setRoom(std::move(room));
+    offerFittingSizes();
 }
 
 void ControlPanel::setScalePercent(int percent) {
@@ -301,7 +314,13 @@ int ControlPanel::scalePercent() const {
 
 void ControlPanel::rememberScale(QSettings& settings) {
     const QString key = QStringLiteral("view/scale");
-    setScalePercent(settings.value(key, 100).toInt()); // a size not offered stays at 100 %
+    int opening = settings.value(key, 100).toInt(); // a size not offered stays at 100 %
+    // A size kept on a larger screen opens at the largest that fits this one; the kept one
+    // stays for the larger screen.
+    while (opening > 100 && !m_scale->fits(opening / 100.0))
+        opening -= 50;
+    setScalePercent(opening);
+    offerFittingSizes();
     connect(this, &ControlPanel::scaleChanged, this,
             [&settings, key](int percent) { settings.setValue(key, percent); });
 }

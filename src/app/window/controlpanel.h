@@ -80,6 +80,9 @@ public:
     // View: the window and everything in it at 100, 150 or 200 % (100 is the designed size).
     void setScalePercent(int percent);
     int scalePercent() const;
+    // The room the window may take on the screen (tests give one; the screen's otherwise).
+    // View offers only the sizes that fit in it.
+    void setScreenRoom(std::function<QSize()> room);
     // Starts at the size kept in `settings` and keeps each size the user picks there, so a
     // window enlarged for a far-off bench opens enlarged the next day.
     void rememberScale(QSettings& settings);
@@ -103,6 +106,7 @@ private:
 
     void buildToolbar();
     void buildViewMenu();
+    void offerFittingSizes();
     void buildStatusBar();
     void buildKeys();
     void buildPortList();

@@ -3,6 +3,7 @@
 #include "app/window/lcdwidget.h"
 
 #include <QLayout>
+#include <QScreen>
 #include <QStatusBar>
 #include <QToolBar>
 #include <QVariant>
@@ -17,6 +18,8 @@ namespace {
 const char* const kBaseGeometry = "qr512BaseGeometry";
 const char* const kBaseFont = "qr512BaseFont";
 constexpr int kToolbarIcon = 24;
+// The title bar and borders a window manager adds, while the window is not shown yet.
+constexpr QSize kFrameAllowance(8, 32);
 
 QRect scaled(const QRect& r, double factor) {
     return QRect(qRound(r.x() * factor), qRound(r.y() * factor), qRound(r.width() * factor),
@@ -49,6 +52,15 @@ void WindowScale::apply(double factor) {
     }
     m_window->setFixedSize(qRound(m_baseSize.width() * factor),
                            qRound(m_baseSize.height() * factor));
+}
+
+bool WindowScale::fits(double factor) const {
+    const QSize base = m_factor == 1.0 ? m_window->size() : m_baseSize;
+    const QSize frame =
+        (m_window->frameGeometry().size() - m_window->size()).expandedTo(kFrameAllowance);
+    const QSize room = m_room ? m_room() : m_window->screen()->availableSize();
+    return qRound(base.width() * factor) + frame.width() <= room.width() &&
+           qRound(base.height() * factor) + frame.height() <= room.height();
 }
 
 void WindowScale::move(QWidget* widget, const QPoint& basePos) {

@@ -3,6 +3,8 @@
 #include <QObject>
 #include <QSize>
 
+#include <functional>
+
 class QWidget;
 
 namespace app {
@@ -18,6 +20,10 @@ public:
 
     void apply(double factor);
     double factor() const { return m_factor; }
+    // Whether the window, frame included, fits the room on its screen at `factor`. The room is
+    // the screen's area without its panels, unless one was given (tests give one).
+    bool fits(double factor) const;
+    void setRoom(std::function<QSize()> room) { m_room = std::move(room); }
 
     // Moves a hand-placed widget to a place of the unscaled layout, at the present scale.
     void move(QWidget* widget, const QPoint& basePos);
@@ -35,6 +41,7 @@ private:
     QWidget* m_window = nullptr;
     QSize m_baseSize;
     double m_factor = 1.0;
+    std::function<QSize()> m_room;
 };
 
 } // namespace app
