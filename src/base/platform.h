@@ -36,6 +36,10 @@ public:
     virtual void beep() = 0;
 };
 
+// The file in the text editor, or a message naming it when the editor cannot open it. False
+// if it could not.
+bool openInEditorOrSay(Platform& platform, const QString& path);
+
 // The file chooser for data files, then the chosen file in the text editor (a message when
 // the editor cannot open it). The chosen path, "" when the user cancelled.
 QString chooseAndOpenInEditor(Platform& platform);

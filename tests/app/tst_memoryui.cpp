@@ -106,16 +106,27 @@ private slots:
         QVERIFY(rig.commands("G").isEmpty());
     }
 
+    void downloadSavesOpensAndGivesEverythingBack_data() {
+        QTest::addColumn<bool>("editorStarts");
+        QTest::newRow("editor opens the file") << true;
+        QTest::newRow("editor does not start") << false;
+    }
+
     void downloadSavesOpensAndGivesEverythingBack() {
+        QFETCH(bool, editorStarts);
         Rig rig(3, 2);
+        rig.platform.editorStarts = editorStarts;
         QVERIFY(rig.start());
         QSignalSpy titles(rig.window.get(), &QWidget::windowTitleChanged);
         QVERIFY(rig.download());
         QVERIFY(rig.endState());
-        QVERIFY(rig.platform.messages.isEmpty());
         const QStringList memoryFiles = QDir(rig.dir.path()).entryList({"memory-*.txt"});
         QCOMPARE(memoryFiles.size(), 1);
         const QString path = rig.dir.filePath(memoryFiles.first());
+        QCOMPARE(rig.platform.messages.size(), editorStarts ? 0 : 1);
+        if (!editorStarts)
+            QCOMPARE(rig.platform.messages[0].text,
+                     QStringLiteral("Could not open %1 in the text editor.").arg(path));
         QCOMPARE(rig.platform.opened, QStringList{path});
         QCOMPARE(rig.plotted, QStringList{path});
         QCOMPARE(rig.commands("G").size(), 1);
@@ -154,9 +165,17 @@ private slots:
         }
         rig.port->holdReads = true;
         QSignalSpy ended(rig.ui, &app::MemoryUi::downloadEnded);
+        QWidget* memoryKey =
+            rig.window->toolbar()->widgetForAction(rig.window->toolbarAction("Memory"));
+        memoryKey->setFocus();
         rig.press("Memory");
-        QVERIFY(rig.ui->cancelButton()->isVisible());
+        QPushButton* cancel = rig.ui->cancelButton();
+        QVERIFY(cancel->isVisible());
         QVERIFY(!rig.window->toolbar()->isEnabled());
+        // Within the window, where a mouse reaches it, and with the keyboard's focus.
+        QVERIFY(rig.window->rect().contains(
+            QRect(cancel->mapTo(rig.window.get(), QPoint(0, 0)), cancel->size())));
+        QCOMPARE(QApplication::focusWidget(), cancel);
         if (escape)
             QTest::keyClick(rig.window.get(), Qt::Key_Escape);
         else
@@ -167,6 +186,7 @@ private slots:
         QVERIFY(rig.platform.messages.isEmpty());
         QVERIFY(QDir(rig.dir.path()).isEmpty());
         QVERIFY(rig.platform.opened.isEmpty());
+        QTRY_COMPARE(QApplication::focusWidget(), memoryKey);
     }
 
     void erase_data() {

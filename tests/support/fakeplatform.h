@@ -43,7 +43,7 @@ public:
     }
     bool openInEditor(const QString& path) override {
         opened.append(path);
-        return true;
+        return editorStarts;
     }
     void beep() override { ++beeps; }
 
@@ -57,6 +57,7 @@ public:
     QStringList suggestedFiles;
     QString chosenSaveFile;
     QStringList opened;
+    bool editorStarts = true;
     int beeps = 0;
 };
 

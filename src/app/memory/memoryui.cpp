@@ -6,6 +6,8 @@
 #include "memory/memoryrecords.h"
 #include "session/downloadwork.h"
 
+#include <QApplication>
+#include <QLabel>
 #include <QPushButton>
 #include <QShortcut>
 #include <QStatusBar>
@@ -26,6 +28,11 @@ MemoryUi::MemoryUi(ControlPanel& window, live::LiveState& live, Platform& platfo
     m_cancel = new QPushButton(QStringLiteral("Cancel"), &window);
     m_cancel->setObjectName(QStringLiteral("CmdCancelDownload"));
     m_cancel->setToolTip(QStringLiteral("Stop the download; nothing is saved (Esc)"));
+    // The status panels fill the window's width: Cancel takes the connection's place while a
+    // download holds the connection, and no more room than it.
+    m_cancel->setFont(window.statusBar()->font());
+    if (auto* connection = window.statusBar()->findChild<QLabel*>(QStringLiteral("StatusPanel4")))
+        m_cancel->setMaximumWidth(connection->minimumWidth());
     window.statusBar()->addPermanentWidget(m_cancel);
     m_cancel->hide();
     connect(m_cancel, &QPushButton::clicked, this, &MemoryUi::cancelDownload);
@@ -52,8 +59,7 @@ void MemoryUi::download() {
     auto outcome = std::make_shared<memory::DownloadOutcome>();
     const session::Exchange::Work work = session::downloadWork(m_live, save, outcome);
     const auto done = [this, outcome](session::Exchange::End end, const QString& error) {
-        m_cancel->hide();
-        m_escape->setEnabled(false);
+        showCancel(false);
         m_live.setChannelCountFrozen(false);
         if (end == session::Exchange::End::Failed) {
             m_platform.message(QStringLiteral("The download failed: %1").arg(error),
@@ -61,7 +67,7 @@ void MemoryUi::download() {
         } else if (end == session::Exchange::End::Done) {
             if (outcome->kind == memory::DownloadOutcome::Kind::Saved) {
                 const QString path = outcome->save.memoryFile;
-                m_platform.openInEditor(path);
+                base::openInEditorOrSay(m_platform, path);
                 if (m_host.showPlot)
                     m_host.showPlot(path);
                 if (!outcome->save.notices.isEmpty())
@@ -78,13 +84,35 @@ void MemoryUi::download() {
     };
     // The channel count of the file is the one shown now, whatever a frame says meanwhile.
     m_live.setChannelCountFrozen(true);
+    m_focusBefore = QApplication::focusWidget();
     if (!m_download->runOnce(work, done, {.disableToolbar = true, .progressInTitle = true})) {
         m_live.setChannelCountFrozen(false);
         return;
     }
     m_window.setTitle(memory::progressText(0));
-    m_cancel->show();
-    m_escape->setEnabled(true);
+    showCancel(true);
+}
+
+void MemoryUi::showCancel(bool shown) {
+    if (auto* connection = m_window.statusBar()->findChild<QLabel*>(QStringLiteral("StatusPanel4")))
+        connection->setVisible(!shown);
+    m_cancel->setVisible(shown);
+    m_escape->setEnabled(shown);
+    if (shown) {
+        // The toolbar key that had the focus is disabled now: the focus waits on Cancel.
+        m_cancel->setFocus();
+        return;
+    }
+    // Given back once the exchange has enabled the toolbar again.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+            if (m_focusBefore && m_focusBefore->isEnabled() && m_focusBefore->isVisible())
+                m_focusBefore->setFocus();
+            else
+                m_window.setFocus();
+        },
+        Qt::QueuedConnection);
 }
 
 void MemoryUi::cancelDownload() {

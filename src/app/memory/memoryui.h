@@ -9,6 +9,7 @@
 #include "session/exchange.h"
 
 #include <QObject>
+#include <QPointer>
 #include <QString>
 
 #include <functional>
@@ -52,6 +53,7 @@ signals:
     void downloadEnded();
 
 private:
+    void showCancel(bool shown);
     ControlPanel& m_window;
     live::LiveState& m_live;
     Platform& m_platform;
@@ -60,6 +62,7 @@ private:
     session::Exchange* m_erase = nullptr;
     QPushButton* m_cancel = nullptr;
     QShortcut* m_escape = nullptr;
+    QPointer<QWidget> m_focusBefore;
 };
 
 // Builds the keys "Memory" and "Erase" into the window.
