@@ -22,7 +22,8 @@ int main(int argc, char* argv[]) {
     QApplication app(argc, argv);
     QApplication::setApplicationName(QStringLiteral("qr512"));
     QApplication::setApplicationVersion(QStringLiteral(QR512_VERSION));
-    QApplication::setApplicationDisplayName(QStringLiteral("QR512"));
+    // No display name: the window system would append it to every title, doubling the main
+    // window's ("QR512 Thermometer 0.1.0 — QR512") and cutting narrow dialogs' short.
     // Ties the window to its menu entry and icon once installed (no icon from the build folder).
     QApplication::setDesktopFileName(QStringLiteral("qr512"));
     QApplication::setWindowIcon(QIcon::fromTheme(QStringLiteral("qr512")));

@@ -5,7 +5,9 @@
 
 #include "windowrig.h"
 
+#include <QMessageBox>
 #include <QSettings>
+#include <QStatusBar>
 
 using namespace windowrig;
 
@@ -395,6 +397,23 @@ private slots:
         QVERIFY(rig.showActive());
         QTest::keyClick(rig.panel.get(), Qt::Key_Q, Qt::ControlModifier);
         QVERIFY(!rig.panel->isVisible());
+    }
+
+    void noticeLeavesTheStatusInSight() {
+        Rig rig;
+        QVERIFY(rig.showActive());
+        rig.panel->markVirtualMeter();
+        QCOMPARE(rig.panel->windowTitle(),
+                 QStringLiteral("QR512 Thermometer 0.1.0 — virtual meter"));
+        const QString text =
+            QStringLiteral("No sound device found: the alarm sounds the system beep.");
+        rig.panel->showNotice(text);
+        auto* notice = rig.find<QMessageBox>("Notice");
+        QVERIFY(notice && notice->isVisible() && !notice->isModal());
+        QCOMPARE(notice->text(), text);
+        for (int n = 1; n <= 4; ++n)
+            QVERIFY(rig.statusPanel(n)->isVisible());
+        QVERIFY(rig.panel->statusBar()->currentMessage().isEmpty());
     }
 
     void viewScalesTheWindow_data() {

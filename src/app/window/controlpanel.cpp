@@ -22,6 +22,7 @@
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QMessageBox>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -257,6 +258,19 @@ void ControlPanel::buildPortList() {
     m_portList->installEventFilter(this);
     m_portList->hide();
     connect(m_portList, &QComboBox::activated, this, &ControlPanel::onPortChosen);
+}
+
+void ControlPanel::showNotice(const QString& text) {
+    auto* box = new QMessageBox(QMessageBox::Information, QStringLiteral("QR512"), text,
+                                QMessageBox::Ok, this);
+    box->setObjectName(QStringLiteral("Notice"));
+    box->setAttribute(Qt::WA_DeleteOnClose);
+    box->setModal(false);
+    box->show();
+}
+
+void ControlPanel::markVirtualMeter() {
+    setWindowTitle(windowTitle() + QStringLiteral(" — virtual meter"));
 }
 
 void ControlPanel::buildViewMenu() {

@@ -71,6 +71,12 @@ public:
     void setTitle(const QString& title) override { setWindowTitle(title); }
     serial::LinkThread& link() const { return m_link; }
 
+    // A notice that waits for the user beside the window, leaving the status panels in sight
+    // (a status-bar message would cover all four).
+    void showNotice(const QString& text);
+    // The meter on COM1 is the built-in virtual one: the title says so.
+    void markVirtualMeter();
+
     // Devices behind COM1..COM16 (index 0 = COM1), shown as tool tips of the port list.
     void setPortDevices(const QStringList& devices);
 

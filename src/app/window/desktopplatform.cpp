@@ -11,7 +11,7 @@ namespace app {
 
 void DesktopPlatform::message(const QString& text, Icon icon, const QString& details) {
     QMessageBox box(QApplication::activeWindow());
-    box.setWindowTitle(QApplication::applicationDisplayName());
+    box.setWindowTitle(QStringLiteral("QR512"));
     box.setText(text);
     if (!details.isEmpty())
         box.setInformativeText(details);

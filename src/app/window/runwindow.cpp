@@ -146,9 +146,11 @@ int runWindow(QApplication& app, const QStringList& args) {
         [plots](const QString& path) { plots->open(path); });
     attachAlarmPanel(window, link, live, platform);
     QObject::connect(&platform.tone(), &Tone::noSoundDevice, &window, [&window] {
-        window.statusBar()->showMessage(
-            QStringLiteral("No sound device found: the alarm sounds the system beep."), 15000);
+        window.showNotice(
+            QStringLiteral("No sound device found: the alarm sounds the system beep."));
     });
+    if (simulation)
+        window.markVirtualMeter();
     QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("qr512"),
                        QStringLiteral("qr512"));
     window.rememberScale(settings);
