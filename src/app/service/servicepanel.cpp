@@ -144,6 +144,17 @@ ServicePanel* attachServicePanel(ControlPanel& window, serial::LinkThread& link,
                                  std::function<QDateTime()> now,
                                  const QList<QWidget*>& otherServiceWidgets, bool shown) {
     auto* panel = new ServicePanel(link, window, platform, clockPanel, std::move(now), &window);
+    // The other service controls (the meter's sampling time) stand under the clock buttons,
+    // so that the widened window stays within a 1024-pixel screen.
+    const QPoint under = panel->geometry().topLeft() +
+                         QPoint((ServicePanel::kClockButtonsLeftTwips - ServicePanel::kLeftTwips) /
+                                    ServicePanel::kTwipsPerPixel,
+                                panel->height() + 10);
+    int top = under.y();
+    for (QWidget* widget : otherServiceWidgets) {
+        widget->move(under.x(), top);
+        top += widget->height() + 10;
+    }
     QList<QWidget*> widgets = otherServiceWidgets;
     widgets.append(panel);
     int right = ControlPanel::kClientWidth;
