@@ -192,6 +192,8 @@ private slots:
         QCOMPARE(rig.platform.beeps, 1);
         QVERIFY(shown->isVisibleTo(rig.window.get()));
         QCOMPARE(shown->text(), QStringLiteral("ALARM T3"));
+        for (const char* other : {"TxtCOM", "LCD"})
+            QVERIFY(!shown->geometry().intersects(rig.find(other)->geometry()));
         QCOMPARE(shown->accessibleName(), QStringLiteral("Temperature alarm on T3"));
 
         // A reconnection switches every alarm off: the monitor ticks on, silent.

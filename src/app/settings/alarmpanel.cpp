@@ -281,7 +281,8 @@ AlarmPanel* attachAlarmPanel(ControlPanel& window, serial::LinkThread& link,
     shown->setObjectName(QStringLiteral("LblAlarm"));
     shown->setStyleSheet(QStringLiteral("QLabel { color: white; background: #c00000; "
                                         "font-weight: bold; padding: 1px 4px; }"));
-    shown->setGeometry(150, 48, 145, 22);
+    // Under the port list, which opens over the model name's row.
+    shown->setGeometry(150, 76, 145, 22);
     shown->hide();
     QObject::connect(monitor, &settings::AlarmMonitor::alarmChanged, shown, [monitor, shown] {
         QStringList channels;
