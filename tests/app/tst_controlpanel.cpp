@@ -107,6 +107,12 @@ private slots:
                                   << bytes({0x49, 0, 0x10, 0, 0});
         QTest::newRow("light, Space 2.5 s")
             << "LblLight" << 2.5 << "space" << bytes({0x49, 0, 0, 0x80, 0});
+        // The X server repeats a held key as release and press pairs marked as repeats, or
+        // (detectable auto-repeat) as presses alone, unmarked.
+        QTest::newRow("HOLD, Space 3 s repeating")
+            << "CmdHold" << 3.0 << "pairs" << bytes({0x49, 0, 0, 0x01, 0});
+        QTest::newRow("LIMIT, Space 3 s, repeated presses")
+            << "LimitLbl" << 3.0 << "presses" << bytes({0x49, 0, 0, 0, 0x01});
         // A reader's press is short; keys other than the first of their kind, so that a press
         // wired to the wrong key shows.
         QTest::newRow("REL, reader") << "CmdRel" << 9.0 << "reader" << bytes({0x49, 0x08, 0, 0, 0});
@@ -133,6 +139,19 @@ private slots:
         } else if (how == QLatin1String("space")) {
             QTest::keyPress(key, Qt::Key_Space);
             rig.now += held;
+            QTest::keyRelease(key, Qt::Key_Space);
+        } else if (how == QLatin1String("pairs") || how == QLatin1String("presses")) {
+            QTest::keyPress(key, Qt::Key_Space);
+            const bool pairs = how == QLatin1String("pairs");
+            for (int i = 0; i < 10; ++i) {
+                rig.now += held / 11;
+                QKeyEvent up(QEvent::KeyRelease, Qt::Key_Space, Qt::NoModifier, " ", true);
+                QKeyEvent down(QEvent::KeyPress, Qt::Key_Space, Qt::NoModifier, " ", pairs);
+                if (pairs)
+                    QApplication::sendEvent(key, &up);
+                QApplication::sendEvent(key, &down);
+            }
+            rig.now += held / 11;
             QTest::keyRelease(key, Qt::Key_Space);
         } else {
             const Qt::MouseButton button =

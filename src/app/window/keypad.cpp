@@ -234,9 +234,12 @@ bool ControlPanel::eventFilter(QObject* watched, QEvent* event) {
     case QEvent::KeyRelease: {
         const auto* press = static_cast<QKeyEvent*>(event);
         if (press->key() == Qt::Key_Space && !press->isAutoRepeat()) {
-            if (event->type() == QEvent::KeyPress)
+            // With detectable auto-repeat the X server repeats a held key as presses alone,
+            // which are not marked as repeats: a press of the key already held is one, and
+            // timing it anew would turn every long press into a short one.
+            if (event->type() == QEvent::KeyPress && m_heldKey != key)
                 keyDown(key);
-            else
+            else if (event->type() == QEvent::KeyRelease)
                 keyUp(key);
         }
         return false;
