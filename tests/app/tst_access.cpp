@@ -3,6 +3,7 @@
 // events alone (the Tab chain, Tab and Escape in an open panel, a recording, a sampling change,
 // a port).
 
+#include "accessevents.h"
 #include "windowrig.h"
 
 using namespace windowrig;
@@ -36,32 +37,46 @@ private slots:
         for (int i = 0; i < 4; ++i)
             content.raw[std::size_t(i)] = quint16(raw[i]);
         rig.state.applyFrame(sim::buildFrame(content));
+        // One text, not the drawing's symbols and segments one by one.
         QAccessibleInterface* display = accessible(rig.find("LCD"));
-        QCOMPARE(display->text(QAccessible::Name), QStringLiteral("Display"));
-        const QString said = display->text(QAccessible::Description);
+        QCOMPARE(display->role(), QAccessible::StaticText);
+        QCOMPARE(display->childCount(), 0);
+        const QString said = display->text(QAccessible::Name);
         QVERIFY2(said.startsWith(text + QStringLiteral("; ")), qPrintable(said));
         QVERIFY2(said.contains(QStringLiteral("hold")), qPrintable(said));
+        QAccessibleTextInterface* asText = display->textInterface();
+        QVERIFY(asText);
+        QCOMPARE(asText->text(0, asText->characterCount()), said);
 
         // The next frame is said anew.
         content.hold = false;
         content.raw[0] = 5135;
         rig.state.applyFrame(sim::buildFrame(content));
-        const QString next = display->text(QAccessible::Description);
+        const QString next = display->text(QAccessible::Name);
         QVERIFY2(next.startsWith(text.left(2) + (unit == 'C' ? QStringLiteral(" 25.3 °C")
                                                              : QStringLiteral(" 77.5 °F"))),
                  qPrintable(next));
         QVERIFY2(!next.contains(QStringLiteral("hold")), qPrintable(next));
 
-        // The meter lost: the glass and its text say the readings are old, until the next frame.
+        // The meter lost: the glass and its text say the readings are old, until the next frame,
+        // and each loss is an alert.
         QWidget* lostCover = rig.find("LblLost");
-        QVERIFY(lostCover->isHidden());
-        rig.state.setLost(true);
-        QVERIFY(!lostCover->isHidden());
-        QCOMPARE(display->text(QAccessible::Description),
-                 QStringLiteral("The meter is not answering. Last readings: ") + next);
-        rig.state.applyFrame(sim::buildFrame(content));
-        QVERIFY(lostCover->isHidden());
-        QCOMPARE(display->text(QAccessible::Description), next);
+        AccessEvents events;
+        for (int loss = 1; loss <= 2; ++loss) {
+            QVERIFY(lostCover->isHidden());
+            rig.state.setLost(true);
+            QVERIFY(!lostCover->isHidden());
+            QCOMPARE(display->text(QAccessible::Name),
+                     QStringLiteral("The meter is not answering. Last readings: ") + next);
+            QCOMPARE(display->childCount(), 1);
+            QCOMPARE(display->child(0)->role(), QAccessible::AlertMessage);
+            QCOMPARE(display->child(0)->text(QAccessible::Name), QStringLiteral("Not answering"));
+            rig.state.applyFrame(sim::buildFrame(content));
+            QVERIFY(lostCover->isHidden());
+            QCOMPARE(display->text(QAccessible::Name), next);
+            QCOMPARE(display->childCount(), 0);
+            QCOMPARE(events.count(QAccessible::Alert), loss);
+        }
     }
 
     void closingDuringASearchEndsPromptly() {

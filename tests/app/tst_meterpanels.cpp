@@ -2,6 +2,7 @@
 // "D" bytes, the bounded reads, Cancel and Escape, LinkBusy and the live poll, the monitor's
 // tone and mark. The limits' words and ranges are pinned in tst_alarmlimits.
 
+#include "accessevents.h"
 #include "panelrig.h"
 
 using namespace panelrig;
@@ -188,6 +189,7 @@ private slots:
         QVERIFY(frames.wait(10000));
         auto* shown = rig.find<QLabel>("LblAlarm");
         QVERIFY(!shown->isVisibleTo(rig.window.get()));
+        AccessEvents events;
         rig.monitor->tick();
         QCOMPARE(rig.platform.beeps, 1);
         QVERIFY(shown->isVisibleTo(rig.window.get()));
@@ -195,16 +197,62 @@ private slots:
         for (const char* other : {"TxtCOM", "LCD"})
             QVERIFY(!shown->geometry().intersects(rig.find(other)->geometry()));
         QCOMPARE(shown->accessibleName(), QStringLiteral("Temperature alarm on T3"));
+        // A screen reader is told once per channel entering alarm, not per tick or change.
+        QCOMPARE(QAccessible::queryAccessibleInterface(shown)->role(), QAccessible::AlertMessage);
+        settings::AlarmLimits limits = rig.monitor->limits();
+        struct Step {
+            double t1High; // T1 reads 23.5 C
+            const char* text;
+            int alerts;
+        };
+        for (const auto& [t1High, text, alerts] :
+             {Step{100, "ALARM T3", 1}, Step{10, "ALARM T1 T3", 2}, Step{100, "ALARM T3", 2}}) {
+            limits.high[0] = t1High;
+            rig.monitor->setLimits(limits);
+            rig.monitor->tick();
+            QCOMPARE(shown->text(), QString::fromLatin1(text));
+            QCOMPARE(events.count(QAccessible::Alert, shown), alerts);
+        }
 
         // A reconnection switches every alarm off: the monitor ticks on, silent.
+        const int beeps = rig.platform.beeps;
         QSignalSpy connected(&rig.thread, &serial::LinkThread::connected);
         QVERIFY(rig.thread.choosePort(QStringLiteral("COM1")));
         QVERIFY(connected.wait(10000));
         QCOMPARE(rig.monitor->enabled(), settings::ChannelFlags{});
         QVERIFY(!shown->isVisibleTo(rig.window.get()));
         rig.monitor->tick();
-        QCOMPARE(rig.platform.beeps, 1);
+        QCOMPARE(rig.platform.beeps, beeps);
         QVERIFY(rig.monitor->running());
+    }
+
+    // A frame's 37 bytes, each shown and read out, the boxes under them.
+    void byteReplyShownWhole() {
+        Rig rig(kMeter, 'K', true);
+        QVERIFY(rig.start());
+        rig.service->box(1)->setText(QStringLiteral("M"));
+        rig.click("CmdChByte");
+        QTRY_VERIFY_WITH_TIMEOUT(rig.find("CmdChByte")->isEnabled(), 10000);
+        QLabel* label = rig.service->replyLabel();
+        const QString text = label->text();
+        QCOMPARE(text.split(QStringLiteral("  "), Qt::SkipEmptyParts).size(), 37);
+        QCOMPARE(QAccessible::queryAccessibleInterface(label)->text(QAccessible::Name), text);
+        const QRect inside = label->contentsRect();
+        const QRect needed =
+            QFontMetrics(label->font()).boundingRect(inside, Qt::TextWordWrap, text);
+        QVERIFY2(inside.contains(needed), qPrintable(QStringLiteral("%1 x %2 in %3 x %4")
+                                                         .arg(needed.width())
+                                                         .arg(needed.height())
+                                                         .arg(inside.width())
+                                                         .arg(inside.height())));
+        QCOMPARE(label->pos(), QPoint(0, 0));
+        QList<QWidget*> rows = {rig.find("CmdChByte")};
+        for (int n = 1; n <= 17; ++n)
+            rows.append(rig.service->box(n));
+        for (QWidget* row : rows) {
+            QVERIFY2(row->y() > label->geometry().bottom(), qPrintable(row->objectName()));
+            QVERIFY2(rig.service->rect().contains(row->geometry()), qPrintable(row->objectName()));
+        }
     }
 
     void clockHoldsTheLinkFromOpeningToExitOrEscape() {

@@ -11,6 +11,7 @@
 #include "support/fakeplatform.h"
 #include "support/linkrig.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QComboBox>
 #include <QFile>
@@ -22,6 +23,7 @@
 #include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
+#include <QToolBar>
 
 Q_DECLARE_METATYPE(std::optional<QString>)
 
@@ -51,6 +53,10 @@ struct Rig : testsupport::LinkRig {
         return window->findChild<T*>(QString::fromLatin1(name));
     }
     QAction* save() const { return window->toolbarAction(QStringLiteral("Save")); }
+    QString saveButtonName() const {
+        QWidget* button = window->toolbar()->widgetForAction(save());
+        return QAccessible::queryAccessibleInterface(button)->text(QAccessible::Name);
+    }
     QComboBox* list(const char* name) const { return find<QComboBox>(name); }
     // "Save", then one of the two ways to stop.
     void byTime() {
@@ -289,6 +295,7 @@ private slots:
         rig.byRecords();
         QVERIFY(rig.ui->recorder().isRecording());
         QCOMPARE(rig.save()->toolTip(), QStringLiteral("Stop Recording"));
+        QCOMPARE(rig.saveButtonName(), QStringLiteral("Stop Recording"));
         QVERIFY(rig.save()->icon().cacheKey() != idleIcon.cacheKey());
         QVERIFY(!lblRec->isHidden());
         QCOMPARE(rig.find<QLabel>("LblFileName")->text(), QStringLiteral("20240210120000.txt"));
@@ -305,6 +312,7 @@ private slots:
         QVERIFY(!rig.ui->recorder().isRecording());
         QVERIFY(rig.find("PicRec")->isHidden());
         QCOMPARE(rig.save()->toolTip(), QStringLiteral("Save Data"));
+        QCOMPARE(rig.saveButtonName(), QStringLiteral("Save Data"));
         QCOMPARE(rig.save()->icon().cacheKey(), idleIcon.cacheKey());
         for (const char* name : {"LblFileName", "LblCount", "LblRecording"})
             QCOMPARE(rig.find<QLabel>(name)->text(), QString());

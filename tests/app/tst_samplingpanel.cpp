@@ -4,6 +4,8 @@
 
 #include "panelrig.h"
 
+#include <QAccessible>
+
 using namespace panelrig;
 
 class TestSamplingPanel : public QObject {
@@ -187,6 +189,13 @@ private slots:
         QCOMPARE(rig.inputs(), (QStringList{kPcPrompt, kTitle, ""}));
         QTRY_VERIFY_WITH_TIMEOUT(rig.find("CmdSampling")->isEnabled(), 10000);
         QCOMPARE(rig.caption(), caption);
+        // The caption is a number or "?": the name says what the button does.
+        QAccessibleInterface* button =
+            QAccessible::queryAccessibleInterface(rig.find("CmdSampling"));
+        QCOMPARE(button->text(QAccessible::Name), QStringLiteral("Set the meter's sampling time"));
+        QCOMPARE(button->text(QAccessible::Description),
+                 caption == "?" ? QStringLiteral("Not set since the start")
+                                : QStringLiteral("Set to %1 s").arg(caption));
         QCOMPARE(rig.platform.messages.size(), messages);
         // Nothing is read from the meter, and LinkBusy is neither tested nor changed.
         const QList<QByteArray> wire =

@@ -22,6 +22,9 @@ constexpr int kBoxWidth = 36;
 constexpr int kPitch = 40;
 constexpr int kRowHeight = 24;
 constexpr int kButtonWidth = 64;
+constexpr int kLabelWidth = 8 * kPitch + 48 + 48;
+constexpr int kLabelHeight = 22; // one line
+const QString kReplyBytes = QStringLiteral("Reply bytes");
 } // namespace
 
 ServicePanel::ServicePanel(serial::LinkThread& link, session::ExchangeHost& exchangeHost,
@@ -37,10 +40,13 @@ ServicePanel::ServicePanel(serial::LinkThread& link, session::ExchangeHost& exch
 
     m_label1 = new QLabel(this);
     m_label1->setObjectName(QStringLiteral("Label1"));
-    m_label1->setAccessibleName(QStringLiteral("Reply bytes"));
+    m_label1->setAccessibleDescription(kReplyBytes);
     m_label1->setTextInteractionFlags(Qt::TextSelectableByMouse);
     m_label1->setFrameStyle(QFrame::Panel | QFrame::Sunken);
-    m_label1->setGeometry(0, 0, 8 * kPitch + 48 + 48, 22);
+    // A long reply ("send M" has 37 bytes) wraps onto more lines rather than being cut.
+    m_label1->setWordWrap(true);
+    m_label1->setGeometry(0, 0, kLabelWidth, kLabelHeight);
+    showReply(QString());
 
     // Cmd1, then the payload boxes: Cmd2..Cmd9 on the first row, Cmd10..Cmd17 under them.
     for (int n = 1; n <= 1 + memory::kPayloadBoxes; ++n) {
@@ -48,20 +54,12 @@ ServicePanel::ServicePanel(serial::LinkThread& link, session::ExchangeHost& exch
         edit->setObjectName(QStringLiteral("Cmd%1").arg(n));
         edit->setAccessibleName(n == 1 ? QStringLiteral("Command text")
                                        : QStringLiteral("Byte %1").arg(n - 1));
-        if (n == 1) {
-            edit->setGeometry(0, 26, 44, kRowHeight);
-        } else {
-            const int k = (n - 2) % 8;
-            edit->setGeometry(48 + k * kPitch, n <= 9 ? 26 : 26 + kRowHeight + 4, kBoxWidth,
-                              kRowHeight);
-        }
         connect(edit, &QLineEdit::returnPressed, this, &ServicePanel::sendBytes);
         m_boxes.append(edit);
     }
     m_cmdChByte = new QPushButton(QStringLiteral("OK"), this);
     m_cmdChByte->setObjectName(QStringLiteral("CmdChByte"));
     m_cmdChByte->setAccessibleName(QStringLiteral("Send the bytes"));
-    m_cmdChByte->setGeometry(48 + 8 * kPitch, 26, 48, kRowHeight);
 
     const auto clockButton = [&](const char* name, const QString& caption, int row,
                                  const QString& accessible) {
@@ -79,6 +77,7 @@ ServicePanel::ServicePanel(serial::LinkThread& link, session::ExchangeHost& exch
                          QStringLiteral("Set the meter's clock to the PC's"));
 
     setGeometry(left, 80, clockLeft + kButtonWidth, 3 * 30);
+    placeRows();
 
     connect(m_cmdChByte, &QPushButton::clicked, this, &ServicePanel::sendBytes);
     connect(m_command1, &QPushButton::clicked, &clockPanel, &ClockPanel::open);
@@ -113,9 +112,34 @@ void ServicePanel::exchangeRaw(const QByteArray& command, const QByteArray& payl
         [this, reply](session::Exchange::End end, const QString&) {
             setRunning(false);
             if (end == session::Exchange::End::Done)
-                m_label1->setText(memory::replyText(*reply));
+                showReply(memory::replyText(*reply));
         });
     reportStart(started);
+}
+
+void ServicePanel::showReply(const QString& text) {
+    m_label1->setText(text);
+    // Read out as shown; the description says what the bytes are.
+    m_label1->setAccessibleName(text.isEmpty() ? kReplyBytes : text);
+    placeRows();
+}
+
+void ServicePanel::placeRows() {
+    // The label keeps its place and width and grows downwards; the rows stay under it.
+    const int labelHeight = std::max(kLabelHeight, m_label1->heightForWidth(kLabelWidth));
+    m_label1->resize(kLabelWidth, labelHeight);
+    const int top = labelHeight + 4;
+    for (int n = 1; n <= m_boxes.size(); ++n) {
+        const int k = (n - 2) % 8;
+        if (n == 1)
+            box(n)->setGeometry(0, top, 44, kRowHeight);
+        else
+            box(n)->setGeometry(48 + k * kPitch, n <= 9 ? top : top + kRowHeight + 4, kBoxWidth,
+                                kRowHeight);
+    }
+    if (m_cmdChByte)
+        m_cmdChByte->setGeometry(48 + 8 * kPitch, top, 48, kRowHeight);
+    resize(width(), std::max(3 * 30, top + 2 * kRowHeight + 4));
 }
 
 void ServicePanel::writeClock() {

@@ -46,6 +46,9 @@ public:
 
 private:
     void sendBytes();
+    // Label1 shows `text` (wrapped, every byte); the rows of boxes move down under it.
+    void showReply(const QString& text);
+    void placeRows();
     void exchangeRaw(const QByteArray& command, const QByteArray& payload);
     void writeClock();
     void setRunning(bool running);

@@ -1,5 +1,6 @@
 #include "app/settings/alarmpanel.h"
 
+#include "app/window/alertaccessible.h"
 #include "app/window/controlpanel.h"
 #include "app/window/windowscale.h"
 #include "live/livepoll.h"
@@ -264,6 +265,33 @@ void AlarmPanel::setWaiting(bool waiting) {
     m_frame->setEnabled(!waiting);
 }
 
+namespace {
+
+// The mark and its text follow the channels in alarm; a channel entering it is an alert, so
+// that a screen reader says it at once (and not again while it stays).
+void showAlarm(QLabel* shown, const settings::ChannelFlags& inAlarm,
+               settings::ChannelFlags& before) {
+    QStringList channels;
+    bool entered = false;
+    for (int c = 0; c < live::kChannels; ++c) {
+        if (!inAlarm[c])
+            continue;
+        channels.append(QStringLiteral("T%1").arg(c + 1));
+        entered = entered || !before[c];
+    }
+    before = inAlarm;
+    shown->setText(QStringLiteral("ALARM ") + channels.join(u' '));
+    shown->setAccessibleName(QStringLiteral("Temperature alarm on ") +
+                             channels.join(QStringLiteral(", ")));
+    shown->setVisible(!channels.isEmpty());
+    if (!channels.isEmpty())
+        shown->raise();
+    if (entered)
+        AlertAccessible::raise(shown);
+}
+
+} // namespace
+
 AlarmPanel* attachAlarmPanel(ControlPanel& window, serial::LinkThread& link,
                              const live::LiveState& live, Platform& platform) {
     auto* monitor = new settings::AlarmMonitor(live, platform, &window);
@@ -284,18 +312,10 @@ AlarmPanel* attachAlarmPanel(ControlPanel& window, serial::LinkThread& link,
     // Under the port list, which opens over the model name's row.
     shown->setGeometry(150, 76, 145, 22);
     shown->hide();
-    QObject::connect(monitor, &settings::AlarmMonitor::alarmChanged, shown, [monitor, shown] {
-        QStringList channels;
-        for (int c = 0; c < live::kChannels; ++c)
-            if (monitor->inAlarm()[c])
-                channels.append(QStringLiteral("T%1").arg(c + 1));
-        shown->setText(QStringLiteral("ALARM ") + channels.join(u' '));
-        shown->setAccessibleName(QStringLiteral("Temperature alarm on ") +
-                                 channels.join(QStringLiteral(", ")));
-        shown->setVisible(!channels.isEmpty());
-        if (!channels.isEmpty())
-            shown->raise();
-    });
+    AlertAccessible::attach(shown);
+    auto before = std::make_shared<settings::ChannelFlags>();
+    QObject::connect(monitor, &settings::AlarmMonitor::alarmChanged, shown,
+                     [monitor, shown, before] { showAlarm(shown, monitor->inAlarm(), *before); });
     return panel;
 }
 

@@ -68,6 +68,11 @@ SamplingPanel::SamplingPanel(serial::LinkThread& link, session::ExchangeHost& ex
     m_serviceFrame->setObjectName(QStringLiteral("FrameSamplingTime"));
     m_cmdSampling = new QPushButton(kUnknownInterval, m_serviceFrame);
     m_cmdSampling->setObjectName(QStringLiteral("CmdSampling"));
+    // Its caption is the last interval written ("?" until then), which says nothing of what
+    // a press does: the name says that, the description what the caption means.
+    m_cmdSampling->setAccessibleName(QStringLiteral("Set the meter's sampling time"));
+    m_cmdSampling->setToolTip(m_cmdSampling->accessibleName());
+    m_cmdSampling->setAccessibleDescription(QStringLiteral("Not set since the start"));
     (new QVBoxLayout(m_serviceFrame))->addWidget(m_cmdSampling);
     m_serviceFrame->setGeometry(kServiceFrameLeftTwips / kTwipsPerPixel, 80, 113, 60);
     window->installEventFilter(this);
@@ -199,8 +204,10 @@ void SamplingPanel::writeMeter(int seconds, bool fromPanel) {
     };
     const auto done = [this, seconds, fromPanel](session::Exchange::End end, const QString&) {
         // The meter has the new interval even when the panel was cancelled meanwhile.
-        if (end == session::Exchange::End::Done)
+        if (end == session::Exchange::End::Done) {
             m_cmdSampling->setText(QString::number(seconds));
+            m_cmdSampling->setAccessibleDescription(QStringLiteral("Set to %1 s").arg(seconds));
+        }
         if (fromPanel && m_exchange->held())
             close();
         if (!fromPanel)

@@ -173,6 +173,11 @@ void ControlPanel::buildToolbar() {
         if (QWidget* button = m_toolbar->widgetForAction(action)) {
             button->setObjectName(key + QStringLiteral("Button"));
             button->setAccessibleName(tip);
+            // A feature may change what a press does (Save stops a recording); the name follows.
+            connect(action, &QAction::changed, button, [button, action] {
+                if (button->accessibleName() != action->toolTip())
+                    button->setAccessibleName(action->toolTip());
+            });
             // Tool bars keep their buttons out of the Tab chain; these are the commands.
             button->setFocusPolicy(Qt::TabFocus);
             button->installEventFilter(this);

@@ -1,8 +1,11 @@
 #include "app/window/lcdwidget.h"
 
+#include "app/window/alertaccessible.h"
+#include "app/window/lcdaccessible.h"
 #include "app/window/lcdgeometry.h"
 #include "live/readout.h"
 
+#include <QAccessible>
 #include <QFontMetricsF>
 #include <QLabel>
 #include <QPaintEvent>
@@ -10,6 +13,7 @@
 #include <QPainterPath>
 
 #include <cmath>
+#include <utility>
 
 namespace app {
 
@@ -207,6 +211,7 @@ public:
         setObjectName(QStringLiteral("LblLost"));
         setAccessibleName(kText);
         setAttribute(Qt::WA_TransparentForMouseEvents);
+        AlertAccessible::attach(this);
     }
 
 protected:
@@ -239,8 +244,9 @@ QRect snapped(const QRectF& r) {
 
 LcdWidget::LcdWidget(QWidget* parent)
     : QWidget(parent) {
+    // Before anything asks for this widget's interface, so that it is never the plain one.
+    LcdAccessible::install();
     setObjectName(QStringLiteral("LCD"));
-    setAccessibleName(QStringLiteral("Display"));
     // Reached by Tab so that a screen reader reads it out.
     setFocusPolicy(Qt::TabFocus);
     // Until the first frame the drawing shows every segment and symbol, as the meter does
@@ -257,9 +263,13 @@ LcdWidget::LcdWidget(QWidget* parent)
 }
 
 void LcdWidget::setLost(bool lost) {
+    if (lost == isLost())
+        return;
     m_lostCover->setVisible(lost);
-    if (lost)
-        m_lostCover->raise();
+    if (!lost)
+        return;
+    m_lostCover->raise();
+    AlertAccessible::raise(m_lostCover);
 }
 
 bool LcdWidget::isLost() const {
@@ -282,9 +292,14 @@ void LcdWidget::setDisplay(const live::DisplayState& state) {
 }
 
 void LcdWidget::setReadout(const QString& text) {
-    // Set only on change: each change is announced.
-    if (text != accessibleDescription())
-        setAccessibleDescription(text);
+    // Announced only on change: frames repeat the same display many times a second.
+    if (text == m_readout)
+        return;
+    const QString before = std::exchange(m_readout, text);
+    QAccessibleEvent named(this, QAccessible::NameChanged);
+    QAccessible::updateAccessibility(&named);
+    QAccessibleTextUpdateEvent updated(this, 0, before, text);
+    QAccessible::updateAccessibility(&updated);
 }
 
 bool LcdWidget::segmentLit(int digit, int segment) const {

@@ -32,11 +32,15 @@ public:
     // From twips of the glass to this widget's logical pixels at its current size.
     QTransform twipsToPixels() const;
 
-    // What a screen reader says of the display (readings, type, lit symbols).
+    // What a screen reader says of the display (readings, type, lit symbols): the text of
+    // its accessible interface (lcdaccessible.h), which stands for all the drawn pieces.
     void setReadout(const QString& text);
-    // The meter stopped answering: the last display stays, veiled, under "Not answering".
+    const QString& readout() const { return m_readout; }
+    // The meter stopped answering: the last display stays, veiled, under "Not answering",
+    // and each loss is raised as an alert.
     void setLost(bool lost);
     bool isLost() const;
+    QWidget* lostCover() const { return m_lostCover; }
 
     QSize sizeHint() const override;
 
@@ -51,6 +55,7 @@ private:
     live::DisplayState m_state;
     std::array<QLabel*, live::kAnnunciatorCount> m_labels{};
     QWidget* m_lostCover = nullptr;
+    QString m_readout;
 };
 
 } // namespace app
