@@ -280,6 +280,32 @@ private slots:
         QVERIFY(rig.sent().isEmpty());
     }
 
+    void focusIsDrawn_data() {
+        QTest::addColumn<QString>("control");
+        QTest::newRow("display") << "LCD";
+        QTest::newRow("PC clock") << "LblPCTime";
+        QTest::newRow("meter clock") << "LblMeterTime";
+    }
+
+    // Controls that take the focus show where it is.
+    void focusIsDrawn() {
+        QFETCH(QString, control);
+        Rig rig;
+        rig.window->show();
+        rig.window->activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(rig.window.get()));
+        QVERIFY(rig.start());
+        if (control != QLatin1String("LCD"))
+            rig.press("RTC");
+        QWidget* widget = rig.find(control.toLatin1());
+        QVERIFY(widget->isVisible());
+        rig.find("CmdSetTime")->setFocus();
+        const QImage unfocused = widget->grab().toImage();
+        widget->setFocus(Qt::TabFocusReason);
+        QVERIFY(widget->hasFocus());
+        QVERIFY(widget->grab().toImage() != unfocused);
+    }
+
     void clockLabelsToggleAtTheNextTick() {
         Rig rig;
         QVERIFY(rig.start());

@@ -183,6 +183,15 @@ bool ClockPanel::eventFilter(QObject* watched, QEvent* event) {
                                              : nullptr;
     if (!flag)
         return QFrame::eventFilter(watched, event);
+    if (event->type() == QEvent::FocusIn || event->type() == QEvent::FocusOut) {
+        // The sunken panel turns into a highlighted box where the keyboard is.
+        auto* label = static_cast<QLabel*>(watched);
+        const bool focused = event->type() == QEvent::FocusIn;
+        label->setFrameStyle(focused ? QFrame::Box | QFrame::Plain
+                                     : QFrame::Panel | QFrame::Sunken);
+        label->setLineWidth(focused ? 2 : 1);
+        return false;
+    }
     bool toggle = false;
     if (event->type() == QEvent::MouseButtonRelease) {
         const auto* mouse = static_cast<QMouseEvent*>(event);

@@ -342,6 +342,23 @@ void LcdWidget::paintEvent(QPaintEvent* event) {
             p.drawPolygon(segmentPolygon(d, s));
         }
     }
+    if (hasFocus()) {
+        // Where the keyboard is, inside the glass's edge.
+        p.resetTransform();
+        p.setBrush(Qt::NoBrush);
+        p.setPen(QPen(palette().color(QPalette::Highlight), 2, Qt::DashLine));
+        p.drawRoundedRect(QRectF(rect()).adjusted(3, 3, -3, -3), 4, 4);
+    }
+}
+
+void LcdWidget::focusInEvent(QFocusEvent* event) {
+    QWidget::focusInEvent(event);
+    update();
+}
+
+void LcdWidget::focusOutEvent(QFocusEvent* event) {
+    QWidget::focusOutEvent(event);
+    update();
 }
 
 void LcdWidget::resizeEvent(QResizeEvent* event) {
