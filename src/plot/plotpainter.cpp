@@ -107,9 +107,12 @@ void PlotPainter::paintCurves(QPainter& painter, const PlotArea& area, const Plo
             // Few enough records for one segment each.
             for (qint64 r = view.r1; r <= view.r2; ++r)
                 points.emplace_back(recordX(area, view, r), yOf(m_data.value(c, r - 1)));
-            if (points.size() == 1)
-                painter.drawPoint(points.front()); // one record gives no line
-            else
+            if (points.size() == 1) {
+                // One record gives no line: a dot the eye finds, in the channel's colour.
+                painter.setBrush(channelColour(c));
+                painter.drawEllipse(points.front(), 3.0, 3.0);
+                painter.setBrush(Qt::NoBrush);
+            } else
                 painter.drawPolyline(points.data(), int(points.size()));
             continue;
         }

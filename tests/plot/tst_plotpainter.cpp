@@ -80,6 +80,20 @@ private slots:
         QCOMPARE(image.pixel(395, 5), kWhite);
     }
 
+    void oneRecordIsAVisibleMark() {
+        PlotData data;
+        data.channels = 1;
+        data.count = 1;
+        data.columns[0].assign(1, 50.0f);
+        const QImage image = draw(data, {1, 1, 0, 100});
+        // Record 1 at x 40, 50 at y 162.5: a mark of a few pixels each way, not one pixel.
+        int red = 0;
+        for (int x = 36; x <= 44; ++x)
+            for (int y = 158; y <= 167; ++y)
+                red += image.pixel(x, y) == kRed;
+        QVERIFY2(red >= 9, qPrintable(QString::number(red)));
+    }
+
     void spikeSurvivesTheReduction() {
         PlotData data;
         data.channels = 3;
