@@ -57,6 +57,8 @@ TrendChart::TrendChart(trend::TrendFeed& feed, QWidget* parent)
     setObjectName(QStringLiteral("TrendChart"));
     setAccessibleName(QStringLiteral("Trend chart"));
     setAttribute(Qt::WA_OpaquePaintEvent);
+    // Reached by Tab, so that a screen reader reads its description out.
+    setFocusPolicy(Qt::TabFocus);
     m_spanBox = new QComboBox(this);
     m_spanBox->setObjectName(QStringLiteral("TrendSpan"));
     m_spanBox->setAccessibleName(QStringLiteral("Trend span"));
