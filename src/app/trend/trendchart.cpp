@@ -33,18 +33,16 @@ const QColor kGrid(220, 220, 220);
 // The shown range of every present channel, in degrees of the displayed unit.
 bool valueRange(const std::vector<TrendColumn>& columns, const live::LiveState& live, double& low,
                 double& high) {
+    const auto degrees = [&live](quint16 raw) {
+        return live::readingTenths(raw, live.displayUnit(), live.typeLetter()) / 10.0;
+    };
     low = std::numeric_limits<double>::max();
     high = std::numeric_limits<double>::lowest();
     for (const TrendColumn& column : columns)
-        for (int c = 0; c < trend::kChannels; ++c)
+        for (std::size_t c = 0; c < std::size_t(trend::kChannels); ++c)
             if (column.present & (1u << c)) {
-                const auto i = std::size_t(c);
-                low = std::min(
-                    low, live::readingTenths(column.min[i], live.displayUnit(), live.typeLetter()) /
-                             10.0);
-                high = std::max(high, live::readingTenths(column.max[i], live.displayUnit(),
-                                                          live.typeLetter()) /
-                                          10.0);
+                low = std::min(low, degrees(column.min[c]));
+                high = std::max(high, degrees(column.max[c]));
             }
     return low <= high;
 }

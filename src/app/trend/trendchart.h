@@ -24,7 +24,7 @@ public:
     // Where the chart lies in the unscaled window beside a client area `leftOf` wide, and how
     // much wider it makes the window.
     static QRect baseGeometry(int leftOf);
-    static constexpr int kExtraWidth = 428;
+    static constexpr int kExtraWidth = 428; // 4, the chart's 420, 4
 
     trend::TrendSpan span() const { return m_span; }
     void setSpan(trend::TrendSpan span);
