@@ -35,6 +35,11 @@ private slots:
             rig.panel->setScalePercent(150);
             QCOMPARE(rig.panel->size(), QSize(1100, 975));
             QCOMPARE(chart->geometry(), QRect(464, 66, 630, 570));
+            action->trigger();
+            QCOMPARE(rig.panel->size(), QSize(458, 975));
+            action->trigger();
+            QCOMPARE(rig.panel->size(), QSize(1100, 975));
+            QCOMPARE(rig.panel->scalePercent(), 150);
             rig.panel->setScalePercent(100);
             QCOMPARE(settings.value("view/trend").toBool(), true);
         }

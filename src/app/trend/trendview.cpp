@@ -42,11 +42,18 @@ TrendChart* attachTrendChart(ControlPanel& window, live::LiveState& live, QSetti
         const int base = plainWidth + (chart->isHidden() ? 0 : TrendChart::kExtraWidth);
         window.setFixedSize(qRound(base * factor), window.height());
     };
-    QObject::connect(action, &QAction::toggled, chart, [chart, fit, &settings](bool shown) {
-        chart->setVisible(shown);
-        fit();
-        settings.setValue(kShownKey, shown);
-    });
+    QObject::connect(action, &QAction::toggled, chart,
+                     [&window, chart, fit, &settings](bool shown) {
+                         // The window takes its unscaled size at 100 %: the chart comes or goes
+                         // there, so that every size after it (and the check of which sizes fit the
+                         // screen) counts it.
+                         const int percent = window.scalePercent();
+                         window.setScalePercent(100);
+                         chart->setVisible(shown);
+                         fit();
+                         window.setScalePercent(percent);
+                         settings.setValue(kShownKey, shown);
+                     });
     QObject::connect(&window, &ControlPanel::scaleChanged, chart, fit);
     QObject::connect(chart, &TrendChart::spanChosen, chart, [&settings](trend::TrendSpan chosen) {
         settings.setValue(kSpanKey, int(chosen));
