@@ -7,6 +7,7 @@
 #include "app/service/servicepanel.h"
 #include "app/settings/alarmpanel.h"
 #include "app/settings/samplingpanel.h"
+#include "app/trend/trendview.h"
 #include "app/window/controlpanel.h"
 #include "app/window/desktopplatform.h"
 #include "live/livepoll.h"
@@ -153,6 +154,7 @@ int runWindow(QApplication& app, const QStringList& args) {
         window.markVirtualMeter();
     QSettings settings(QSettings::IniFormat, QSettings::UserScope, QStringLiteral("qr512"),
                        QStringLiteral("qr512"));
+    attachTrendChart(window, live, settings); // widens the unscaled window: before the scale
     window.rememberScale(settings);
     window.show();
     link.start();
