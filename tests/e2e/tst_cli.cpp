@@ -195,6 +195,9 @@ private slots:
             << "qr512 live: --count was given more than once; give it once";
         QTest::newRow("repeated -o, once as --output")
             << plot + L{"--output", "b.png"} << 2 << "--output was given more than once";
+        QTest::newRow("--port may repeat")
+            << L{"live", "--port", "/dev/null", "--port", "/dev/zero"} << 2
+            << "--port: not a serial port: /dev/null";
         QTest::newRow("repeated --unit")
             << plot + L{"--unit", "C", "--unit", "F"} << 2 << "--unit was given more than once";
         QTest::newRow("plot: unwritable picture")
@@ -514,6 +517,8 @@ private slots:
         const QString usage = help.out.section(u'\n', 0, 0);
         const QString lead = QStringLiteral("Usage: qr512 %1 [options]").arg(command);
         QVERIFY2(usage.startsWith(lead), qPrintable(usage));
+        // Each command says what its own time-out means.
+        QCOMPARE(help.out.contains("recording then writes"), command == "record");
         static const QRegularExpression listed(QStringLiteral(R"(^  (?:-(\w), )?--([\w-]+))"),
                                                QRegularExpression::MultilineOption);
         QStringList helpOptions;
