@@ -60,7 +60,8 @@ std::optional<int> Subcommand::parse(const QStringList& args) {
     return std::nullopt;
 }
 
-// As typed ("-o", "--count"), the second time any name of an option came.
+// The option given a second time, as typed then ("-o", "--count"); its names count as one, so
+// "-o a --output b" is a repeat too.
 std::optional<QString> Subcommand::repeatedOption() const {
     QList<QCommandLineOption> options = m_options;
     if (m_needs == Needs::Meter)
