@@ -31,6 +31,28 @@ QString notANumberMessage(const QString& typed) {
     return QStringLiteral("\"%1\" is not a number. The sampling time is unchanged.").arg(typed);
 }
 
+IntervalArgument parseIntervalArgument(const QString& text) {
+    const std::optional<double> value = base::parseNumber(text);
+    if (!value || text.trimmed().isEmpty())
+        return {0, notANumberMessage(text)};
+    const double rounded = base::roundHalfEven(*value);
+    if (!(rounded >= kMinInterval && rounded <= kMaxInterval))
+        return {0, outOfRangeMessage(text)};
+    return {int(rounded), QString()};
+}
+
+QString outOfRangeMessage(const QString& typed) {
+    return QStringLiteral("\"%1\" is not from %2 to %3 seconds. The sampling time is unchanged.")
+        .arg(typed)
+        .arg(kMinInterval)
+        .arg(kMaxInterval);
+}
+
+QString intervalWriteText(int seconds) {
+    return QStringLiteral("F ") +
+           QString::fromLatin1(intervalPayload(seconds).toHex(' ').toUpper());
+}
+
 QString pcIntervalPrompt() {
     return QStringLiteral("Enter the SAMPLING TIME in seconds\r\n(1 <= t <= 86400 ) ");
 }

@@ -40,6 +40,19 @@ IntervalEntry parseIntervalEntry(const std::optional<QString>& answer);
 // The message for a text that is not a number. Nothing is changed when it is shown.
 QString notANumberMessage(const QString& typed);
 
+// The meter's interval given as an argument ("qr512 interval --set"): read and rounded as the
+// input boxes do, but refused instead of clamped when the rounded value is outside 1..86400, so
+// a script never gets another interval than it asked for. A blank text is not a number.
+struct IntervalArgument {
+    int seconds = 0; // when `refusal` is empty
+    QString refusal; // the message, nothing to send
+};
+IntervalArgument parseIntervalArgument(const QString& text);
+QString outOfRangeMessage(const QString& typed);
+
+// The "F" write as it goes on the wire: "F 00 0E 8D".
+QString intervalWriteText(int seconds);
+
 // Input boxes: prompts (two lines) and their common title.
 QString pcIntervalPrompt();
 QString meterIntervalPrompt();

@@ -73,6 +73,36 @@ recording::DataRow rowOf(const sim::StoredRecord& record, char type) {
     return row;
 }
 
+// The manual page's synopsis line of `command` as it reads: "qr512 send [PORT] ...".
+QString synopsisOf(const QString& command) {
+    QFile page(QStringLiteral(QR512_MANPAGE));
+    if (!page.open(QIODevice::ReadOnly))
+        return {};
+    const QString source = QString::fromUtf8(page.readAll());
+    const QString section = source.section(QStringLiteral(".SH SYNOPSIS\n"), 1)
+                                .section(QStringLiteral("\n.PP\n"), 0, 0);
+    static const QRegularExpression macro(QStringLiteral(R"(^\.(B|I|RB|RI|BR|IR)\s+(.*)$)"));
+    static const QRegularExpression argument(QStringLiteral(R"re("([^"]*)"|(\S+))re"));
+    for (const QString& entry : section.split(QStringLiteral("\n.br\n"))) {
+        QStringList words;
+        for (const QString& line : entry.split(u'\n')) {
+            const auto m = macro.match(line);
+            QStringList parts;
+            for (const auto& a : argument.globalMatch(m.captured(2)))
+                parts << (a.captured(1).isNull() ? a.captured(2) : a.captured(1));
+            // Alternating fonts join their arguments; a single font spaces them.
+            words << parts.join(m.captured(1).size() == 2 ? QString() : QStringLiteral(" "));
+        }
+        QString text = words.join(u' ');
+        text.replace(QStringLiteral("\\-"), QStringLiteral("-"))
+            .replace(QStringLiteral("\\(dq"), QStringLiteral("\""))
+            .replace(QStringLiteral("\\ "), QStringLiteral(" "));
+        if (text.startsWith(QStringLiteral("qr512 %1 ").arg(command)) || text == "qr512 " + command)
+            return text.mid(7 + command.size());
+    }
+    return {};
+}
+
 } // namespace
 
 class TestCli : public QObject {
@@ -159,6 +189,17 @@ private slots:
             << L{"plot", "/dev/zero", "-o", "x.png"} << 2 << "it is not a plain file";
         QTest::newRow("plot: a FIFO for data")
             << L{"plot", "fifo.txt", "-o", "x.png"} << 2 << "it is not a plain file";
+        // The last of two would be taken silently; --set of limits and --port repeat by design.
+        QTest::newRow("repeated --count")
+            << L{"live", "--simulate", "--count", "1", "--count", "2"} << 2
+            << "qr512 live: --count was given more than once; give it once";
+        QTest::newRow("repeated -o, once as --output")
+            << plot + L{"--output", "b.png"} << 2 << "--output was given more than once";
+        QTest::newRow("--port may repeat")
+            << L{"live", "--port", "/dev/null", "--port", "/dev/zero"} << 2
+            << "--port: not a serial port: /dev/null";
+        QTest::newRow("repeated --unit")
+            << plot + L{"--unit", "C", "--unit", "F"} << 2 << "--unit was given more than once";
         QTest::newRow("plot: unwritable picture")
             << L{"plot", kPlotData, "-o", "no/dir/x.png"} << 1 << "x.png";
     }
@@ -277,6 +318,7 @@ private slots:
         // The next recording in that folder keeps them aside before it starts its own.
         const Run next = runQr512({"record", "--simulate", "--records", "1", "--dir", dir.path()});
         QCOMPARE(next.exitCode, 0);
+        QVERIFY2(next.out.endsWith(".txt (1 row)\n"), qPrintable(next.out));
         QVERIFY2(next.err.contains("An earlier recording did not finish; its rows are kept in "),
                  qPrintable(next.err));
         QCOMPARE(readAll(onlyFile(dir.path(), "QR512-unfinished-*.txt")), rows);
@@ -404,6 +446,104 @@ private slots:
         const Run handshake = runQr512({"send", "--port", sim.device, "A", "&H1F", "0x1F"});
         QCOMPARE(handshake.exitCode, 0);
         QCOMPARE(handshake.out, QStringLiteral("02  41  0D  \n"));
+    }
+
+    // The meter's own interval read with "K" and written with "F" under the panel's rounding;
+    // a refused value sends nothing.
+    void intervalOnTheMeter_data() {
+        QTest::addColumn<QStringList>("options");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("said"); // standard output, or else standard error
+        QTest::addColumn<QByteArray>("write");
+        QTest::addColumn<int>("interval");
+        const QByteArray none;
+        const QString unchanged = QStringLiteral(". The sampling time is unchanged.\n");
+        QTest::newRow("read") << QStringList{} << 0 << "2\n" << none << 2;
+        QTest::newRow("3725") << QStringList{"--set", "3725"} << 0
+                              << "sent F 00 0E 8D (3725 seconds)\n"
+                              << QByteArray("F\x00\x0E\x8D", 4) << 3725;
+        QTest::newRow("half to even, not above a day")
+            << QStringList{"--set", "86400.5"} << 0 << "sent F 01 51 80 (86400 seconds)\n"
+            << QByteArray("F\x01\x51\x80", 4) << 86400;
+        QTest::newRow("rounds to 0")
+            << QStringList{"--set", "0.5"} << 2
+            << "qr512 interval: \"0.5\" is not from 1 to 86400 seconds" + unchanged << none << 2;
+        QTest::newRow("above a day")
+            << QStringList{"--set", "86401"} << 2
+            << "qr512 interval: \"86401\" is not from 1 to 86400 seconds" + unchanged << none << 2;
+        QTest::newRow("not a number")
+            << QStringList{"--set", "1 minute"} << 2
+            << "qr512 interval: \"1 minute\" is not a number" + unchanged << none << 2;
+        QTest::newRow("--set twice") << QStringList{"--set", "60", "--set", "70"} << 2
+                                     << "qr512 interval: --set was given more than once; give it "
+                                        "once\n"
+                                     << none << 2;
+    }
+
+    void intervalOnTheMeter() {
+        QFETCH(QStringList, options);
+        QFETCH(int, status);
+        QFETCH(QString, said);
+        QFETCH(QByteArray, write);
+        QFETCH(int, interval);
+        sim::VirtualMeter meter({.wirePaced = false});
+        sim::PtyHost host(&meter);
+        QVERIFY(host.open());
+        const Run run = runQr512(QStringList{"interval", "--port", host.devicePath()} + options);
+        QCOMPARE(run.exitCode, status);
+        QCOMPARE(status == 0 ? run.out : run.err, said);
+        QCOMPARE(meter.intervalSeconds(), interval);
+        QList<QByteArray> writes;
+        for (const QByteArray& command : meter.commandLog())
+            if (command.startsWith('F'))
+                writes << command;
+        QCOMPARE(writes, write.isEmpty() ? QList<QByteArray>{} : QList<QByteArray>{write});
+    }
+
+    // Every command's synopsis in the manual page names the options its --help lists (PORT
+    // standing for --port and --simulate) and ends with the same arguments, after the options
+    // as the usage line has them.
+    void manualSynopsisAgreesWithHelp_data() {
+        QTest::addColumn<QString>("command");
+        for (const char* command : {"live", "record", "limits", "download", "erase", "clock",
+                                    "interval", "send", "plot", "beep"})
+            QTest::newRow(command) << QString::fromLatin1(command);
+    }
+
+    void manualSynopsisAgreesWithHelp() {
+        QFETCH(QString, command);
+        const Run help = runQr512({command, "--help"});
+        QCOMPARE(help.exitCode, 0);
+        const QString usage = help.out.section(u'\n', 0, 0);
+        const QString lead = QStringLiteral("Usage: qr512 %1 [options]").arg(command);
+        QVERIFY2(usage.startsWith(lead), qPrintable(usage));
+        // Each command says what its own time-out means.
+        QCOMPARE(help.out.contains("recording then writes"), command == "record");
+        static const QRegularExpression listed(QStringLiteral(R"(^  (?:-(\w), )?--([\w-]+))"),
+                                               QRegularExpression::MultilineOption);
+        QStringList helpOptions;
+        for (const auto& m : listed.globalMatch(help.out))
+            if (!m.captured(2).startsWith(QLatin1String("help")))
+                helpOptions << (m.captured(1).isEmpty() ? m.captured(2) : m.captured(1));
+
+        const QString synopsis = synopsisOf(command);
+        QVERIFY2(!synopsis.isEmpty(), qPrintable(command));
+        static const QRegularExpression option(QStringLiteral(R"((?:^|[\s\[(|])--?([\w-]+))"));
+        QStringList manOptions;
+        qsizetype lastOption = 0;
+        for (const auto& m : option.globalMatch(synopsis)) {
+            manOptions << m.captured(1);
+            lastOption = m.capturedEnd();
+        }
+        if (synopsis.contains(QLatin1String("[PORT]")))
+            manOptions << "port"
+                       << "simulate";
+        manOptions.sort();
+        helpOptions.sort();
+        QCOMPARE(manOptions, helpOptions);
+        const qsizetype close = synopsis.indexOf(u']', lastOption);
+        const QString arguments = lastOption == 0 ? synopsis : synopsis.mid(close + 1);
+        QCOMPARE(arguments.simplified(), usage.mid(lead.size()).simplified());
     }
 
     // The memory file compared with one built here from the records the meter holds.

@@ -43,8 +43,8 @@ private:
             say(QStringLiteral("no sound device found"));
             return kFailure;
         }
-        printOut(QStringLiteral("played %1 tone(s) of %2 Hz, %3 ms")
-                     .arg(m_count)
+        printOut(QStringLiteral("played %1 of %2 Hz, %3 ms")
+                     .arg(countText(m_count, "tone", "tones"))
                      .arg(Tone::kFrequencyHz)
                      .arg(Tone::kToneMs));
         return kDone;

@@ -26,7 +26,9 @@ public:
                                     "sets it to the PC's clock instead and prints what was "
                                     "sent."),
                      {{QStringLiteral("set"),
-                       QStringLiteral("Set the meter's clock to the PC's date and time.")}}) {}
+                       QStringLiteral("Set the meter's clock to the PC's date and time.")}}) {
+        setTimeoutMeaning(QStringLiteral("the clock is neither printed nor set then"));
+    }
 
 private:
     int execute() override {
@@ -79,7 +81,9 @@ public:
                              "(\"12abc\" is 12, halves go to the even neighbour, \"&H1F\" and "
                              "\"0x1F\" are hexadecimal); values stop at the first empty BYTE. "
                              "Options go before TEXT."),
-              {}, kAnyNumber) {}
+              {}, kAnyNumber) {
+        setTimeoutMeaning(QStringLiteral("nothing is sent when no meter answered"));
+    }
 
 private:
     void addArguments(QCommandLineParser& parser) override {

@@ -63,18 +63,18 @@ int finishOutput(int status) {
     return status == kDone ? int(kFailure) : status;
 }
 
-void addCommonOptions(QCommandLineParser& parser) {
-    parser.addOption({QStringLiteral("port"),
-                      QStringLiteral("Serial device of the meter (repeatable). Without it, the "
-                                     "system's serial ports are searched."),
-                      QStringLiteral("DEVICE")});
-    parser.addOption({QStringLiteral("simulate"),
-                      QStringLiteral("Use the built-in virtual meter instead of a real one.")});
-    parser.addOption({QStringLiteral("timeout"),
-                      QStringLiteral("Give up (exit status 3) when the meter has not "
-                                     "answered for SECONDS, at the start or later; a "
-                                     "recording then writes its final file (default 30)."),
-                      QStringLiteral("SECONDS"), QStringLiteral("30")});
+QList<QCommandLineOption> commonOptions(const QString& timeoutMeaning) {
+    return {{QStringLiteral("port"),
+             QStringLiteral("Serial device of the meter (repeatable). Without it, the system's "
+                            "serial ports are searched."),
+             QStringLiteral("DEVICE")},
+            {QStringLiteral("simulate"),
+             QStringLiteral("Use the built-in virtual meter instead of a real one.")},
+            {QStringLiteral("timeout"),
+             QStringLiteral("Give up (exit status 3) when the meter has not answered for "
+                            "SECONDS, at the start or later (default 30); %1.")
+                 .arg(timeoutMeaning),
+             QStringLiteral("SECONDS"), QStringLiteral("30")}};
 }
 
 std::optional<qint64> durationMs(const QCommandLineParser& parser, const QString& name,
@@ -96,6 +96,14 @@ QString secondsText(qint64 ms) {
     return ms % 1000 == 0 ? QString::number(ms / 1000)
                           : QString::number(double(ms) / 1000, 'f', 3)
                                 .remove(QRegularExpression(QStringLiteral("0+$")));
+}
+
+QString durationText(qint64 ms) {
+    return secondsText(ms) + (ms == 1000 ? QStringLiteral(" second") : QStringLiteral(" seconds"));
+}
+
+QString countText(qint64 count, const char* one, const char* many) {
+    return QStringLiteral("%1 %2").arg(count).arg(QLatin1String(count == 1 ? one : many));
 }
 
 std::optional<int> positiveInt(const QCommandLineParser& parser, const QString& name, int minimum,
@@ -168,11 +176,10 @@ Connection::~Connection() {
 }
 
 QString silenceText(bool answered, qint64 ms) {
+    const QString seconds = durationText(ms);
     return answered
-               ? QStringLiteral("qr512: the meter stopped answering (nothing for %1 "
-                                "seconds)")
-                     .arg(secondsText(ms))
-               : QStringLiteral("qr512: no meter answered within %1 seconds").arg(secondsText(ms));
+               ? QStringLiteral("qr512: the meter stopped answering (nothing for %1)").arg(seconds)
+               : QStringLiteral("qr512: no meter answered within %1").arg(seconds);
 }
 
 } // namespace app

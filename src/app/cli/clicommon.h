@@ -4,6 +4,7 @@
 #include "serial/linkthread.h"
 #include "session/simulation.h"
 
+#include <QCommandLineOption>
 #include <QString>
 #include <QStringList>
 
@@ -37,7 +38,8 @@ struct Common {
     qint64 timeoutMs = 30000;
 };
 
-void addCommonOptions(QCommandLineParser& parser);
+// --port, --simulate and --timeout; `timeoutMeaning` says what giving up means for the command.
+QList<QCommandLineOption> commonOptions(const QString& timeoutMeaning);
 bool parseCommon(const QCommandLineParser& parser, Common* common, QString* error);
 std::optional<int> positiveInt(const QCommandLineParser& parser, const QString& name, int minimum,
                                int maximum, QString* error);
@@ -47,6 +49,10 @@ std::optional<qint64> durationMs(const QCommandLineParser& parser, const QString
                                  qint64 minimumMs, qint64 maximumMs, QString* error);
 // Milliseconds as the seconds the user typed: "2", "0.5".
 QString secondsText(qint64 ms);
+// "1 second", "0.5 seconds".
+QString durationText(qint64 ms);
+// "1 row", "3 rows".
+QString countText(qint64 count, const char* one, const char* many);
 
 // The link thread, the live state and the optional virtual meter of one headless run.
 class Connection {

@@ -32,7 +32,9 @@ public:
                              "ends the download without saving anything."),
               {{{QStringLiteral("o"), QStringLiteral("output")},
                 QStringLiteral("The data file to write (replaced if it exists)."),
-                QStringLiteral("FILE")}}) {}
+                QStringLiteral("FILE")}}) {
+        setTimeoutMeaning(QStringLiteral("nothing is saved then"));
+    }
 
 private:
     bool check(QString* error) override;
@@ -102,9 +104,8 @@ int DownloadCommand::report() const {
     }
     for (const QString& notice : m_outcome->save.notices)
         say(notice);
-    printOut(QStringLiteral("%1 (%2 records)")
-                 .arg(QDir::toNativeSeparators(m_outcome->save.memoryFile))
-                 .arg(m_outcome->received));
+    printOut(QStringLiteral("%1 (%2)").arg(QDir::toNativeSeparators(m_outcome->save.memoryFile),
+                                           countText(m_outcome->received, "record", "records")));
     return kDone;
 }
 
@@ -116,7 +117,9 @@ public:
                                     "\"Erase\" key does after its warning. Needs --yes."),
                      {{QStringLiteral("yes"),
                        QStringLiteral("Confirm that all readings in the meter's memory are to be "
-                                      "deleted.")}}) {}
+                                      "deleted.")}}) {
+        setTimeoutMeaning(QStringLiteral("the memory is not erased when no meter answered"));
+    }
 
 private:
     bool check(QString* error) override {

@@ -51,8 +51,8 @@ private:
         }
         if (!m_handshakeFrom.isEmpty())
             printErr(QStringLiteral("qr512: the meter on %1 answered, but sent only "
-                                    "damaged frames for %2 seconds")
-                         .arg(m_handshakeFrom, secondsText(m_common.timeoutMs)));
+                                    "damaged frames for %2")
+                         .arg(m_handshakeFrom, durationText(m_common.timeoutMs)));
         else
             printErr(silenceText(false, m_common.timeoutMs));
         m_app.quit();

@@ -80,7 +80,10 @@ public:
                              "range)."),
               {{QStringLiteral("set"),
                 QStringLiteral("Change one limit, for example T1H=150 (repeatable)."),
-                QStringLiteral("NAME=VALUE")}}) {}
+                QStringLiteral("NAME=VALUE")}}) {
+        allowRepeats(QStringLiteral("set"));
+        setTimeoutMeaning(QStringLiteral("no limit is written then"));
+    }
 
 private:
     bool checkFirst(QString* error) override {

@@ -50,7 +50,9 @@ public:
                                     "memory count."),
                      {{QStringLiteral("count"),
                        QStringLiteral("Stop after N frames (default: until Ctrl+C)."),
-                       QStringLiteral("N")}}) {}
+                       QStringLiteral("N")}}) {
+        setTimeoutMeaning(QStringLiteral("the lines printed until then stand"));
+    }
 
 private:
     bool checkFirst(QString* error) override {

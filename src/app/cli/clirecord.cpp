@@ -47,7 +47,9 @@ public:
                              "does. Ctrl+C or SIGTERM ends the recording and writes the file; a "
                              "second Ctrl+C exits at once, keeping the rows already on disk in "
                              "QR512.temp."),
-              recordOptions()) {}
+              recordOptions()) {
+        setTimeoutMeaning(QStringLiteral("the recording then writes its final file"));
+    }
 
 private:
     bool check(QString* error) override;
@@ -177,9 +179,11 @@ void RecordCommand::report(recording::Recorder& recorder, QTimer& ticks) {
         if (!m_progress)
             return;
         if (m_target)
-            std::fprintf(stderr, "\rrecorded %d of %d rows", count, *m_target);
+            std::fprintf(stderr, "\rrecorded %d of %s", count,
+                         qPrintable(countText(*m_target, "row", "rows")));
         else
-            std::fprintf(stderr, "\rrecorded %d rows, until %s", count,
+            std::fprintf(stderr, "\rrecorded %s, until %s",
+                         qPrintable(countText(count, "row", "rows")),
                          qPrintable(recorder.stopAtText()));
         std::fflush(stderr);
     });
@@ -199,14 +203,14 @@ void RecordCommand::report(recording::Recorder& recorder, QTimer& ticks) {
             [lead](const QString& message) { printErr(lead + message); });
     QObject::connect(&recorder, &recording::Recorder::pauseChanged, &app(),
                      [lead](bool, const QString& message) { printErr(lead + message); });
-    QObject::connect(&recorder, &recording::Recorder::finished, &app(),
-                     [&](const QString& path, int records) {
-                         ticks.stop();
-                         if (m_progress)
-                             std::fprintf(stderr, "\n");
-                         printOut(QStringLiteral("%1 (%2 rows)").arg(path).arg(records));
-                         QCoreApplication::quit();
-                     });
+    QObject::connect(
+        &recorder, &recording::Recorder::finished, &app(), [&](const QString& path, int records) {
+            ticks.stop();
+            if (m_progress)
+                std::fprintf(stderr, "\n");
+            printOut(QStringLiteral("%1 (%2)").arg(path, countText(records, "row", "rows")));
+            QCoreApplication::quit();
+        });
 }
 
 } // namespace

@@ -39,7 +39,7 @@ int Subcommand::run(QCoreApplication& app, const QStringList& args) {
 std::optional<int> Subcommand::parse(const QStringList& args) {
     m_parser.addHelpOption();
     if (m_needs == Needs::Meter)
-        addCommonOptions(m_parser);
+        m_parser.addOptions(commonOptions(m_timeoutMeaning));
     m_parser.addOptions(m_options);
     m_parser.addPositionalArgument(m_name, QStringLiteral("The command."));
     addArguments(m_parser);
@@ -49,13 +49,48 @@ std::optional<int> Subcommand::parse(const QStringList& args) {
     if (!m_parser.parse(withoutName))
         return usage(m_parser.errorText());
     if (m_parser.isSet(QStringLiteral("help"))) {
-        printOut(m_parser.helpText());
+        printOut(helpText());
         return int(kDone);
     }
+    if (const auto repeated = repeatedOption())
+        return usage(QStringLiteral("%1 was given more than once; give it once").arg(*repeated));
     const QStringList positional = m_parser.positionalArguments();
     if (positional.size() > m_arguments)
         return usage(QStringLiteral("unexpected argument: %1").arg(positional.at(m_arguments)));
     return std::nullopt;
+}
+
+// The option given a second time, as typed then ("-o", "--count"); its names count as one, so
+// "-o a --output b" is a repeat too.
+std::optional<QString> Subcommand::repeatedOption() const {
+    QList<QCommandLineOption> options = m_options;
+    if (m_needs == Needs::Meter)
+        options += commonOptions(m_timeoutMeaning);
+    QStringList seen;
+    for (const QString& name : m_parser.optionNames()) {
+        QString first = name;
+        for (const QCommandLineOption& option : options)
+            if (option.names().contains(name))
+                first = option.names().constLast();
+        if (m_repeatable.contains(first))
+            continue;
+        if (seen.contains(first))
+            return (name.size() == 1 ? QStringLiteral("-") : QStringLiteral("--")) + name;
+        seen << first;
+    }
+    return std::nullopt;
+}
+
+// Qt's usage line names the executable as started (a full path) and the options before the
+// command's name; a user types "qr512 NAME [options] ...".
+QString Subcommand::helpText() const {
+    QString text = m_parser.helpText();
+    const QString marker = QStringLiteral(" [options] ") + m_name;
+    const qsizetype at = text.indexOf(marker);
+    const qsizetype lineEnd = text.indexOf(u'\n');
+    if (at < 0 || at > lineEnd)
+        return text;
+    return QStringLiteral("Usage: qr512 %1 [options]").arg(m_name) + text.mid(at + marker.size());
 }
 
 int Subcommand::checkAndExecute(const QStringList& args) {

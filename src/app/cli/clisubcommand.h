@@ -46,6 +46,13 @@ protected:
     Subcommand(QString name, Needs needs, QString description,
                QList<QCommandLineOption> options = {}, int arguments = 0);
 
+    // What giving up after --timeout means for this command, for its help ("nothing is sent
+    // then"); called in the constructor of every command that needs the meter.
+    void setTimeoutMeaning(QString text) { m_timeoutMeaning = std::move(text); }
+    // An option that may be given more than once (its values are all taken); every other one
+    // given twice is a usage error, not a silent choice of the last. --port always repeats.
+    void allowRepeats(const QString& name) { m_repeatable << name; }
+
     // Its positional arguments and their rules, shown after its name.
     virtual void addArguments(QCommandLineParser& parser);
     // Its own checks, before the common options' (when both are wrong, its message is the one
@@ -85,6 +92,8 @@ protected:
 
 private:
     std::optional<int> parse(const QStringList& args);
+    std::optional<QString> repeatedOption() const;
+    QString helpText() const;
     int checkAndExecute(const QStringList& args);
     int connectAndExecute();
 
@@ -92,6 +101,8 @@ private:
     Needs m_needs;
     QList<QCommandLineOption> m_options;
     int m_arguments;
+    QString m_timeoutMeaning = QStringLiteral("the command then ends");
+    QStringList m_repeatable{QStringLiteral("port")};
     QCommandLineParser m_parser;
     QCoreApplication* m_app = nullptr;
     Common m_common;
@@ -109,5 +120,6 @@ int runClock(QCoreApplication& app, const QStringList& args);
 int runSend(QCoreApplication& app, const QStringList& args);
 int runDownload(QCoreApplication& app, const QStringList& args);
 int runErase(QCoreApplication& app, const QStringList& args);
+int runInterval(QCoreApplication& app, const QStringList& args);
 
 } // namespace app

@@ -59,7 +59,7 @@ struct WindowOptions {
             "readings), record (record them into a data file), plot (draw a data file into a "
             "picture), download and erase (the meter's memory), limits (the alarm limits), beep "
             "(the alarm"
-            " tone), clock (the meter's clock)"
+            " tone), clock (the meter's clock), interval (the meter's sampling interval)"
             " and send (bytes to the meter)."));
         parser.addOptions({help, version, simulate, service, port});
     }
@@ -82,7 +82,7 @@ int answerWithoutWindow(const QStringList& args) {
         return 0;
     }
     if (parser.isSet(options.version)) {
-        std::printf("qr512 %s\n", QR512_VERSION);
+        std::printf("qr512 %s\nLicence: MIT (see /usr/share/doc/qr512/copyright)\n", QR512_VERSION);
         return 0;
     }
     if (!parser.positionalArguments().isEmpty()) {
