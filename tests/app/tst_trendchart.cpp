@@ -17,9 +17,10 @@ private slots:
 
     void viewTrendShowsTheChartAndIsKept() {
         QTemporaryDir dir;
-        QSettings settings(dir.filePath("qr512.conf"), QSettings::IniFormat);
+        QSettings settings(dir.filePath("qr512.ini"), QSettings::IniFormat);
         {
             Rig rig;
+            rig.panel->setScreenRoom([] { return QSize(2560, 1440); });
             app::TrendChart* chart = app::attachTrendChart(*rig.panel, rig.state, settings);
             rig.panel->rememberScale(settings);
             QVERIFY(chart->isHidden());
@@ -40,7 +41,12 @@ private slots:
             action->trigger();
             QCOMPARE(rig.panel->size(), QSize(1100, 975));
             QCOMPARE(rig.panel->scalePercent(), 150);
-            rig.panel->setScalePercent(100);
+            // Wider than a 1024-pixel screen with the chart, the window comes down to 100 %.
+            action->trigger();
+            rig.panel->setScreenRoom([] { return QSize(1024, 1024); });
+            action->trigger();
+            QCOMPARE(rig.panel->scalePercent(), 100);
+            QCOMPARE(rig.panel->size(), QSize(733, 650));
             QCOMPARE(settings.value("view/trend").toBool(), true);
         }
         Rig again;
@@ -55,7 +61,7 @@ private slots:
 
     void readerHearsTheLatestValuesAndTheSpan() {
         QTemporaryDir dir;
-        QSettings settings(dir.filePath("qr512.conf"), QSettings::IniFormat);
+        QSettings settings(dir.filePath("qr512.ini"), QSettings::IniFormat);
         settings.setValue("view/trend", true);
         Rig rig({.channels = 2});
         app::TrendChart* chart = app::attachTrendChart(*rig.panel, rig.state, settings);

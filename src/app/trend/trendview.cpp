@@ -51,7 +51,8 @@ TrendChart* attachTrendChart(ControlPanel& window, live::LiveState& live, QSetti
                          window.setScalePercent(100);
                          chart->setVisible(shown);
                          fit();
-                         window.setScalePercent(percent);
+                         // Wider with the chart, it may no longer fit the screen at that size.
+                         window.setScalePercent(window.largestFittingPercent(percent));
                          settings.setValue(kShownKey, shown);
                      });
     QObject::connect(&window, &ControlPanel::scaleChanged, chart, fit);

@@ -313,6 +313,12 @@ void ControlPanel::offerFittingSizes() {
             ->setEnabled(m_scale->fits(percent / 100.0));
 }
 
+int ControlPanel::largestFittingPercent(int wanted) const {
+    while (wanted > 100 && !m_scale->fits(wanted / 100.0))
+        wanted -= 50;
+    return wanted;
+}
+
 void ControlPanel::setScreenRoom(std::function<QSize()> room) {
     m_scale->setRoom(std::move(room));
     offerFittingSizes();
@@ -333,12 +339,9 @@ int ControlPanel::scalePercent() const {
 
 void ControlPanel::rememberScale(QSettings& settings) {
     const QString key = QStringLiteral("view/scale");
-    int opening = settings.value(key, 100).toInt(); // a size not offered stays at 100 %
-    // A size kept on a larger screen opens at the largest that fits this one; the kept one
-    // stays for the larger screen.
-    while (opening > 100 && !m_scale->fits(opening / 100.0))
-        opening -= 50;
-    setScalePercent(opening);
+    // A size not offered stays at 100 %. One kept on a larger screen opens at the largest that
+    // fits this one; the kept one stays for the larger screen.
+    setScalePercent(largestFittingPercent(settings.value(key, 100).toInt()));
     offerFittingSizes();
     connect(this, &ControlPanel::scaleChanged, this,
             [&settings, key](int percent) { settings.setValue(key, percent); });

@@ -89,6 +89,8 @@ public:
     // The room the window may take on the screen (tests give one; the screen's otherwise).
     // View offers only the sizes that fit in it.
     void setScreenRoom(std::function<QSize()> room);
+    // `wanted`, or the largest size below it whose window fits the screen; 100 at least.
+    int largestFittingPercent(int wanted) const;
     // Starts at the size kept in `settings` and keeps each size the user picks there, so a
     // window enlarged for a far-off bench opens enlarged the next day.
     void rememberScale(QSettings& settings);
