@@ -19,9 +19,10 @@ struct Entry {
 };
 // One line per subcommand; each lives in its own file.
 constexpr Entry kSubcommands[] = {
-    {"live", runLive}, {"record", runRecord},     {"limits", runLimits},
-    {"beep", runBeep}, {"plot", runPlot, true},   {"clock", runClock},
-    {"send", runSend}, {"download", runDownload}, {"erase", runErase},
+    {"live", runLive},     {"record", runRecord},     {"limits", runLimits},
+    {"beep", runBeep},     {"plot", runPlot, true},   {"clock", runClock},
+    {"send", runSend},     {"download", runDownload}, {"erase", runErase},
+    {"export", runExport},
 };
 
 const Entry* find(const QString& name) {
