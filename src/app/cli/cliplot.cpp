@@ -52,10 +52,11 @@ QList<QCommandLineOption> plotOptions() {
         {QStringLiteral("records"),
          QStringLiteral("First and last record drawn, 1 <= R1 < R2 <= the count."),
          QStringLiteral("R1:R2")},
-        {QStringLiteral("x"),
+        {{QStringLiteral("x"), QStringLiteral("axis")},
          QStringLiteral("Records spaced by their number (records, the default) or by their "
                         "date-time (time: a pause in the recording shows as a gap)."),
-         QStringLiteral("AXIS"), QStringLiteral("records")},
+         QStringLiteral("AXIS"),
+         QStringLiteral("records")},
         {QStringLiteral("fit"),
          QStringLiteral("Fit the values to the records drawn, with a small margin, instead of "
                         "the type's range.")},
