@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 
 #include <algorithm>
 
@@ -96,6 +97,11 @@ bool exportCsvFile(const QString& dataPath, std::optional<live::TempUnit> unit,
     };
     if (const std::optional<QString> why = recording::unsafeTarget(csvPath))
         return fail(QStringLiteral("Cannot write %1: %2.").arg(target, *why), true);
+    // The CSV would replace the readings it is made of.
+    const QFileInfo data(dataPath);
+    if (data.exists() && data.canonicalFilePath() == QFileInfo(csvPath).canonicalFilePath())
+        return fail(QStringLiteral("Cannot write %1: it is the data file itself.").arg(target),
+                    true);
     recording::ReplacingFile file(csvPath);
     bool opened = false;
     const ExportResult result = exportCsv(dataPath, unit, [&](QByteArrayView bytes) {

@@ -148,6 +148,8 @@ private slots:
         QTest::newRow("plot: --x hours") << plot + L{"--x", "hours"} << 2 << "--x";
         QTest::newRow("export: missing file") << L{"export", "absent.txt"} << 2 << "absent.txt";
         QTest::newRow("export: --unit R") << L{"export", kPlotData, "--unit", "R"} << 2 << "--unit";
+        QTest::newRow("export: over its data file")
+            << L{"export", kPlotData, "-o", "./" + kPlotData} << 2 << "it is the data file itself";
         QTest::newRow("live: --format xml") << L{"live", "--format", "xml"} << 2 << "--format";
         QTest::newRow("plot: missing file")
             << L{"plot", "absent.txt", "-o", "x.png"} << 2 << "absent.txt";
