@@ -80,10 +80,10 @@ int measure(int argc, char** argv, const QString& path) {
     // First draw, mean of 10 redraws at the same size, mean of 10 after resizes.
     const auto drawings = [&] {
         std::array<double, 3> figures{draw(image.size()), 0, 0};
-        for (int i = 0; i < 10; ++i) {
+        for (int i = 0; i < 10; ++i)
             figures[1] += draw(image.size()) / 10;
+        for (int i = 0; i < 10; ++i)
             figures[2] += draw(QSize(kWidth - 10 * (i + 1), kHeight - 5 * i)) / 10;
-        }
         return figures;
     };
     const auto [firstMs, redrawMs, resizeMs] = drawings();
