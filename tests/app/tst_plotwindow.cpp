@@ -319,6 +319,8 @@ private slots:
         QCOMPARE(canvas->view().axis, plot::XAxis::Records);
         QVERIFY(!window->toolbarAction(QStringLiteral("TimeAxis"))->isChecked());
 
+        QCOMPARE(window->toolbarAction(QStringLiteral("ExportCsv"))->text(),
+                 QStringLiteral("Export CSV\u2026"));
         rig.platform.chosenSaveFile = rig.dir.filePath(QStringLiteral("run"));
         window->exportCsvKey();
         QCOMPARE(rig.platform.messages.size(), 1);

@@ -61,7 +61,7 @@ PlotWindow::PlotWindow(std::shared_ptr<const plot::PlotData> plotData, base::Pla
     m_toolbar->setMovable(false);
     m_toolbar->setToolButtonStyle(Qt::ToolButtonTextOnly);
     for (const Key& key : kKeys) {
-        QAction* action = m_toolbar->addAction(QString::fromLatin1(key.text));
+        QAction* action = m_toolbar->addAction(QString::fromUtf8(key.text));
         action->setObjectName(QString::fromLatin1(key.key));
         const QKeySequence shortcut = key.ownShortcut
                                           ? QKeySequence(QString::fromLatin1(key.ownShortcut))
