@@ -6,7 +6,11 @@
 
 #include "recording/datafile.h"
 
+#include <QElapsedTimer>
+#include <QFile>
+
 #include <cmath>
+#include <cstdio>
 #include <vector>
 
 inline std::vector<recording::DataRow> syntheticRecording() {
@@ -27,4 +31,26 @@ inline std::vector<recording::DataRow> syntheticRecording() {
         rows.push_back(row);
     }
     return rows;
+}
+
+// A data file of those rows at `path`, written first when none is there (and said so); false
+// when it cannot be written.
+inline bool ensureSyntheticFile(const QString& path) {
+    using namespace recording;
+    if (QFile::exists(path))
+        return true;
+    QElapsedTimer timer;
+    timer.start();
+    const std::vector<DataRow> rows = syntheticRecording();
+    QFile file(path);
+    QByteArray text = countLine(kMaxRecords) + headerLine(4) + separatorLine(4);
+    appendDataLines(text, rows, 4);
+    text += trailerText(rows, 4, live::TempUnit::Celsius, TrailerLayout::Recording);
+    if (!file.open(QIODevice::WriteOnly) || file.write(text) != text.size() || !file.flush()) {
+        std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
+        return false;
+    }
+    std::printf("generated %s: %.1f MiB in %.1f s\n", qPrintable(path),
+                double(text.size()) / 1048576.0, double(timer.elapsed()) / 1000);
+    return true;
 }

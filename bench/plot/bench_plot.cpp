@@ -1,12 +1,15 @@
 // The longest PC recording (864000 records, 4 channels) drawn as a plot: load time, first
-// draw, redraw at the same size, redraw after a resize, and peak memory, in a process of its
-// own; then `qr512 plot` to a PNG and, when gnuplot is installed, gnuplot drawing the same
-// four columns to a PNG of the same size, each timed with its peak memory. Prints figures only.
+// draw, redraw at the same size, redraw after a resize, the same on the time axis with the
+// values fitted, and peak memory, in a process of its own; then `qr512 plot` to a PNG and, when
+// gnuplot is installed, gnuplot drawing the same four columns to a PNG of the same size, each timed
+// with its peak memory. Prints figures only.
 //
 //   bench_plot [FILE]   FILE: a data file to use; generated there first when it does not
 //                       exist (default: a temporary file)
 
+#include "benchrun.h"
 #include "plot/plotdata.h"
+#include "plot/plotgeometry.h"
 #include "plot/plotpainter.h"
 #include "recording/datafile.h"
 #include "syntheticrecording.h"
@@ -19,6 +22,7 @@
 #include <QStandardPaths>
 #include <QTemporaryDir>
 
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <string>
@@ -33,24 +37,6 @@ namespace {
 
 constexpr int kWidth = 1000;
 constexpr int kHeight = 600;
-
-// Writes the file row by row, so the generator holds only the rows (for the statistics).
-bool generate(const QString& path) {
-    const std::vector<DataRow> rows = syntheticRecording();
-    QFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return false;
-    QByteArray chunk = countLine(kMaxRecords) + headerLine(4) + separatorLine(4);
-    for (int i = 0; i < kMaxRecords; ++i) {
-        appendDataLine(chunk, i + 1, rows[std::size_t(i)], 4);
-        if (chunk.size() > (1 << 20)) {
-            file.write(chunk);
-            chunk.clear();
-        }
-    }
-    chunk += trailerText(rows, 4, live::TempUnit::Celsius, TrailerLayout::Recording);
-    return file.write(chunk) == chunk.size() && file.flush();
-}
 
 long peakKibOfSelf() {
     QFile status(QStringLiteral("/proc/self/status"));
@@ -82,7 +68,7 @@ int measure(int argc, char** argv, const QString& path) {
         return 1;
     }
     plot::PlotPainter painter(load.data);
-    const plot::PlotView view = plot::initialView(load.data);
+    plot::PlotView view = plot::initialView(load.data);
     QImage image(kWidth, kHeight, QImage::Format_RGB32);
     const auto draw = [&](QSize size) {
         QPainter p(&image);
@@ -91,13 +77,27 @@ int measure(int argc, char** argv, const QString& path) {
         p.end();
         return ms(timer);
     };
-    const double firstMs = draw(image.size());
-    double redrawMs = 0;
-    for (int i = 0; i < 10; ++i)
-        redrawMs += draw(image.size()) / 10;
-    double resizeMs = 0;
-    for (int i = 0; i < 10; ++i)
-        resizeMs += draw(QSize(kWidth - 10 * (i + 1), kHeight - 5 * i)) / 10;
+    // First draw, mean of 10 redraws at the same size, mean of 10 after resizes.
+    const auto drawings = [&] {
+        std::array<double, 3> figures{draw(image.size()), 0, 0};
+        for (int i = 0; i < 10; ++i)
+            figures[1] += draw(image.size()) / 10;
+        for (int i = 0; i < 10; ++i)
+            figures[2] += draw(QSize(kWidth - 10 * (i + 1), kHeight - 5 * i)) / 10;
+        return figures;
+    };
+    const auto [firstMs, redrawMs, resizeMs] = drawings();
+
+    // The same on the time axis, with the values fitted to the data ("F", "T").
+    timer.restart();
+    const auto fit = plot::fittedRange(load.data, view.r1, view.r2);
+    const double fitMs = ms(timer);
+    view.axis = plot::XAxis::Time;
+    if (fit) {
+        view.low = fit->first;
+        view.high = fit->second;
+    }
+    const auto [timeFirstMs, timeRedrawMs, timeResizeMs] = drawings();
 
     std::printf("records loaded:                %lld x %d channels%s\n",
                 static_cast<long long>(load.data.rowsRead()), load.data.channels,
@@ -106,35 +106,13 @@ int measure(int argc, char** argv, const QString& path) {
     std::printf("first draw (%dx%d):          %.1f ms\n", kWidth, kHeight, firstMs);
     std::printf("redraw, same size (mean of 10): %.2f ms\n", redrawMs);
     std::printf("redraw after resize (mean):    %.2f ms\n", resizeMs);
+    std::printf("fit the values:                %.1f ms\n", fitMs);
+    std::printf("time axis, first draw:         %.1f ms\n", timeFirstMs);
+    std::printf("time axis, redraw (mean):      %.2f ms\n", timeRedrawMs);
+    std::printf("time axis, after resize (mean): %.2f ms\n", timeResizeMs);
     std::printf("peak memory (VmHWM):           %.1f MiB (%.1f MiB before loading)\n",
                 peakKibOfSelf() / 1024.0, baseKib / 1024.0);
     return 0;
-}
-
-struct Run {
-    bool ok = false;
-    double seconds = 0;
-    long peakKib = 0;
-};
-
-Run run(const std::vector<std::string>& command) {
-    QElapsedTimer timer;
-    timer.start();
-    const pid_t pid = fork();
-    if (pid == 0) {
-        std::vector<char*> args;
-        for (const std::string& a : command)
-            args.push_back(const_cast<char*>(a.c_str()));
-        args.push_back(nullptr);
-        execvp(args[0], args.data());
-        _exit(127);
-    }
-    int status = 0;
-    rusage usage{};
-    if (pid < 0 || wait4(pid, &status, 0, &usage) != pid)
-        return {};
-    return {WIFEXITED(status) && WEXITSTATUS(status) == 0, double(timer.nsecsElapsed()) / 1e9,
-            usage.ru_maxrss};
 }
 
 void print(const char* what, const Run& result) {
@@ -154,16 +132,8 @@ int main(int argc, char** argv) {
     QTemporaryDir dir;
     const QString path = argc > 1 ? QString::fromLocal8Bit(argv[1])
                                   : dir.filePath(QStringLiteral("20240225080000.txt"));
-    if (!QFile::exists(path)) {
-        QElapsedTimer timer;
-        timer.start();
-        if (!generate(path)) {
-            std::fprintf(stderr, "cannot write %s\n", qPrintable(path));
-            return 1;
-        }
-        std::printf("generated %s: %.1f MiB in %.1f s\n", qPrintable(path),
-                    QFile(path).size() / 1048576.0, double(timer.elapsed()) / 1000);
-    }
+    if (!ensureSyntheticFile(path))
+        return 1;
     const std::string file = path.toStdString();
 
     std::fflush(stdout);

@@ -1,12 +1,11 @@
 #include "plot/plotdata.h"
 
-#include "recording/datafile.h"
+#include "recording/datafilereader.h"
+#include "recording/datarow.h"
 #include "settings/typerange.h"
 
 #include <QDir>
 #include <QFile>
-
-#include <sys/stat.h>
 
 #include <algorithm>
 #include <limits>
@@ -16,129 +15,41 @@ namespace plot {
 
 namespace {
 
-// Longer than any line a writer makes (4 channels: 114 characters plus CR LF); anything
-// beyond is dropped so that a binary file without line ends cannot take all memory.
-constexpr qsizetype kMaxKeptLine = 1024;
-// The shortest data line (1 channel) has 49 characters and its line end.
-constexpr qint64 kShortestDataLine = 51;
-
-// 1-based character positions of a data line.
-constexpr int kTypePosition = 28;
-constexpr int kFirstValueStart = 30;
-constexpr int kValueStep = 7;
-
-class LineSource {
+// Reads the date-times of a file quickly: a recording keeps its date for 86400 rows, so the
+// day is worked out once per date and only the time of day per row.
+class StampReader {
 public:
-    explicit LineSource(QIODevice& device)
-        : m_device(device) {}
-
-    // Next line without its line end, valid until the next call; false at the end.
-    bool next(QByteArrayView& line) {
-        const qint64 length = m_device.readLine(m_buffer.data(), qint64(m_buffer.size()));
-        if (length <= 0)
-            return false;
-        auto kept = qsizetype(length);
-        if (m_buffer[std::size_t(kept - 1)] != '\n') {
-            // Drop the rest of an overlong line.
-            std::array<char, 4096> rest;
-            qint64 got = 0;
-            while ((got = m_device.readLine(rest.data(), qint64(rest.size()))) > 0 &&
-                   rest[std::size_t(got - 1)] != '\n') {
-            }
+    qint64 read(QByteArrayView text) {
+        if (m_hasDate && text.first(11) == QByteArrayView(m_date.data(), 11)) {
+            const int h = two(text, 11);
+            const int m = two(text, 14);
+            const int s = two(text, 17);
+            if (text[13] == ':' && text[16] == ':' && h >= 0 && h < 24 && m >= 0 && m < 60 &&
+                s >= 0 && s < 60)
+                return m_day + h * 3600 + m * 60 + s;
+            return kNoStamp;
         }
-        while (kept > 0 &&
-               (m_buffer[std::size_t(kept - 1)] == '\n' || m_buffer[std::size_t(kept - 1)] == '\r'))
-            --kept;
-        line = QByteArrayView(m_buffer.data(), kept);
-        ++m_number;
-        return true;
+        const std::optional<qint64> stamp = recording::stampFromText(text);
+        if (!stamp)
+            return kNoStamp;
+        std::copy_n(text.data(), 11, m_date.data());
+        m_day = *stamp - (*stamp % 86400 + 86400) % 86400;
+        m_hasDate = true;
+        return *stamp;
     }
-
-    qint64 number() const { return m_number; }
 
 private:
-    QIODevice& m_device;
-    std::array<char, kMaxKeptLine + 2> m_buffer{};
-    qint64 m_number = 0;
+    static int two(QByteArrayView text, int at) {
+        const char hi = text[at];
+        const char lo = text[at + 1];
+        if (hi < '0' || hi > '9' || lo < '0' || lo > '9')
+            return -1;
+        return (hi - '0') * 10 + (lo - '0');
+    }
+    std::array<char, 11> m_date{};
+    qint64 m_day = 0;
+    bool m_hasDate = false;
 };
-
-// The number from character 17 of the count line: optional spaces, an optional sign,
-// digits, optional trailing spaces. No value when there is nothing of that shape.
-std::optional<qint64> countValue(QByteArrayView line) {
-    constexpr qsizetype kCountStart = 16;
-    if (line.size() <= kCountStart)
-        return std::nullopt;
-    const QByteArrayView text = line.sliced(kCountStart).trimmed();
-    qsizetype at = 0;
-    bool negative = false;
-    if (at < text.size() && (text[at] == '-' || text[at] == '+')) {
-        negative = text[at] == '-';
-        ++at;
-    }
-    if (at == text.size() || text.size() - at > 12)
-        return std::nullopt;
-    qint64 value = 0;
-    for (; at < text.size(); ++at) {
-        if (text[at] < '0' || text[at] > '9')
-            return std::nullopt;
-        value = value * 10 + (text[at] - '0');
-    }
-    return negative ? -value : value;
-}
-
-// One 6-character value field: a number with at most one decimal point, "OL" or "-OL",
-// right-aligned with spaces.
-std::optional<float> fieldValue(QByteArrayView field) {
-    const QByteArrayView text = field.trimmed();
-    if (text == "OL")
-        return std::numeric_limits<float>::infinity();
-    if (text == "-OL")
-        return -std::numeric_limits<float>::infinity();
-    const bool negative = text.startsWith('-');
-    qint64 digits = 0;
-    int digitCount = 0;
-    int decimals = -1;
-    for (qsizetype at = negative ? 1 : 0; at < text.size(); ++at) {
-        const char c = text[at];
-        if (c >= '0' && c <= '9') {
-            digits = digits * 10 + (c - '0');
-            ++digitCount;
-            decimals += decimals >= 0 ? 1 : 0;
-        } else if (c == '.' && decimals < 0) {
-            decimals = 0;
-        } else {
-            return std::nullopt;
-        }
-    }
-    if (digitCount == 0)
-        return std::nullopt;
-    double value = double(digits);
-    for (int d = 0; d < decimals; ++d)
-        value /= 10;
-    return float(negative ? -value : value);
-}
-
-// The fields of `unit` of one data line into `out` (channels entries); false when the line
-// does not have the shape of a data line of that many channels.
-bool parseDataLine(QByteArrayView line, int channels, live::TempUnit unit, float* out) {
-    const int columns = recording::valueColumnCount(channels);
-    const qsizetype end =
-        kFirstValueStart - 1 + kValueStep * (columns - 1) + recording::kValueWidth;
-    if (line.size() < end || line[6] != '\t' || line[26] != '\t' || line[kTypePosition] != '\t')
-        return false;
-    for (int column = 0; column + 1 < columns; ++column)
-        if (line[kFirstValueStart - 1 + kValueStep * column + recording::kValueWidth] != '\t')
-            return false;
-    for (int channel = 0; channel < channels; ++channel) {
-        const int column = int(unit) * channels + channel;
-        const qsizetype start = kFirstValueStart - 1 + kValueStep * column;
-        const std::optional<float> value = fieldValue(line.sliced(start, recording::kValueWidth));
-        if (!value)
-            return false;
-        out[channel] = *value;
-    }
-    return true;
-}
 
 PlotLoad refused(const QString& message) {
     PlotLoad load;
@@ -174,74 +85,82 @@ void rangeFromData(PlotData& data) {
 
 } // namespace
 
-PlotLoad loadPlotData(QIODevice& device, const QString& name, live::TempUnit unit) {
-    LineSource lines(device);
-    QByteArrayView line;
+QString PlotData::stampText(qint64 index) const {
+    if (const std::optional<qint64> at = stamp(index))
+        return QString::fromLatin1(recording::stampText(*at));
+    const auto odd = std::lower_bound(
+        oddStamps.begin(), oddStamps.end(), index,
+        [](const std::pair<qint64, QByteArray>& entry, qint64 i) { return entry.first < i; });
+    return odd != oddStamps.end() && odd->first == index ? QString::fromLatin1(odd->second)
+                                                         : QString();
+}
 
-    if (!lines.next(line))
-        return refused(QStringLiteral("The file %1 is empty.").arg(name));
-    const std::optional<qint64> count = countValue(line);
-    if (!count) {
-        return refused(
-            QStringLiteral("The file %1 is not a data file: its first line holds no record count.")
-                .arg(name));
+qint64 usualStepOf(const std::vector<qint64>& stamps) {
+    // The median of the steps between neighbours with real date-times, from at most 65536 of
+    // them spread over the file: the recording interval, whatever pauses it had.
+    std::vector<qint64> steps;
+    const std::size_t stride = std::max<std::size_t>(1, stamps.size() / 65536);
+    for (std::size_t i = 1; i < stamps.size(); i += stride) {
+        if (stamps[i] == kNoStamp || stamps[i - 1] == kNoStamp)
+            continue;
+        const qint64 step =
+            stamps[i] > stamps[i - 1] ? stamps[i] - stamps[i - 1] : stamps[i - 1] - stamps[i];
+        if (step > 0)
+            steps.push_back(step);
     }
-    if (*count == 0)
-        return refused(QStringLiteral("The file %1 holds no records.").arg(name));
-    if (*count < 0 || *count > recording::kMaxRecords) {
-        return refused(QStringLiteral("The file %1 claims %2 records; a data file holds 1 to %3.")
-                           .arg(name)
-                           .arg(*count)
-                           .arg(recording::kMaxRecords));
-    }
-    if (!lines.next(line))
-        return refused(QStringLiteral("The file %1 ends before its column header.").arg(name));
+    if (steps.empty())
+        return 0;
+    const auto middle = steps.begin() + std::ptrdiff_t(steps.size() / 2);
+    std::nth_element(steps.begin(), middle, steps.end());
+    return *middle;
+}
+
+PlotLoad loadPlotData(QIODevice& device, const QString& name, live::TempUnit unit) {
+    recording::DataFileReader reader(device, name);
+    if (!reader.readHead())
+        return refused(reader.error());
 
     PlotLoad load;
     PlotData& data = load.data;
     data.fileName = name;
-    data.count = *count;
+    data.count = reader.count();
     data.unit = unit;
-    data.channels = line.contains('4') ? 4 : line.contains('2') ? 2 : 1;
+    data.channels = reader.channels();
 
-    lines.next(line); // the separator
-
-    // Reserve by the count only as far as the file can back it.
-    const qint64 bytesLeft = device.isSequential() ? 0 : device.size() - device.pos();
-    const auto reserve = std::size_t(std::min(*count, bytesLeft / kShortestDataLine + 1));
+    // Reserved by the count only as far as the file can back it.
+    const auto reserve = std::size_t(reader.likelyRows());
     for (int c = 0; c < data.channels; ++c)
         data.columns[std::size_t(c)].reserve(reserve);
+    data.stamps.reserve(reserve);
 
-    std::array<float, 4> values{};
-    while (data.rowsRead() < data.count) {
-        if (!lines.next(line)) {
-            load.warning = QStringLiteral("The file %1 claims %2 records but holds only %3; the "
-                                          "missing records are drawn as 0.")
-                               .arg(name)
-                               .arg(data.count)
-                               .arg(data.rowsRead());
-            break;
-        }
-        if (!parseDataLine(line, data.channels, unit, values.data())) {
-            load.warning = QStringLiteral("Line %1 of the file %2 is not a data line; the %3 "
-                                          "records from there on are drawn as 0.")
-                               .arg(lines.number())
-                               .arg(name)
-                               .arg(data.count - data.rowsRead());
-            break;
-        }
+    StampReader stamps;
+    while (reader.next(unit)) {
         if (data.rowsRead() == 0)
-            data.typeLetter = QChar::fromLatin1(line[kTypePosition - 1]);
+            data.typeLetter = QChar::fromLatin1(reader.type());
         for (int c = 0; c < data.channels; ++c)
-            data.columns[std::size_t(c)].push_back(values[std::size_t(c)]);
+            data.columns[std::size_t(c)].push_back(reader.value(c + 1));
+        const qint64 stamp = stamps.read(reader.stampText());
+        if (stamp == kNoStamp)
+            data.oddStamps.emplace_back(qint64(data.stamps.size()),
+                                        reader.stampText().toByteArray());
+        data.stamps.push_back(stamp);
     }
-    if (data.rowsRead() == 0) {
-        return refused(lines.number() < 4
-                           ? QStringLiteral("The file %1 has no data lines.").arg(name)
-                           : QStringLiteral("The file %1 is not a data file: line 4 is not a "
-                                            "data line.")
-                                 .arg(name));
+    if (const QString error = reader.noDataError(); !error.isEmpty())
+        return refused(error);
+    if (reader.notADataLine()) {
+        load.warning = QStringLiteral("Line %1 of the file %2 is not a data line; the %3 "
+                                      "records from there on are drawn as 0.")
+                           .arg(reader.lineNumber())
+                           .arg(name)
+                           .arg(data.count - data.rowsRead());
+    } else if (reader.shortOfCount()) {
+        load.warning = QStringLiteral("The file %1 claims %2 records but holds only %3; the "
+                                      "missing records are drawn as 0.")
+                           .arg(name)
+                           .arg(data.count)
+                           .arg(data.rowsRead());
     }
+    data.usualStep = usualStepOf(data.stamps);
     if (const auto range = settings::typeRange(data.typeLetter, unit)) {
         data.typeMin = range->min;
         data.typeMax = range->max;
@@ -252,19 +171,10 @@ PlotLoad loadPlotData(QIODevice& device, const QString& name, live::TempUnit uni
 }
 
 PlotLoad loadPlotData(const QString& path, live::TempUnit unit) {
-    const QString name = QDir::toNativeSeparators(path);
-    // Read only from a regular file: a device never ends (/dev/zero) and a FIFO holds the
-    // open until a writer comes.
-    struct stat st {};
-    if (::stat(QFile::encodeName(path).constData(), &st) == 0 && !S_ISREG(st.st_mode))
-        return refused(
-            QStringLiteral("The file %1 is not a data file: it is not a plain file.").arg(name));
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly)) {
-        return refused(
-            QStringLiteral("Cannot open the file %1: %2.").arg(name, file.errorString()));
-    }
-    return loadPlotData(file, name, unit);
+    QFile file;
+    if (const std::optional<QString> error = recording::openDataFile(file, path))
+        return refused(*error);
+    return loadPlotData(file, QDir::toNativeSeparators(path), unit);
 }
 
 } // namespace plot

@@ -13,9 +13,15 @@
 
 #include <array>
 #include <cmath>
+#include <limits>
+#include <optional>
+#include <utility>
 #include <vector>
 
 namespace plot {
+
+// A record whose date-time is no real date and time (a clock byte of the meter gone wrong).
+constexpr qint64 kNoStamp = std::numeric_limits<qint64>::min();
 
 struct PlotData {
     QString fileName; // as shown in messages and the window's title
@@ -28,6 +34,13 @@ struct PlotData {
     // Columns of T1..T(channels) in `unit`, one entry per data line read (at most `count`).
     // "OL" is +infinity, "-OL" -infinity.
     std::array<std::vector<float>, 4> columns;
+    // The date-time of each record read, as wall-clock seconds (recording::DataRow's stamp), or
+    // kNoStamp; the text of those is kept in oddStamps (record index, text), in index order.
+    std::vector<qint64> stamps;
+    std::vector<std::pair<qint64, QByteArray>> oddStamps;
+    // The usual seconds from one record to the next (the median, recording interval), 0 when
+    // the records carry no two real date-times. A step of more than twice it is a gap.
+    qint64 usualStep = 0;
 
     qint64 rowsRead() const { return qint64(columns[0].size()); }
     // Value of channel 1..channels at record index 0..count-1; records the file lacks are 0.
@@ -35,6 +48,16 @@ struct PlotData {
         const std::vector<float>& column = columns[std::size_t(channel - 1)];
         return index >= 0 && index < qint64(column.size()) ? column[std::size_t(index)] : 0.0f;
     }
+    // The date-time of record index 0..count-1; nothing when it has none.
+    std::optional<qint64> stamp(qint64 index) const {
+        if (index < 0 || index >= qint64(stamps.size()) || stamps[std::size_t(index)] == kNoStamp)
+            return std::nullopt;
+        return stamps[std::size_t(index)];
+    }
+    // "2024/03/15 14:05:09" as the file has it; empty for a record the file lacks.
+    QString stampText(qint64 index) const;
+    // Records the time axis can place: at least two real, different date-times.
+    bool hasTimes() const { return usualStep > 0; }
 };
 
 inline bool isOverRange(float value) {
@@ -54,6 +77,9 @@ struct PlotLoad {
 
     bool ok() const { return error.isEmpty(); }
 };
+
+// The usual step of `data`'s stamps (see PlotData::usualStep).
+qint64 usualStepOf(const std::vector<qint64>& stamps);
 
 // Loads the columns of `unit` (the unit the meter displays at load time, not the file's).
 // Refused with an error naming the file: a file that cannot be opened; a count that is

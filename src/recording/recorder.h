@@ -103,6 +103,8 @@ public:
     QString workFilePath() const;
     // True while a running recording is filling the working file.
     bool ownsWorkFile() const { return m_guard != nullptr; }
+    // The channels of the running recording's file (fixed at its start).
+    int channelCount() const { return m_channelCount; }
     // The rows of the running recording, in time order.
     const std::vector<DataRow>& rows() const { return m_rows; }
 

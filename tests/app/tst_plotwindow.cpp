@@ -1,7 +1,8 @@
 // The plot window and the main window's "Open", offscreen with a fake desktop: Open refused
 // while recording, cancelled, and opening a file (editor, window, PlotShown, the old window
 // closed); bad and partial files; the columns of the unit displayed at load time; "Range"
-// (filled boxes, key filters, the OK conditions, Escape); "Print" and "Save image".
+// (filled boxes, key filters, the OK conditions, Escape); "Print" and "Save image"; "Fit" (F and
+// CmdFit), "Time axis" refused without date-times, "Export CSV…".
 
 #include "app/plot/plotcanvas.h"
 #include "app/plot/plotviewer.h"
@@ -159,8 +160,8 @@ private slots:
         range->trigger();
         QLineEdit* r1 = rig.find("TxtR1");
         QCOMPARE(QApplication::focusWidget(), r1);
-        // Tab goes round the boxes and OK, never out to the toolbar.
-        for (int i = 0; i < 5; ++i)
+        // Tab goes round the boxes, Fit and OK, never out to the toolbar.
+        for (int i = 0; i < 6; ++i)
             QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
         QCOMPARE(QApplication::focusWidget(), r1);
         QTest::keyClick(r1, Qt::Key_Escape);
@@ -280,7 +281,8 @@ private slots:
         // A click is no drag; the status text names the record under the cursor.
         QTest::mouseClick(canvas, Qt::LeftButton, {}, QPoint(40 + 470, 300));
         QCOMPARE(records(), (QList<qint64>{101, 601}));
-        QCOMPARE(canvas->recordText(40 + 470), QStringLiteral("Record 351:  C1 20.0  C2 30.0"));
+        QCOMPARE(canvas->recordText(40 + 470),
+                 QStringLiteral("Record 351  2024/01/05 10:30:00  C1 20.0  C2 30.0"));
 
         // "+" halves the records around the middle (351), "-" doubles them.
         QCOMPARE(after(Qt::Key_Plus), (QList<qint64>{226, 476}));
@@ -291,6 +293,42 @@ private slots:
         QCOMPARE(after(Qt::Key_Plus), (QList<qint64>{251, 751}));
         QCOMPARE(after(Qt::Key_Home), (QList<qint64>{1, 1001}));
         QCOMPARE(after(Qt::Key_Minus), (QList<qint64>{1, 1001})); // never beyond the file
+    }
+
+    void fitTimeAxisAndExport() {
+        Rig rig;
+        app::PlotWindow* window = rig.openWindow(11);
+        app::PlotCanvas* canvas = window->canvas();
+        QVERIFY(QTest::qWaitForWindowActive(window));
+        // C1 20.0 and C2 30.0: a twentieth more each side, in quarters of 5.
+        QTest::keyClick(window, Qt::Key_F);
+        QCOMPARE(QList<double>({canvas->view().low, canvas->view().high}),
+                 QList<double>({15.0, 35.0}));
+        window->rangeKey();
+        rig.find("TxtR2")->setText(QStringLiteral("1"));
+        rig.find<QPushButton>("CmdFit")->click();
+        QCOMPARE(rig.platform.messages.size(), 1);
+        QCOMPARE(rig.platform.messages[0].text, QStringLiteral("Invalid,try again!"));
+        rig.find("TxtR2")->setText(QStringLiteral("11"));
+        rig.find<QPushButton>("CmdFit")->click();
+        QVERIFY(!window->rangePanel()->isVisible());
+        QCOMPARE(canvas->view().high, 35.0);
+
+        // Every record has the same date-time: nothing to space them by.
+        QTest::keyClick(window, Qt::Key_T);
+        QCOMPARE(canvas->view().axis, plot::XAxis::Records);
+        QVERIFY(!window->toolbarAction(QStringLiteral("TimeAxis"))->isChecked());
+
+        QCOMPARE(window->toolbarAction(QStringLiteral("ExportCsv"))->text(),
+                 QStringLiteral("Export CSV\u2026"));
+        rig.platform.chosenSaveFile = rig.dir.filePath(QStringLiteral("run"));
+        window->exportCsvKey();
+        QCOMPARE(rig.platform.messages.size(), 1);
+        QFile file(rig.dir.filePath(QStringLiteral("run.csv")));
+        QVERIFY(file.open(QIODevice::ReadOnly));
+        const QByteArray csv = file.readAll();
+        QVERIFY2(csv.startsWith("record,time,type,T1,T2\r\n1,2024-01-05T10:30:00,K,20.0,30.0\r\n"),
+                 csv.constData());
     }
 };
 

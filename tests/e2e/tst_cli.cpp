@@ -173,6 +173,14 @@ private slots:
         QTest::newRow("plot: R2 > N") << plot + L{"--records", "1:21"} << 2 << "--records";
         QTest::newRow("plot: beyond type K")
             << plot + L{"--range", "-201:0"} << 2 << "-200 <= LOW < HIGH <= 1375";
+        QTest::newRow("plot: --fit with --range")
+            << plot + L{"--fit", "--range", "0:10"} << 2 << "--fit and --range";
+        QTest::newRow("plot: --x hours") << plot + L{"--x", "hours"} << 2 << "--x";
+        QTest::newRow("export: missing file") << L{"export", "absent.txt"} << 2 << "absent.txt";
+        QTest::newRow("export: --unit R") << L{"export", kPlotData, "--unit", "R"} << 2 << "--unit";
+        QTest::newRow("export: over its data file")
+            << L{"export", kPlotData, "-o", "./" + kPlotData} << 2 << "it is the data file itself";
+        QTest::newRow("live: --format xml") << L{"live", "--format", "xml"} << 2 << "--format";
         QTest::newRow("plot: missing file")
             << L{"plot", "absent.txt", "-o", "x.png"} << 2 << "absent.txt";
         QTest::newRow("plot: not a data file")
@@ -253,6 +261,44 @@ private slots:
                            R"(T1=\S+ T2=\S+ T3=\S+ T4=\S+ memory=\d+$)"));
         for (const QString& line : lines)
             QVERIFY2(shape.match(line).hasMatch(), qPrintable(line));
+    }
+
+    // "export" gives the same CSV to standard output and to a file; "record --format csv" prints
+    // the rows of the file it writes as "export" reads them back; "live --format jsonl" one
+    // object per frame.
+    void exportAndFormats() {
+        const Run out = runQr512({"export", kPlotData}, m_dir.path());
+        QCOMPARE(out.exitCode, 0);
+        QVERIFY2(out.out.startsWith("record,time,type,T1,T2,T3,T4\r\n"
+                                    "1,2023-11-14T22:13:20,K,25.0,25.0,10.0,\r\n"
+                                    "2,2023-11-14T22:13:21,K,25.0,25.5,10.0,\r\n"),
+                 qPrintable(out.out));
+        QCOMPARE(runQr512({"export", kPlotData, "-o", "a.csv"}, m_dir.path()).exitCode, 0);
+        QCOMPARE(readAll(m_dir.filePath("a.csv")), out.out.toLatin1());
+        QProcess full;
+        full.setStandardOutputFile(QStringLiteral("/dev/full"));
+        full.setWorkingDirectory(m_dir.path());
+        full.start(QStringLiteral(QR512_BINARY), {"export", kPlotData});
+        QVERIFY(full.waitForFinished(60000));
+        QCOMPARE(full.exitCode(), 1);
+
+        QTemporaryDir dir;
+        const Run record = runQr512(
+            {"record", "--simulate", "--records", "2", "--format", "csv", "--dir", dir.path()});
+        QVERIFY2(record.exitCode == 0, qPrintable(record.err));
+        const QString file = onlyFile(dir.path(), "*.txt");
+        QVERIFY(record.err.contains(QFileInfo(file).fileName() + " (2 rows)"));
+        QCOMPARE(record.out, runQr512({"export", file, "--unit", "C"}).out);
+
+        const Run live = runQr512({"live", "--simulate", "--count", "2", "--format", "jsonl"});
+        QCOMPARE(live.exitCode, 0);
+        static const QRegularExpression object(QStringLiteral(
+            R"(^\{"time":"\d{4}-\d\d-\d\dT\d\d:\d\d:\d\d\.\d{3}","type":"K","unit":"C",)"
+            R"("T1":-?\d+\.\d,"T2":-?\d+\.\d,"T3":-?\d+\.\d,"T4":-?\d+\.\d,"memory":\d+\}$)"));
+        const QStringList lines = live.out.split(u'\n', Qt::SkipEmptyParts);
+        QCOMPARE(lines.size(), 2);
+        for (const QString& line : lines)
+            QVERIFY2(object.match(line).hasMatch(), qPrintable(line));
     }
 
     void recordWritesTheExactFile() {
@@ -506,7 +552,7 @@ private slots:
     void manualSynopsisAgreesWithHelp_data() {
         QTest::addColumn<QString>("command");
         for (const char* command : {"live", "record", "limits", "download", "erase", "clock",
-                                    "interval", "send", "plot", "beep"})
+                                    "interval", "send", "plot", "export", "beep"})
             QTest::newRow(command) << QString::fromLatin1(command);
     }
 

@@ -1,7 +1,7 @@
 // Plot geometry: the plot area of a surface, the step between records, the heights of values,
 // "OL" and out-of-range values, the scale marks and their labels, the legend, the record lines
-// (the middle one only when R2 − R1 is even), the per-pixel-column spans, and the record
-// under the cursor.
+// (the middle one only when R2 − R1 is even), the per-pixel-column spans, the record under the
+// cursor, and "Fit": round quarter steps around the values shown, within the type's range.
 
 #include "plot/plotgeometry.h"
 
@@ -175,6 +175,35 @@ private slots:
         for (const ColumnSpan& span : plot::reduceColumns(data, 1, r1, r2, columns))
             reduced << span.first << span.last << span.min << span.max;
         QCOMPARE(reduced, spans);
+    }
+
+    void fittedRange_data() {
+        QTest::addColumn<QList<float>>("values");
+        QTest::addColumn<double>("low");
+        QTest::addColumn<double>("high");
+        // Type K in Celsius: -200 to 1375.
+        QTest::newRow("21.0 to 26.5: quarters of 2") << QList<float>{21, 26.5f} << 20.0 << 28.0;
+        QTest::newRow("flat 23.7: a degree at least") << QList<float>{23.7f} << 23.0 << 25.0;
+        QTest::newRow("OL and -OL left out") << QList<float>{kOL, 25, -kOL} << 24.5 << 26.5;
+        QTest::newRow("kept below TypeMax") << QList<float>{1360, 1375} << 1350.0 << 1375.0;
+        QTest::newRow("only OL: nothing to fit") << QList<float>{kOL, kOL} << 0.0 << 0.0;
+    }
+
+    void fittedRange() {
+        QFETCH(QList<float>, values);
+        QFETCH(double, low);
+        QFETCH(double, high);
+        PlotData data;
+        data.count = values.size();
+        data.typeMin = -200;
+        data.typeMax = 1375;
+        data.columns[0].assign(values.begin(), values.end());
+        const auto range = plot::fittedRange(data, 1, data.count);
+        QCOMPARE(range.has_value(), low != high);
+        if (range) {
+            QCOMPARE(range->first, low);
+            QCOMPARE(range->second, high);
+        }
     }
 };
 

@@ -1,6 +1,7 @@
 // The drawn picture, checked at a few pixels: the curves in their channel colours at their
 // heights, "OL" just above the top, the legend with one entry per channel, the axis, a spike
-// among 100000 records kept by the per-column reduction; and the image files (PNG, SVG, PDF).
+// among 100000 records kept by the per-column reduction, a pause in the date-times left open on
+// the time axis; and the image files (PNG, SVG, PDF).
 
 #include "plot/plotexport.h"
 #include "plot/plotpainter.h"
@@ -106,6 +107,24 @@ private slots:
         QVERIFY(colourIn(image, kBlue, 210, 250, 210, 254)); // and down to the rest
         QVERIFY(!colourIn(image, kBlue, 100, 60, 100, 240));
         QVERIFY(!colourIn(image, kBlue, 300, 60, 300, 240));
+    }
+
+    // Records 1..10 one second apart, then a pause of 11 s, records 11..20: on the time axis the
+    // pause is a gap (t = 9 at x 145.5, t = 20 at x 274.5); on the record axis it is not.
+    void pauseIsAGapOnTheTimeAxis() {
+        PlotData data;
+        data.channels = 1;
+        data.count = 20;
+        data.columns[0].assign(20, 50.0f);
+        for (qint64 i = 0; i < 20; ++i)
+            data.stamps.push_back(1700000000 + (i < 10 ? i : i + 10));
+        data.usualStep = plot::usualStepOf(data.stamps);
+        QCOMPARE(data.usualStep, 1);
+        const QImage time = draw(data, {1, 20, 0, 100, XAxis::Time});
+        QVERIFY(colourIn(time, kRed, 99, 162, 99, 163));
+        QVERIFY(!colourIn(time, kRed, 150, 60, 270, 270));
+        QVERIFY(colourIn(time, kRed, 300, 162, 300, 163));
+        QVERIFY(colourIn(draw(data, {1, 20, 0, 100}), kRed, 210, 162, 210, 163));
     }
 
     void imageFiles_data() {

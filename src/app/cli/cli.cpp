@@ -22,7 +22,7 @@ constexpr Entry kSubcommands[] = {
     {"live", runLive},         {"record", runRecord},     {"limits", runLimits},
     {"beep", runBeep},         {"plot", runPlot, true},   {"clock", runClock},
     {"send", runSend},         {"download", runDownload}, {"erase", runErase},
-    {"interval", runInterval},
+    {"interval", runInterval}, {"export", runExport},
 };
 
 const Entry* find(const QString& name) {

@@ -53,6 +53,17 @@ void printOut(const QString& text) {
         app->exit(kFailure);
 }
 
+bool writeOut(QByteArrayView bytes) {
+    if (g_outputError != 0)
+        return false;
+    errno = 0;
+    if (std::fwrite(bytes.data(), 1, std::size_t(bytes.size()), stdout) ==
+        std::size_t(bytes.size()))
+        return true;
+    g_outputError = errno != 0 ? errno : EIO;
+    return false;
+}
+
 int finishOutput(int status) {
     if (g_outputError == 0 && std::fflush(stdout) != 0)
         g_outputError = errno != 0 ? errno : EIO;

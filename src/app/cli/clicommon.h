@@ -23,6 +23,9 @@ enum Exit { kDone = 0, kFailure = 1, kUsage = 2, kNoMeter = 3 };
 void printErr(const QString& text);
 // A line on standard output. The first that cannot be written ends the event loop (status 1).
 void printOut(const QString& text);
+// Bytes on standard output as they are (a long export), under the same rule; false once the
+// output failed.
+bool writeOut(QByteArrayView bytes);
 // The command's status, unless its output did not all reach standard output: then a message
 // with the system's reason and status 1.
 int finishOutput(int status);

@@ -1,5 +1,6 @@
 // qr512 live: one line per display frame.
 
+#include "app/cli/cliformat.h"
 #include "app/cli/clisubcommand.h"
 
 #include <QCommandLineParser>
@@ -48,7 +49,8 @@ public:
                      QStringLiteral("Prints one line per display frame of the meter: time, type, "
                                     "channel count, unit, the readings of the present channels, "
                                     "memory count."),
-                     {{QStringLiteral("count"),
+                     {formatOption(QStringLiteral("the line described above")),
+                      {QStringLiteral("count"),
                        QStringLiteral("Stop after N frames (default: until Ctrl+C)."),
                        QStringLiteral("N")}}) {
         setTimeoutMeaning(QStringLiteral("the lines printed until then stand"));
@@ -56,6 +58,11 @@ public:
 
 private:
     bool checkFirst(QString* error) override {
+        const std::optional<dataout::Format> format = parseFormat(parser(), error);
+        if (!format)
+            return false;
+        if (*format != dataout::Format::Text)
+            m_rows.emplace(*format);
         if (!parser().isSet(QStringLiteral("count")))
             return true;
         m_count = positiveInt(parser(), QStringLiteral("count"), 1, INT_MAX, error);
@@ -65,7 +72,10 @@ private:
         int printed = 0;
         return watchFrames(
             [&] {
-                printOut(liveLine(connection().state()));
+                if (m_rows)
+                    m_rows->printFrame(connection().state());
+                else
+                    printOut(liveLine(connection().state()));
                 if (m_count && ++printed >= *m_count)
                     QCoreApplication::quit();
             },
@@ -73,6 +83,7 @@ private:
     }
 
     std::optional<int> m_count;
+    std::optional<RowPrinter> m_rows; // csv or jsonl
 };
 
 } // namespace

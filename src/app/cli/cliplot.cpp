@@ -1,9 +1,11 @@
-// "qr512 plot FILE -o OUT.png|.svg|.pdf [--unit C|F|K] [--records R1:R2] [--range LOW:HIGH]
-// [--size WxH]": the plot window's picture of a data file, drawn without a display. Exit
-// status: 0 done, 2 bad file or option, 1 the image could not be written.
+// "qr512 plot FILE -o OUT.png|.svg|.pdf [--unit C|F|K] [--records R1:R2] [--x records|time]
+// [--fit] [--range LOW:HIGH] [--size WxH]": the plot window's picture of a data file, drawn
+// without a display. Exit status: 0 done, 2 bad file or option, 1 the image could not be
+// written.
 
 #include "app/cli/clisubcommand.h"
 
+#include "dataout/rowformat.h"
 #include "plot/plotdata.h"
 #include "plot/plotexport.h"
 #include "plot/rangecheck.h"
@@ -40,17 +42,6 @@ std::optional<std::pair<double, double>> numberPair(const QString& text, QChar s
     return std::pair{first, second};
 }
 
-std::optional<live::TempUnit> unitOf(const QString& text) {
-    const QString letter = text.trimmed().toUpper();
-    if (letter == QLatin1String("C"))
-        return live::TempUnit::Celsius;
-    if (letter == QLatin1String("F"))
-        return live::TempUnit::Fahrenheit;
-    if (letter == QLatin1String("K"))
-        return live::TempUnit::Kelvin;
-    return std::nullopt;
-}
-
 QList<QCommandLineOption> plotOptions() {
     return {
         {{QStringLiteral("o"), QStringLiteral("output")},
@@ -61,6 +52,14 @@ QList<QCommandLineOption> plotOptions() {
         {QStringLiteral("records"),
          QStringLiteral("First and last record drawn, 1 <= R1 < R2 <= the count."),
          QStringLiteral("R1:R2")},
+        {{QStringLiteral("x"), QStringLiteral("axis")},
+         QStringLiteral("Records spaced by their number (records, the default) or by their "
+                        "date-time (time: a pause in the recording shows as a gap)."),
+         QStringLiteral("AXIS"),
+         QStringLiteral("records")},
+        {QStringLiteral("fit"),
+         QStringLiteral("Fit the values to the records drawn, with a small margin, instead of "
+                        "the type's range.")},
         {QStringLiteral("range"),
          QStringLiteral("Values at the bottom and the top, within the type's range."),
          QStringLiteral("LOW:HIGH")},
@@ -90,6 +89,7 @@ private:
 
     QString m_output;
     live::TempUnit m_unit = live::TempUnit::Celsius;
+    plot::XAxis m_axis = plot::XAxis::Records;
     QSize m_size;
 };
 
@@ -102,11 +102,19 @@ bool PlotCommand::check(QString* error) {
                       QStringLiteral("-o: give a picture name ending in .png, .svg or .pdf"));
     if (const std::optional<QString> refusal = recording::unsafeTarget(m_output))
         return refuse(error, QStringLiteral("-o: cannot write \"%1\": %2").arg(m_output, *refusal));
-    const std::optional<live::TempUnit> unit = unitOf(parser().value(QStringLiteral("unit")));
+    const std::optional<live::TempUnit> unit =
+        dataout::unitOf(parser().value(QStringLiteral("unit")));
     if (!unit)
         return refuse(error, QStringLiteral("--unit: \"%1\" is not C, F or K")
                                  .arg(parser().value(QStringLiteral("unit"))));
     m_unit = *unit;
+    const QString axis = parser().value(QStringLiteral("x")).trimmed().toLower();
+    if (axis != QLatin1String("records") && axis != QLatin1String("time"))
+        return refuse(error, QStringLiteral("--x: \"%1\" is not records or time")
+                                 .arg(parser().value(QStringLiteral("x"))));
+    m_axis = axis == QLatin1String("time") ? plot::XAxis::Time : plot::XAxis::Records;
+    if (parser().isSet(QStringLiteral("fit")) && parser().isSet(QStringLiteral("range")))
+        return refuse(error, QStringLiteral("--fit and --range cannot be used together"));
     return checkSize(error);
 }
 
@@ -165,6 +173,22 @@ bool PlotCommand::narrow(const plot::PlotData& data, plot::PlotView* view, QStri
                            .arg(data.typeMax));
         view->low = range->first;
         view->high = range->second;
+    }
+    if (m_axis == plot::XAxis::Time) {
+        if (!data.hasTimes())
+            return refuse(error, QStringLiteral("--x time: the records of %1 carry no two "
+                                                "different date-times to space them by")
+                                     .arg(data.fileName));
+        view->axis = plot::XAxis::Time;
+    }
+    if (parser().isSet(QStringLiteral("fit"))) {
+        if (const auto range = plot::fittedRange(data, view->r1, view->r2)) {
+            view->low = range->first;
+            view->high = range->second;
+        } else {
+            say(QStringLiteral("--fit: the records drawn hold no values (only OL or -OL); "
+                               "drawn over the type's range"));
+        }
     }
     return true;
 }

@@ -1,5 +1,6 @@
 // qr512 record: a PC recording without the window.
 
+#include "app/cli/cliformat.h"
 #include "app/cli/clisubcommand.h"
 
 #include "recording/recorder.h"
@@ -34,6 +35,8 @@ QList<QCommandLineOption> recordOptions() {
         {QStringLiteral("dir"),
          QStringLiteral("Folder for the data file (default: the working directory)."),
          QStringLiteral("DIR")},
+        formatOption(QStringLiteral("the final file's name; with csv or jsonl each row as it is "
+                                    "recorded, and the name on standard error")),
     };
 }
 
@@ -66,6 +69,8 @@ private:
     QTime m_stopTime;
     QString m_dir;
     int m_exitCode = kDone;
+    std::optional<RowPrinter> m_rows; // csv or jsonl
+    void (*m_fileLine)(const QString&) = printOut;
     const bool m_progress = ::isatty(STDERR_FILENO) == 1;
     // Below an unfinished progress line only.
     const QString m_lead =
@@ -79,6 +84,13 @@ bool RecordCommand::check(QString* error) {
     if (!interval)
         return false;
     m_interval = *interval;
+    const std::optional<dataout::Format> format = parseFormat(parser(), error);
+    if (!format)
+        return false;
+    if (*format != dataout::Format::Text) {
+        m_rows.emplace(*format);
+        m_fileLine = printErr; // standard output carries the rows alone
+    }
     return checkStopRule(error) && checkFolder(error);
 }
 
@@ -136,6 +148,12 @@ int RecordCommand::execute() {
     ticks.setInterval(1000);
     QObject::connect(&ticks, &QTimer::timeout, &recorder, &recording::Recorder::tick);
     report(recorder, ticks);
+    // With csv or jsonl, each row on standard output as it is recorded.
+    QObject::connect(&recorder, &recording::Recorder::rowRecorded, &app(), [&](int count) {
+        if (m_rows)
+            m_rows->printRow(count, recorder.rows().back(), recorder.channelCount(),
+                             connection().state());
+    });
     bool started = false;
     const int loop = watchFrames(
         [&] {
@@ -208,7 +226,7 @@ void RecordCommand::report(recording::Recorder& recorder, QTimer& ticks) {
             ticks.stop();
             if (m_progress)
                 std::fprintf(stderr, "\n");
-            printOut(QStringLiteral("%1 (%2)").arg(path, countText(records, "row", "rows")));
+            m_fileLine(QStringLiteral("%1 (%2)").arg(path, countText(records, "row", "rows")));
             QCoreApplication::quit();
         });
 }

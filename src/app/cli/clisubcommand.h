@@ -116,6 +116,7 @@ int runLimits(QCoreApplication& app, const QStringList& args);
 int runBeep(QCoreApplication& app, const QStringList& args);
 // Runs under a QGuiApplication (offscreen): it draws text.
 int runPlot(QCoreApplication& app, const QStringList& args);
+int runExport(QCoreApplication& app, const QStringList& args);
 int runClock(QCoreApplication& app, const QStringList& args);
 int runSend(QCoreApplication& app, const QStringList& args);
 int runDownload(QCoreApplication& app, const QStringList& args);

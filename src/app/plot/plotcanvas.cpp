@@ -53,8 +53,10 @@ void PlotCanvas::paintEvent(QPaintEvent*) {
 }
 
 QString PlotCanvas::recordText(double x) const {
-    const qint64 record = plot::recordAt(area(), m_view, x);
-    QString text = QStringLiteral("Record %1:").arg(record);
+    const qint64 record = plot::recordUnder(*m_data, area(), m_view, x);
+    QString text = QStringLiteral("Record %1").arg(record);
+    if (const QString stamp = m_data->stampText(record - 1); !stamp.isEmpty())
+        text += QStringLiteral("  ") + stamp;
     for (int c = 1; c <= m_data->channels; ++c) {
         const float v = m_data->value(c, record - 1);
         const QString value = plot::isOverRange(v)    ? QStringLiteral("OL")
@@ -63,6 +65,26 @@ QString PlotCanvas::recordText(double x) const {
         text += QStringLiteral("  %1 %2").arg(plot::legendText(m_data->unit, c), value);
     }
     return text;
+}
+
+bool PlotCanvas::fitValues() {
+    const auto range = plot::fittedRange(*m_data, m_view.r1, m_view.r2);
+    if (!range)
+        return false;
+    plot::PlotView view = m_view;
+    view.low = range->first;
+    view.high = range->second;
+    setView(view);
+    return true;
+}
+
+bool PlotCanvas::setAxis(plot::XAxis axis) {
+    if (axis == plot::XAxis::Time && !m_data->hasTimes())
+        return false;
+    plot::PlotView view = m_view;
+    view.axis = axis;
+    setView(view);
+    return true;
 }
 
 void PlotCanvas::zoomRecords(qint64 first, qint64 last) {
@@ -94,7 +116,8 @@ void PlotCanvas::wheelEvent(QWheelEvent* event) {
         return;
     }
     // Each notch shows 4/5 (in) or 5/4 (out) of the records.
-    zoomAround(plot::recordAt(area(), m_view, event->position().x()), std::pow(0.8, steps));
+    zoomAround(plot::recordUnder(*m_data, area(), m_view, event->position().x()),
+               std::pow(0.8, steps));
     event->accept();
 }
 
@@ -152,8 +175,8 @@ void PlotCanvas::mouseReleaseEvent(QMouseEvent* event) {
     // A click is not a drag.
     if (std::abs(event->position().x() - from) < 4)
         return;
-    const qint64 a = plot::recordAt(area(), m_view, from);
-    const qint64 b = plot::recordAt(area(), m_view, event->position().x());
+    const qint64 a = plot::recordUnder(*m_data, area(), m_view, from);
+    const qint64 b = plot::recordUnder(*m_data, area(), m_view, event->position().x());
     zoomRecords(std::min(a, b), std::max(a, b));
 }
 

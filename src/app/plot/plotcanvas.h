@@ -3,8 +3,8 @@
 // The drawing surface of the plot window. Besides the exact range panel, the mouse zooms the
 // record range: the wheel around the record under the cursor, a drag across the records to
 // show, a double-click back to the whole file; from the keyboard "+" and "-" zoom around the
-// middle, the arrow keys move by a tenth and Home shows the whole file. The record and values
-// under the cursor are reported for the status bar.
+// middle, the arrow keys move by a tenth and Home shows the whole file. The record, its
+// date-time and values under the cursor are reported for the status bar.
 
 #include "plot/plotdata.h"
 #include "plot/plotgeometry.h"
@@ -28,8 +28,13 @@ public:
 
     // Draws what the canvas shows, at its size, onto any painter (print, image).
     void render(QPainter& painter);
-    // "Record 1234: C1 25.3  C2 26.0" for the record at surface x.
+    // "Record 1234  2024/03/15 14:05:09  C1 25.3  C2 26.0" for the record at surface x.
     QString recordText(double x) const;
+    // The values fitted to the records shown; false (nothing changes) when they hold none.
+    bool fitValues();
+    // Records spaced by their date-times or by their numbers; false (nothing changes) for the
+    // time axis when the records carry no two different date-times.
+    bool setAxis(plot::XAxis axis);
 
 signals:
     void viewChanged();

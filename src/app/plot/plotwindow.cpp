@@ -3,6 +3,8 @@
 #include "app/plot/plotcanvas.h"
 #include "app/plot/rangepanel.h"
 #include "app/window/panelkeys.h"
+#include "base/numbers.h"
+#include "dataout/csvexport.h"
 #include "plot/plotexport.h"
 #include "plot/rangecheck.h"
 
@@ -32,8 +34,13 @@ struct Key {
 
 constexpr Key kKeys[] = {
     {"Range", "Range", "Records and values shown", QKeySequence::UnknownKey, "Ctrl+R"},
+    {"Fit", "Fit", "Fit the values to the data shown", QKeySequence::UnknownKey, "F"},
+    {"TimeAxis", "Time axis", "Space the records by their date and time, so that pauses show",
+     QKeySequence::UnknownKey, "T"},
     {"Print", "Print", "Print the plot", QKeySequence::Print, nullptr},
     {"SaveImage", "Save image", "Save the plot as PNG, SVG or PDF", QKeySequence::Save, nullptr},
+    {"ExportCsv", "Export CSV\u2026", "Save the readings as a CSV file for a spreadsheet",
+     QKeySequence::UnknownKey, "Ctrl+E"},
 };
 
 } // namespace
@@ -54,7 +61,7 @@ PlotWindow::PlotWindow(std::shared_ptr<const plot::PlotData> plotData, base::Pla
     m_toolbar->setMovable(false);
     m_toolbar->setToolButtonStyle(Qt::ToolButtonTextOnly);
     for (const Key& key : kKeys) {
-        QAction* action = m_toolbar->addAction(QString::fromLatin1(key.text));
+        QAction* action = m_toolbar->addAction(QString::fromUtf8(key.text));
         action->setObjectName(QString::fromLatin1(key.key));
         const QKeySequence shortcut = key.ownShortcut
                                           ? QKeySequence(QString::fromLatin1(key.ownShortcut))
@@ -72,12 +79,19 @@ PlotWindow::PlotWindow(std::shared_ptr<const plot::PlotData> plotData, base::Pla
             &PlotWindow::printKey);
     connect(toolbarAction(QStringLiteral("SaveImage")), &QAction::triggered, this,
             &PlotWindow::saveImageKey);
+    connect(toolbarAction(QStringLiteral("Fit")), &QAction::triggered, this, &PlotWindow::fitKey);
+    toolbarAction(QStringLiteral("TimeAxis"))->setCheckable(true);
+    connect(toolbarAction(QStringLiteral("TimeAxis")), &QAction::triggered, this,
+            &PlotWindow::timeAxisKey);
+    connect(toolbarAction(QStringLiteral("ExportCsv")), &QAction::triggered, this,
+            &PlotWindow::exportCsvKey);
 
     m_canvas = new PlotCanvas(m_data, this);
     setCentralWidget(m_canvas);
     m_range = new RangePanel(m_canvas);
     PanelKeys::attach(m_range);
     connect(m_range, &RangePanel::accepted, this, &PlotWindow::applyRange);
+    connect(m_range, &RangePanel::fitRequested, this, &PlotWindow::fitRange);
     connect(m_range, &RangePanel::dismissed, m_range, &RangePanel::close);
 
     m_status = new QLabel(this);
@@ -117,7 +131,67 @@ void PlotWindow::applyRange() {
         return;
     }
     m_range->close();
-    m_canvas->setView(*view);
+    plot::PlotView shown = *view;
+    shown.axis = m_canvas->view().axis;
+    m_canvas->setView(shown);
+}
+
+// CmdFit: the values of the records typed into the panel, applied as OK applies them.
+void PlotWindow::fitRange() {
+    const double first = base::leadingNumber(m_range->firstText());
+    const double last = base::leadingNumber(m_range->lastText());
+    if (!plot::recordRangeAccepted(first, last, *m_data)) {
+        m_platform.message(QStringLiteral("Invalid,try again!"));
+        return;
+    }
+    const auto range = plot::fittedRange(*m_data, qint64(first), qint64(last));
+    if (!range) {
+        m_platform.message(QStringLiteral("Records %1 to %2 hold no values to fit (only OL or "
+                                          "-OL).")
+                               .arg(qint64(first))
+                               .arg(qint64(last)));
+        return;
+    }
+    m_range->setValues(range->first, range->second);
+    applyRange();
+}
+
+void PlotWindow::fitKey() {
+    if (!m_canvas->fitValues())
+        m_status->setText(QStringLiteral("The records shown hold no values to fit."));
+}
+
+void PlotWindow::timeAxisKey() {
+    QAction* action = toolbarAction(QStringLiteral("TimeAxis"));
+    const bool time = m_canvas->view().axis != plot::XAxis::Time;
+    if (!m_canvas->setAxis(time ? plot::XAxis::Time : plot::XAxis::Records)) {
+        m_status->setText(
+            QStringLiteral("The records carry no two different date-times to space them by."));
+        action->setChecked(false);
+        return;
+    }
+    action->setChecked(time);
+}
+
+void PlotWindow::exportCsvKey() {
+    const QFileInfo source(m_data->fileName);
+    QString path = m_platform.chooseSaveFile(
+        QStringLiteral("CSV file (*.csv)"),
+        source.dir().filePath(source.completeBaseName() + QStringLiteral(".csv")));
+    if (path.isEmpty())
+        return;
+    if (QFileInfo(path).suffix().isEmpty())
+        path += QStringLiteral(".csv");
+    // In the unit the plot shows.
+    QString error;
+    QString warning;
+    if (!dataout::exportCsvFile(m_data->fileName, m_data->unit, path, &error, &warning)) {
+        m_platform.message(error, base::Platform::Icon::Warning);
+        return;
+    }
+    if (!warning.isEmpty())
+        m_platform.message(warning, base::Platform::Icon::Warning);
+    m_status->setText(QStringLiteral("Exported to %1").arg(QDir::toNativeSeparators(path)));
 }
 
 void PlotWindow::printKey() {

@@ -1,7 +1,8 @@
 #pragma once
 
 // The plot window "Plot": a data file drawn as one curve per channel over the record number,
-// with the toolbar keys "Range" (the panel PicRange), "Print" and "Save image".
+// with the toolbar keys "Range" (the panel PicRange), "Fit" (F), "Time axis" (T), "Print",
+// "Save image" and "Export CSV…".
 
 #include "base/platform.h"
 #include "plot/plotdata.h"
@@ -38,6 +39,9 @@ public:
     void rangeKey();
     void printKey();
     void saveImageKey();
+    void fitKey();
+    void timeAxisKey();
+    void exportCsvKey();
 
 signals:
     void closed();
@@ -48,6 +52,7 @@ protected:
 
 private:
     void applyRange();
+    void fitRange();
 
     std::shared_ptr<const plot::PlotData> m_data;
     base::Platform& m_platform;

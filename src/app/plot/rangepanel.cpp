@@ -74,6 +74,9 @@ RangePanel::RangePanel(QWidget* parent)
     m_ok = new QPushButton(QStringLiteral("OK"), this);
     m_ok->setObjectName(QStringLiteral("CmdOK"));
     m_ok->setAutoDefault(true);
+    m_fit = new QPushButton(QStringLiteral("Fit"), this);
+    m_fit->setObjectName(QStringLiteral("CmdFit"));
+    m_fit->setToolTip(QStringLiteral("Fit the values to the records typed (F)"));
 
     auto* grid = new QGridLayout(this);
     const auto label = [this](const QString& text, QWidget* buddy) {
@@ -89,13 +92,16 @@ RangePanel::RangePanel(QWidget* parent)
     grid->addWidget(m_low, 1, 1);
     grid->addWidget(new QLabel(QStringLiteral("to"), this), 1, 2);
     grid->addWidget(m_high, 1, 3);
+    grid->addWidget(m_fit, 2, 1);
     grid->addWidget(m_ok, 2, 3);
     setTabOrder(m_first, m_last);
     setTabOrder(m_last, m_low);
     setTabOrder(m_low, m_high);
-    setTabOrder(m_high, m_ok);
+    setTabOrder(m_high, m_fit);
+    setTabOrder(m_fit, m_ok);
 
     connect(m_ok, &QPushButton::clicked, this, &RangePanel::accepted);
+    connect(m_fit, &QPushButton::clicked, this, &RangePanel::fitRequested);
     for (QLineEdit* edit : {m_first, m_last, m_low, m_high})
         connect(edit, &QLineEdit::returnPressed, this, &RangePanel::accepted);
     hide();
@@ -131,6 +137,11 @@ QString RangePanel::firstText() const {
 }
 QString RangePanel::lastText() const {
     return m_last->text();
+}
+
+void RangePanel::setValues(double low, double high) {
+    m_low->setText(number(low));
+    m_high->setText(number(high));
 }
 
 void RangePanel::keyPressEvent(QKeyEvent* event) {

@@ -1,7 +1,7 @@
 #pragma once
 
 // PicRange: the record range (TxtR1, TxtR2) and value range (TxtT1, TxtT2) of the plot window,
-// applied by CmdOK.
+// applied by CmdOK; CmdFit fits the values to the records typed and applies them.
 
 #include "plot/plotgeometry.h"
 
@@ -25,10 +25,14 @@ public:
     QString highText() const;
     QString firstText() const;
     QString lastText() const;
+    // Fills the value boxes (after CmdFit).
+    void setValues(double low, double high);
 
 signals:
     // CmdOK (or Enter in a box): the window checks the texts.
     void accepted();
+    // CmdFit: the window fits the values to the records in the boxes, then applies them.
+    void fitRequested();
     // Escape: the panel closes as if "Range" were clicked again.
     void dismissed();
 
@@ -41,6 +45,7 @@ private:
     QLineEdit* m_low = nullptr;
     QLineEdit* m_high = nullptr;
     QPushButton* m_ok = nullptr;
+    QPushButton* m_fit = nullptr;
 };
 
 } // namespace app

@@ -57,7 +57,8 @@ struct WindowOptions {
             "Companion program of the QR512 thermometer and data logger.\n"
             "Without a window: 'qr512 COMMAND --help' for the commands live (print the "
             "readings), record (record them into a data file), plot (draw a data file into a "
-            "picture), download and erase (the meter's memory), limits (the alarm limits), beep "
+            "picture), export (a data file as CSV), download and erase (the meter's memory), "
+            "limits (the alarm limits), beep "
             "(the alarm"
             " tone), clock (the meter's clock), interval (the meter's sampling interval)"
             " and send (bytes to the meter)."));
