@@ -12,6 +12,7 @@
 #include "support/fakeplatform.h"
 #include "support/linkrig.h"
 
+#include <QAccessible>
 #include <QAction>
 #include <QFile>
 #include <QLineEdit>
@@ -277,6 +278,13 @@ private slots:
         QTest::mouseRelease(canvas, Qt::LeftButton, {}, QPoint(40 + 564, 300));
         QCOMPARE(records(), (QList<qint64>{101, 601}));
         QCOMPARE(canvas->view().low, -200.0); // the values stay
+        // A screen reader hears a picture and what it shows now.
+        QAccessibleInterface* reader = QAccessible::queryAccessibleInterface(canvas);
+        QCOMPARE(reader->role(), QAccessible::Graphic);
+        QCOMPARE(reader->text(QAccessible::Name), QStringLiteral("Plot of run.txt"));
+        QCOMPARE(
+            reader->text(QAccessible::Description),
+            QStringLiteral("C1 to C2 in °C, records 101 to 601 of 1001, values -200 to 1375 °C"));
 
         // A click is no drag; the status text names the record under the cursor.
         QTest::mouseClick(canvas, Qt::LeftButton, {}, QPoint(40 + 470, 300));

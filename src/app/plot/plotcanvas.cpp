@@ -1,5 +1,9 @@
 #include "app/plot/plotcanvas.h"
 
+#include "live/readout.h"
+
+#include <QAccessibleWidget>
+#include <QFileInfo>
 #include <QKeyEvent>
 #include <QMouseEvent>
 #include <QPainter>
@@ -10,13 +14,30 @@
 
 namespace app {
 
+namespace {
+
+// The drawing is a picture to a screen reader, not an empty filler: its name and description
+// say what it shows.
+QAccessibleInterface* graphicFactory(const QString&, QObject* object) {
+    auto* canvas = qobject_cast<PlotCanvas*>(object);
+    return canvas ? new QAccessibleWidget(canvas, QAccessible::Graphic) : nullptr;
+}
+
+} // namespace
+
 PlotCanvas::PlotCanvas(std::shared_ptr<const plot::PlotData> plotData, QWidget* parent)
     : QWidget(parent)
     , m_data(std::move(plotData))
     , m_painter(*m_data)
     , m_view(plot::initialView(*m_data)) {
+    static const bool installed = [] {
+        QAccessible::installFactory(graphicFactory);
+        return true;
+    }();
+    Q_UNUSED(installed);
     setObjectName(QStringLiteral("PlotCanvas"));
-    setAccessibleName(QStringLiteral("Plot"));
+    setAccessibleName(QStringLiteral("Plot of %1").arg(QFileInfo(m_data->fileName).fileName()));
+    describe();
     setAttribute(Qt::WA_OpaquePaintEvent);
     setMouseTracking(true);
     setFocusPolicy(Qt::StrongFocus);
@@ -24,13 +45,23 @@ PlotCanvas::PlotCanvas(std::shared_ptr<const plot::PlotData> plotData, QWidget* 
 
 void PlotCanvas::setView(const plot::PlotView& view) {
     m_view = view;
-    setAccessibleDescription(QStringLiteral("Records %1 to %2, values %3 to %4")
-                                 .arg(view.r1)
-                                 .arg(view.r2)
-                                 .arg(view.low)
-                                 .arg(view.high));
+    describe();
     update();
     emit viewChanged();
+}
+
+void PlotCanvas::describe() {
+    const QString unit = live::unitSymbol(m_data->unit);
+    const QString channels = m_data->channels == 1
+                                 ? QStringLiteral("C1")
+                                 : QStringLiteral("C1 to C%1").arg(m_data->channels);
+    setAccessibleDescription(QStringLiteral("%1 in %2, records %3 to %4 of %5, values %6 to %7 %2")
+                                 .arg(channels, unit)
+                                 .arg(m_view.r1)
+                                 .arg(m_view.r2)
+                                 .arg(m_data->count)
+                                 .arg(m_view.low)
+                                 .arg(m_view.high));
 }
 
 plot::PlotArea PlotCanvas::area() const {

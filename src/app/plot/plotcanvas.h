@@ -51,6 +51,7 @@ protected:
     void leaveEvent(QEvent* event) override;
 
 private:
+    void describe();
     plot::PlotArea area() const;
     void zoomRecords(qint64 first, qint64 last);
     // Shows `factor` times as many records, keeping `anchor` where it is.
