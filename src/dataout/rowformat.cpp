@@ -1,5 +1,7 @@
 #include "dataout/rowformat.h"
 
+#include "live/readout.h"
+
 #include <algorithm>
 #include <charconv>
 
@@ -25,18 +27,6 @@ std::optional<live::TempUnit> unitOf(const QString& letter) {
     if (key == QLatin1String("K"))
         return live::TempUnit::Kelvin;
     return std::nullopt;
-}
-
-char unitLetter(live::TempUnit unit) {
-    switch (unit) {
-    case live::TempUnit::Fahrenheit:
-        return 'F';
-    case live::TempUnit::Kelvin:
-        return 'K';
-    case live::TempUnit::Celsius:
-        break;
-    }
-    return 'C';
 }
 
 QByteArray csvHeader(int channels) {
@@ -147,7 +137,7 @@ void appendJsonLine(QByteArray& out, const Row& row) {
     else
         out.append("null");
     out.append(",\"unit\":\"");
-    out.append(unitLetter(row.unit));
+    out.append(live::unitLetter(row.unit));
     out.append('"');
     for (int c = 0; c < row.channels; ++c) {
         out.append(",\"T");

@@ -25,7 +25,6 @@ enum class Format { Text, Csv, Jsonl };
 std::optional<Format> formatOf(const QString& name);
 // "C", "F", "K" (any case, blanks around allowed); nothing for anything else.
 std::optional<live::TempUnit> unitOf(const QString& letter);
-char unitLetter(live::TempUnit unit);
 
 struct Row {
     qint64 record = 0;                             // CSV only

@@ -82,6 +82,18 @@ const Spoken* spokenOf(QStringView name) {
 
 } // namespace
 
+char unitLetter(TempUnit unit) {
+    switch (unit) {
+    case TempUnit::Fahrenheit:
+        return 'F';
+    case TempUnit::Kelvin:
+        return 'K';
+    case TempUnit::Celsius:
+        break;
+    }
+    return 'C';
+}
+
 QString unitSymbol(TempUnit unit) {
     switch (unit) {
     case TempUnit::Fahrenheit:

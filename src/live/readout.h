@@ -12,6 +12,8 @@ namespace live {
 
 // "°C", "°F" or "K".
 QString unitSymbol(TempUnit unit);
+// 'C', 'F' or 'K', as data files and exports name the unit.
+char unitLetter(TempUnit unit);
 
 // "T1 23.7 °C, T2 25.3 °C, type K": channels 1..channelCount (1, 2 or 4; anything else
 // gives none), range marks without a unit ("T1 OL"), the type left out until one is known.

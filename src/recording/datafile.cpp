@@ -1,5 +1,7 @@
 #include "recording/datafile.h"
 
+#include "live/readout.h"
+
 #include "recording/statistics.h"
 
 #include <algorithm>
@@ -32,18 +34,6 @@ template <typename Fn> void forEachValueColumn(int channelCount, Fn&& fn) {
          {live::TempUnit::Celsius, live::TempUnit::Fahrenheit, live::TempUnit::Kelvin})
         for (int channel = 0; channel < channels; ++channel)
             fn(ValueColumn{channel, unit});
-}
-
-char unitLetter(live::TempUnit unit) {
-    switch (unit) {
-    case live::TempUnit::Celsius:
-        return 'C';
-    case live::TempUnit::Fahrenheit:
-        return 'F';
-    case live::TempUnit::Kelvin:
-        break;
-    }
-    return 'K';
 }
 
 // Widest text of one value: formatReading of a 16-bit word gives at most 7 characters
@@ -197,7 +187,7 @@ QByteArray headerLine(int channelCount) {
     forEachValueColumn(channelCount, [&](ValueColumn column) {
         line.append("\t   T");
         line.append(char('1' + column.channel));
-        line.append(unitLetter(column.unit));
+        line.append(live::unitLetter(column.unit));
     });
     line.append(kCrLf, 2);
     return line;

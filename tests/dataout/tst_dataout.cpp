@@ -4,6 +4,7 @@
 
 #include "dataout/csvexport.h"
 #include "dataout/rowformat.h"
+#include "live/readout.h"
 #include "recording/datafile.h"
 
 #include <QBuffer>
@@ -84,7 +85,7 @@ private slots:
         QCOMPARE(recorded, csv + "\r\n");
         QByteArray line;
         dataout::appendDataRow(line, dataout::Format::Jsonl, 1, row, channels, unit, 125);
-        const char letter[] = {dataout::unitLetter(unit), 0};
+        const char letter[] = {live::unitLetter(unit), 0};
         QCOMPARE(line, "{\"time\":\"2023-11-14T22:13:20\",\"type\":\"" + QByteArray(1, type) +
                            "\",\"unit\":\"" + letter + "\"," + json + ",\"memory\":125}\n");
     }

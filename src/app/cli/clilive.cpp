@@ -2,6 +2,7 @@
 
 #include "app/cli/cliformat.h"
 #include "app/cli/clisubcommand.h"
+#include "live/readout.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -14,18 +15,6 @@ namespace app {
 
 namespace {
 
-QChar unitLetter(live::TempUnit unit) {
-    switch (unit) {
-    case live::TempUnit::Fahrenheit:
-        return u'F';
-    case live::TempUnit::Kelvin:
-        return u'K';
-    case live::TempUnit::Celsius:
-        break;
-    }
-    return u'C';
-}
-
 QString liveLine(const live::LiveState& state) {
     const live::TempUnit unit = state.displayUnit();
     const int unitColumn = int(unit) * live::kChannels;
@@ -33,7 +22,7 @@ QString liveLine(const live::LiveState& state) {
     line += QStringLiteral("  type=%1 channels=%2 unit=%3")
                 .arg(state.typeLetter().isNull() ? QChar(u'-') : state.typeLetter())
                 .arg(state.channelCount())
-                .arg(unitLetter(unit));
+                .arg(QChar::fromLatin1(live::unitLetter(unit)));
     const int channels = std::clamp(state.channelCount(), 0, live::kChannels);
     for (int c = 0; c < channels; ++c)
         line += QStringLiteral(" T%1=%2").arg(c + 1).arg(state.readingText()[unitColumn + c]);
