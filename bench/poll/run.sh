@@ -20,32 +20,34 @@ wakeups() { # pid -> times any of its threads went to sleep so far (each ends in
     cat /proc/"$1"/task/*/status | awk '/^voluntary_ctxt_switches/ {n += $2} END {print n}'
 }
 
-"$build/src/sim/qr512-sim" --fixed > /tmp/qr512-bench-sim.out &
+# Its own folder for the outputs, so that two runs at once do not read each other's.
+out=$(mktemp -d)
+"$build/src/sim/qr512-sim" --fixed > "$out/sim.out" &
 sim=$!
-trap 'kill $sim 2>/dev/null || true' EXIT
-for _ in $(seq 50); do [ -s /tmp/qr512-bench-sim.out ] && break; sleep 0.1; done
-device=$(head -n1 /tmp/qr512-bench-sim.out)
+trap 'kill $sim 2>/dev/null || true; rm -rf "$out"' EXIT
+for _ in $(seq 50); do [ -s "$out/sim.out" ] && break; sleep 0.1; done
+device=$(head -n1 "$out/sim.out")
 hz=$(getconf CLK_TCK)
 warmup=5
 
 # Headless: one line per decoded frame.
-"$build/src/app/qr512" live --port "$device" > /tmp/qr512-bench-live.out &
+"$build/src/app/qr512" live --port "$device" > "$out/live.out" &
 live=$!
 sleep "$warmup"
 startticks=$(cpu_share $live)
 startwakes=$(wakeups $live)
-startframes=$(wc -l < /tmp/qr512-bench-live.out)
+startframes=$(wc -l < "$out/live.out")
 sleep "$seconds"
 ticks=$(($(cpu_share $live) - startticks))
 wakes=$(($(wakeups $live) - startwakes))
-frames=$(($(wc -l < /tmp/qr512-bench-live.out) - startframes))
+frames=$(($(wc -l < "$out/live.out") - startframes))
 kill -INT $live; wait $live || true
 
 # The window, drawing every frame (offscreen, so no display is needed), with the trend chart
 # hidden and then shown, each from a settings file of its own; the chart's paints are counted
 # from its debug log.
 config=$(mktemp -d)
-trap 'kill $sim 2>/dev/null || true; rm -rf "$config"' EXIT
+trap 'kill $sim 2>/dev/null || true; rm -rf "$config" "$out"' EXIT
 run_window() { # trend shown (true/false) -> sets wticks, wwakes, simticks, paints
     mkdir -p "$config/$1/qr512"
     printf '[view]\ntrend=%s\n' "$1" > "$config/$1/qr512/qr512.ini"
