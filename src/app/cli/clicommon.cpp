@@ -1,6 +1,8 @@
 #include "app/cli/clicommon.h"
 
 #include "base/signalwatcher.h"
+#include "dataout/rowformat.h"
+#include "recording/replacingfile.h"
 #include "serial/serialport.h"
 
 #include <QCommandLineParser>
@@ -115,6 +117,21 @@ QString durationText(qint64 ms) {
 
 QString countText(qint64 count, const char* one, const char* many) {
     return QStringLiteral("%1 %2").arg(count).arg(QLatin1String(count == 1 ? one : many));
+}
+
+std::optional<live::TempUnit> parseUnit(const QCommandLineParser& parser, QString* error) {
+    const QString letter = parser.value(QStringLiteral("unit"));
+    const std::optional<live::TempUnit> unit = dataout::unitOf(letter);
+    if (!unit)
+        *error = QStringLiteral("--unit: \"%1\" is not C, F or K").arg(letter);
+    return unit;
+}
+
+bool writableOutput(const QString& path, QString* error) {
+    const std::optional<QString> refusal = recording::unsafeTarget(path);
+    if (refusal)
+        *error = QStringLiteral("-o: cannot write \"%1\": %2").arg(path, *refusal);
+    return !refusal;
 }
 
 std::optional<int> positiveInt(const QCommandLineParser& parser, const QString& name, int minimum,

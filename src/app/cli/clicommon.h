@@ -44,6 +44,11 @@ struct Common {
 // --port, --simulate and --timeout; `timeoutMeaning` says what giving up means for the command.
 QList<QCommandLineOption> commonOptions(const QString& timeoutMeaning);
 bool parseCommon(const QCommandLineParser& parser, Common* common, QString* error);
+// --unit: C, F or K (any case); nothing, with the usage error, for another letter.
+std::optional<live::TempUnit> parseUnit(const QCommandLineParser& parser, QString* error);
+// -o names a file the program may write over (no device, FIFO, folder or link); false, with
+// the usage error, otherwise.
+bool writableOutput(const QString& path, QString* error);
 std::optional<int> positiveInt(const QCommandLineParser& parser, const QString& name, int minimum,
                                int maximum, QString* error);
 // A duration given in seconds ("2", "0.5"), in milliseconds; a text that is no number or is out

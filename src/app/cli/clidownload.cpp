@@ -3,7 +3,6 @@
 #include "app/cli/clisubcommand.h"
 
 #include "memory/memorydownload.h"
-#include "recording/replacingfile.h"
 #include "session/downloadwork.h"
 
 #include <QCommandLineParser>
@@ -56,8 +55,8 @@ bool DownloadCommand::check(QString* error) {
          !QFileInfo(QFileInfo(m_output).absolutePath()).isDir()))
         return refuse(error, QStringLiteral("-o: cannot write a file named \"%1\"").arg(m_output));
     // Refused before the meter is asked: a device, a FIFO or a link is never replaced.
-    if (const auto refusal = recording::unsafeTarget(m_output); !m_output.isEmpty() && refusal)
-        return refuse(error, QStringLiteral("-o: cannot write \"%1\": %2").arg(m_output, *refusal));
+    if (!m_output.isEmpty() && !writableOutput(m_output, error))
+        return false;
     m_directory = QDir::currentPath();
     if (const auto refusal = memory::refusalWhileRecording(m_directory))
         return refuse(error, *refusal);

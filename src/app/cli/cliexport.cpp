@@ -5,8 +5,6 @@
 #include "app/cli/clisubcommand.h"
 
 #include "dataout/csvexport.h"
-#include "dataout/rowformat.h"
-#include "recording/replacingfile.h"
 
 #include <QCommandLineParser>
 
@@ -52,18 +50,16 @@ bool ExportCommand::check(QString* error) {
     if (parser().positionalArguments().isEmpty())
         return refuse(error, QStringLiteral("which data file? (qr512 export FILE)"));
     if (parser().isSet(QStringLiteral("unit"))) {
-        m_unit = dataout::unitOf(parser().value(QStringLiteral("unit")));
+        m_unit = parseUnit(parser(), error);
         if (!m_unit)
-            return refuse(error, QStringLiteral("--unit: \"%1\" is not C, F or K")
-                                     .arg(parser().value(QStringLiteral("unit"))));
+            return false;
     }
     if (parser().isSet(QStringLiteral("output"))) {
         m_output = parser().value(QStringLiteral("output"));
         if (m_output.isEmpty())
             return refuse(error, QStringLiteral("-o: give the name of the CSV file"));
-        if (const std::optional<QString> refusal = recording::unsafeTarget(m_output))
-            return refuse(error,
-                          QStringLiteral("-o: cannot write \"%1\": %2").arg(m_output, *refusal));
+        if (!writableOutput(m_output, error))
+            return false;
     }
     return true;
 }

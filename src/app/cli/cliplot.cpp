@@ -5,11 +5,9 @@
 
 #include "app/cli/clisubcommand.h"
 
-#include "dataout/rowformat.h"
 #include "plot/plotdata.h"
 #include "plot/plotexport.h"
 #include "plot/rangecheck.h"
-#include "recording/replacingfile.h"
 
 #include <QCommandLineParser>
 #include <QCoreApplication>
@@ -100,13 +98,11 @@ bool PlotCommand::check(QString* error) {
     if (m_output.isEmpty() || !plot::imageFormatOf(m_output))
         return refuse(error,
                       QStringLiteral("-o: give a picture name ending in .png, .svg or .pdf"));
-    if (const std::optional<QString> refusal = recording::unsafeTarget(m_output))
-        return refuse(error, QStringLiteral("-o: cannot write \"%1\": %2").arg(m_output, *refusal));
-    const std::optional<live::TempUnit> unit =
-        dataout::unitOf(parser().value(QStringLiteral("unit")));
+    if (!writableOutput(m_output, error))
+        return false;
+    const std::optional<live::TempUnit> unit = parseUnit(parser(), error);
     if (!unit)
-        return refuse(error, QStringLiteral("--unit: \"%1\" is not C, F or K")
-                                 .arg(parser().value(QStringLiteral("unit"))));
+        return false;
     m_unit = *unit;
     const QString axis = parser().value(QStringLiteral("x")).trimmed().toLower();
     if (axis != QLatin1String("records") && axis != QLatin1String("time"))
