@@ -31,8 +31,9 @@ MemoryUi::MemoryUi(ControlPanel& window, live::LiveState& live, Platform& platfo
     // The status panels fill the window's width: Cancel takes the connection's place while a
     // download holds the connection, and no more room than it.
     m_cancel->setFont(window.statusBar()->font());
-    if (auto* connection = window.statusBar()->findChild<QLabel*>(QStringLiteral("StatusPanel4")))
-        m_cancel->setMaximumWidth(connection->minimumWidth());
+    m_connection = window.statusBar()->findChild<QLabel*>(QStringLiteral("StatusPanel4"));
+    if (m_connection)
+        m_cancel->setMaximumWidth(m_connection->minimumWidth());
     window.statusBar()->addPermanentWidget(m_cancel);
     m_cancel->hide();
     connect(m_cancel, &QPushButton::clicked, this, &MemoryUi::cancelDownload);
@@ -94,8 +95,8 @@ void MemoryUi::download() {
 }
 
 void MemoryUi::showCancel(bool shown) {
-    if (auto* connection = m_window.statusBar()->findChild<QLabel*>(QStringLiteral("StatusPanel4")))
-        connection->setVisible(!shown);
+    if (m_connection)
+        m_connection->setVisible(!shown);
     m_cancel->setVisible(shown);
     m_escape->setEnabled(shown);
     if (shown) {

@@ -15,6 +15,7 @@
 #include <functional>
 #include <memory>
 
+class QLabel;
 class QPushButton;
 class QShortcut;
 
@@ -63,6 +64,7 @@ private:
     QPushButton* m_cancel = nullptr;
     QShortcut* m_escape = nullptr;
     QPointer<QWidget> m_focusBefore;
+    QLabel* m_connection = nullptr; // the status panel Cancel stands in for
 };
 
 // Builds the keys "Memory" and "Erase" into the window.
