@@ -30,11 +30,7 @@ PlotCanvas::PlotCanvas(std::shared_ptr<const plot::PlotData> plotData, QWidget* 
     , m_data(std::move(plotData))
     , m_painter(*m_data)
     , m_view(plot::initialView(*m_data)) {
-    static const bool installed = [] {
-        QAccessible::installFactory(graphicFactory);
-        return true;
-    }();
-    Q_UNUSED(installed);
+    QAccessible::installFactory(graphicFactory); // Qt keeps one of each
     setObjectName(QStringLiteral("PlotCanvas"));
     setAccessibleName(QStringLiteral("Plot of %1").arg(QFileInfo(m_data->fileName).fileName()));
     describe();

@@ -21,11 +21,7 @@ AlertAccessible::AlertAccessible(QWidget* widget)
     : QAccessibleWidget(widget, QAccessible::AlertMessage) {}
 
 void AlertAccessible::attach(QWidget* widget) {
-    static const bool installed = [] {
-        QAccessible::installFactory(factory);
-        return true;
-    }();
-    Q_UNUSED(installed);
+    QAccessible::installFactory(factory); // Qt keeps one of each
     widget->setProperty(kAlertProperty, true);
     // A caption set earlier may have made the plain interface already; it must give way.
     QAccessibleInterface* made = QAccessible::queryAccessibleInterface(widget);

@@ -52,11 +52,7 @@ QStringList PressAccessible::keyBindingsForAction(const QString& actionName) con
 }
 
 void PressAccessible::attach(QWidget* widget, std::function<void()> press) {
-    static const bool installed = [] {
-        QAccessible::installFactory(factory);
-        return true;
-    }();
-    Q_UNUSED(installed);
+    QAccessible::installFactory(factory); // Qt keeps one of each
     presses().insert(widget, std::move(press));
     // Setting a caption may have made the plain interface already; it must give way.
     QAccessibleInterface* made = QAccessible::queryAccessibleInterface(widget);
